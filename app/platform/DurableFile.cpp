@@ -1,0 +1,76 @@
+#include "DurableFile.h"
+
+#include "platform/UniqueFd.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace lunaveil {
+namespace {
+
+std::filesystem::path resolveLink(const std::filesystem::path& path)
+{
+    std::error_code ec;
+    if (!std::filesystem::is_symlink(path, ec))
+        return path;
+    const auto target = std::filesystem::read_symlink(path, ec);
+    if (ec)
+        return path;
+    return target.is_absolute() ? target : path.parent_path() / target;
+}
+
+bool writeAll(int fd, std::string_view data)
+{
+    while (!data.empty()) {
+        const ssize_t written = ::write(fd, data.data(), data.size());
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+
+}  // namespace
+
+bool writeFileDurably(const std::filesystem::path& requested, std::string_view contents, mode_t mode)
+{
+    const std::filesystem::path path = resolveLink(requested);
+    const std::filesystem::path folder = path.parent_path().empty() ? "." : path.parent_path();
+
+    std::string tmpl = (folder / ("." + path.filename().string() + ".XXXXXX")).string();
+    UniqueFd fd(::mkostemp(tmpl.data(), O_CLOEXEC));
+    if (!fd)
+        return false;
+    const std::string tmpPath = tmpl;
+
+    const bool ok = ::fchmod(fd.get(), mode) == 0 && writeAll(fd.get(), contents) && ::fsync(fd.get()) == 0;
+    if (!ok || fd.close() != 0 || ::rename(tmpPath.c_str(), path.c_str()) != 0) {
+        const int saved = errno;
+        ::unlink(tmpPath.c_str());
+        errno = saved;
+        return false;
+    }
+
+    // The rename is durable only once the folder's entry is on disk.
+    UniqueFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return dir && ::fsync(dir.get()) == 0;
+}
+
+bool makeDirectories(const std::filesystem::path& dir, mode_t mode)
+{
+    std::error_code ec;
+    if (std::filesystem::is_directory(dir, ec))
+        return true;
+    if (dir.has_parent_path() && dir.parent_path() != dir && !makeDirectories(dir.parent_path(), mode))
+        return false;
+    return ::mkdir(dir.c_str(), mode) == 0 || errno == EEXIST;
+}
+
+}  // namespace lunaveil

@@ -1,0 +1,27 @@
+#pragma once
+// An advisory lock on a lock file (flock), held for the object's lifetime.
+
+#include "platform/UniqueFd.h"
+
+#include <filesystem>
+
+namespace lunaveil {
+
+class FileLock {
+public:
+    enum class Mode { Wait, TryOnly };
+
+    // Opens (creating with mode 0600) and locks `path` exclusively. With TryOnly it
+    // gives up at once when another process holds the lock. Check held() afterwards.
+    explicit FileLock(const std::filesystem::path& path, Mode mode = Mode::Wait);
+
+    bool held() const { return static_cast<bool>(fd_); }
+
+    // True when some process holds an exclusive lock on `path`; never creates it.
+    static bool isHeldElsewhere(const std::filesystem::path& path);
+
+private:
+    UniqueFd fd_;
+};
+
+}  // namespace lunaveil

@@ -1,0 +1,196 @@
+#include "KeyValueDataAccess.h"
+
+#include "platform/DurableFile.h"
+#include "platform/FileLock.h"
+#include "platform/UniqueFd.h"
+
+#include <QDateTime>
+#include <QJsonDocument>
+#include <QJsonValue>
+#include <QtGlobal>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace lunaveil {
+namespace {
+
+// A settings file is a few hundred bytes; anything this large is not ours.
+constexpr off_t maxFileSize = 1 << 20;
+
+const QString dataTag = QStringLiteral("data");
+const QString dateTag = QStringLiteral("date");
+
+QJsonValue encode(const StoredValue& value)
+{
+    return std::visit(
+        [](const auto& v) -> QJsonValue {
+            using T = std::decay_t<decltype(v)>;
+            if constexpr (std::is_same_v<T, QByteArray>) {
+                return QJsonObject{{dataTag, QString::fromLatin1(v.toBase64())}};
+            } else if constexpr (std::is_same_v<T, TimePoint>) {
+                const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(v.time_since_epoch()).count();
+                return QJsonObject{{dateTag, QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC).toString(Qt::ISODateWithMs)}};
+            } else {
+                return QJsonValue(v);
+            }
+        },
+        value);
+}
+
+std::optional<StoredValue> decode(const QJsonValue& json)
+{
+    switch (json.type()) {
+    case QJsonValue::Double:
+        return json.toDouble();
+    case QJsonValue::Bool:
+        return json.toBool();
+    case QJsonValue::String:
+        return json.toString();
+    case QJsonValue::Object: {
+        const QJsonObject object = json.toObject();
+        if (object.size() != 1)
+            return std::nullopt;
+        if (const QJsonValue data = object.value(dataTag); data.isString()) {
+            auto decoded = QByteArray::fromBase64Encoding(data.toString().toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
+            if (decoded)
+                return *decoded;
+        }
+        if (const QJsonValue date = object.value(dateTag); date.isString()) {
+            const QDateTime when = QDateTime::fromString(date.toString(), Qt::ISODateWithMs);
+            if (when.isValid())
+                return TimePoint(std::chrono::milliseconds(when.toMSecsSinceEpoch()));
+        }
+        return std::nullopt;
+    }
+    default:
+        return std::nullopt;
+    }
+}
+
+std::optional<QByteArray> readRegularFile(const std::filesystem::path& path, bool& missing)
+{
+    // O_NONBLOCK so that a FIFO put in the file's place cannot hang us.
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    missing = !fd && errno == ENOENT;
+    struct stat info {};
+    if (!fd || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > maxFileSize)
+        return std::nullopt;
+
+    QByteArray contents;
+    char buffer[8192];
+    for (;;) {
+        const ssize_t got = ::read(fd.get(), buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return std::nullopt;
+        if (got == 0)
+            return contents;
+        contents.append(buffer, got);
+        if (contents.size() > maxFileSize)
+            return std::nullopt;
+    }
+}
+
+}  // namespace
+
+KeyValueDataAccess::KeyValueDataAccess(std::filesystem::path file) : file_(std::move(file)) {}
+
+std::filesystem::path KeyValueDataAccess::lockPath() const
+{
+    return file_.parent_path() / (file_.filename().string() + ".lock");
+}
+
+std::optional<StoredValue> KeyValueDataAccess::getValue(const QString& key) const
+{
+    std::error_code ec;
+    if (!std::filesystem::exists(file_.parent_path(), ec))
+        return std::nullopt;
+    const FileLock lock(lockPath());
+    const QJsonObject all = loadLocked();
+    const auto found = all.constFind(key);
+    return found == all.constEnd() ? std::nullopt : decode(*found);
+}
+
+void KeyValueDataAccess::setValue(const QString& key, const StoredValue& value)
+{
+    update(key, value);
+}
+
+void KeyValueDataAccess::setDataValue(const QString& key, const StoredValue& value)
+{
+    update(key, value);
+}
+
+void KeyValueDataAccess::removeValue(const QString& key)
+{
+    update(key, std::nullopt);
+}
+
+void KeyValueDataAccess::update(const QString& key, const std::optional<StoredValue>& value)
+{
+    if (!makeDirectories(file_.parent_path())) {
+        qWarning("Lunaveil: cannot create the settings folder %s: %s; the setting was not saved.",
+                 file_.parent_path().c_str(), std::strerror(errno));
+        return;
+    }
+    // Read, change and replace under one lock, so two Lunaveil processes never lose each other's keys.
+    const FileLock lock(lockPath());
+    QJsonObject all = loadLocked();
+    if (value)
+        all.insert(key, encode(*value));
+    else
+        all.remove(key);
+    const QByteArray text = QJsonDocument(all).toJson(QJsonDocument::Indented);
+    if (!writeFileDurably(file_, std::string_view(text.constData(), static_cast<std::size_t>(text.size()))))
+        qWarning("Lunaveil: cannot save the settings file %s: %s.", file_.c_str(), std::strerror(errno));
+}
+
+QJsonObject KeyValueDataAccess::loadLocked() const
+{
+    bool missing = false;
+    const std::optional<QByteArray> contents = readRegularFile(file_, missing);
+    if (missing)
+        return {};
+    if (!contents) {
+        moveAside("it is not a readable settings file");
+        return {};
+    }
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(*contents, &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject()) {
+        moveAside("it is damaged");
+        return {};
+    }
+    return document.object();
+}
+
+void KeyValueDataAccess::moveAside(const char* reason) const
+{
+    // Keep the damaged file for the user under a name no earlier one has taken.
+    char stamp[32];
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    std::strftime(stamp, sizeof stamp, "%Y%m%dT%H%M%S", &local);
+    const std::string base = file_.string() + ".damaged-" + stamp;
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        const std::string target = attempt == 0 ? base : base + "-" + std::to_string(attempt);
+        if (::renameat2(AT_FDCWD, file_.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) {
+            qWarning("Lunaveil: the settings file %s was set aside as %s because %s; Lunaveil starts from its defaults.",
+                     file_.c_str(), target.c_str(), reason);
+            return;
+        }
+        if (errno != EEXIST)
+            break;
+    }
+    qWarning("Lunaveil: the settings file %s is unusable (%s) and could not be set aside: %s.", file_.c_str(), reason,
+             std::strerror(errno));
+}
+
+}  // namespace lunaveil

@@ -1,0 +1,43 @@
+#pragma once
+// Lunaveil's per-user defaults file: typed values under string keys, each write durable.
+//
+// The file is a JSON object. Numbers and bools are JSON numbers and bools, strings are
+// strings, byte blobs are {"data": "<base64>"} and dates are {"date": "<ISO 8601, UTC, ms>"}.
+// Keys and values Lunaveil does not know are kept as they are.
+
+#include "common/Clock.h"
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QString>
+#include <filesystem>
+#include <optional>
+#include <variant>
+
+namespace lunaveil {
+
+using StoredValue = std::variant<double, bool, QByteArray, TimePoint, QString>;
+
+class KeyValueDataAccess {
+public:
+    explicit KeyValueDataAccess(std::filesystem::path file);
+
+    // The stored value, or nothing when the key is absent or holds something unrecognised.
+    std::optional<StoredValue> getValue(const QString& key) const;
+    // Both write one key and make it durable before returning; the last write wins.
+    void setValue(const QString& key, const StoredValue& value);
+    void setDataValue(const QString& key, const StoredValue& value);
+    void removeValue(const QString& key);
+
+    const std::filesystem::path& file() const { return file_; }
+
+private:
+    QJsonObject loadLocked() const;
+    void moveAside(const char* reason) const;
+    void update(const QString& key, const std::optional<StoredValue>& value);
+    std::filesystem::path lockPath() const;
+
+    std::filesystem::path file_;
+};
+
+}  // namespace lunaveil

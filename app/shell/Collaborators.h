@@ -1,0 +1,107 @@
+#pragma once
+// What the hub may call on the objects it drives, and nothing more.
+
+#include "common/Clock.h"
+#include "common/Colour.h"
+
+#include <functional>
+#include <optional>
+
+namespace lunaveil {
+
+// The tint itself: overlay windows, or the display transfer in True Colors mode.
+class BackgroundDimmer {
+public:
+    virtual ~BackgroundDimmer() = default;
+    virtual bool serviceIsRunning() const = 0;
+    virtual void startService(const Colour& colour, double alphaPercent, bool trueColor) = 0;
+    // Records the values always; changes the screens only while the service runs.
+    virtual void changeBackground(const Colour& colour, double alphaPercent, bool trueColor) = 0;
+    virtual void stopService() = 0;
+    // Closes the windows and stops re-applying True Colors; serviceIsRunning() keeps its value.
+    virtual void closeBackgroundWindows() = 0;
+};
+
+// Display-wide controls; the hub makes one per call.
+class ScreenControl {
+public:
+    virtual ~ScreenControl() = default;
+    virtual void setContrast(bool inverted) = 0;
+};
+
+// The schedule's clock. While running it calls exactly one callback per tick, on the main thread.
+class ScheduleMonitor {
+public:
+    virtual ~ScheduleMonitor() = default;
+    virtual void startTimer(TimePoint start, TimePoint stop) = 0;
+    virtual void stopTimer() = 0;
+
+    std::function<void()> onDuringInterval;
+    std::function<void()> onOutsideInterval;
+};
+
+// The popover's presenter: the hub's way to the controls, and the controls' way to the hub.
+class Presenter {
+public:
+    virtual ~Presenter() = default;
+    virtual void startService(const Colour& colour, double alphaPercent, bool scheduleIsActive, TimePoint scheduleStart,
+                              TimePoint scheduleStop, bool startAtLogin, bool lightMonitorNowIsEnabled,
+                              bool inverseColorsIsEnabled, bool trueColor) = 0;
+    virtual void showPopover() = 0;
+    virtual void changeBackgroundCustomColor(const Colour& colour) = 0;
+    virtual void setSelectedBackgroundColor(const Colour& colour) = 0;
+    virtual void setLightMonitorNowCheckBox(bool on) = 0;
+    virtual void setInverseColorsEnabled(bool on) = 0;
+
+    std::function<void(std::optional<Colour>, bool trueColor)> onBackgroundColorChanged;
+    std::function<void(const Colour&)> onBackgroundCustomColorSelected;
+    std::function<void(double alphaPercent)> onBackgroundAlphaChanged;
+    std::function<void(bool)> onStartAtLoginPreferencesChanged;
+    std::function<void(bool active, TimePoint start, TimePoint stop)> onScheduleIsActivePreferencesChanged;
+    std::function<void(bool)> onLightMonitorNowChanged;
+    std::function<void(bool)> onInverseColorsChanged;
+    std::function<void()> onHelpRequest;
+    std::function<void()> onInverseColorsHelpRequest;
+    std::function<void()> onTrueColorsHelpRequest;
+    std::function<void()> onQuitRequest;
+};
+
+class GreetingsWindow {
+public:
+    virtual ~GreetingsWindow() = default;
+    virtual void showServiceWindow() = 0;
+};
+
+class HelpWindow {
+public:
+    virtual ~HelpWindow() = default;
+    virtual void showWindowService() = 0;
+    virtual void focus() = 0;
+};
+
+// Registers the launcher to start at login; the hub makes one per change.
+class LoginItem {
+public:
+    virtual ~LoginItem() = default;
+    virtual void startAtLogin(bool enabled) = 0;
+};
+
+// The colour chooser for the custom swatch. It reports every colour change through onColorChanged.
+class ColourPanel {
+public:
+    virtual ~ColourPanel() = default;
+    virtual void setColor(const Colour& colour) = 0;
+    virtual Colour color() const = 0;
+    virtual void makeKeyAndOrderFront() = 0;
+
+    std::function<void()> onColorChanged;
+};
+
+// An information message with one "Close" button, run modally.
+class MessageAlert {
+public:
+    virtual ~MessageAlert() = default;
+    virtual void runModal() = 0;
+};
+
+}  // namespace lunaveil

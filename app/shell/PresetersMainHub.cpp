@@ -1,0 +1,292 @@
+#include "PresetersMainHub.h"
+
+namespace lunaveil {
+namespace {
+
+template <typename T>
+std::unique_ptr<T> make(const HubServices::Maker<T>& maker)
+{
+    return maker ? maker() : nullptr;
+}
+
+}  // namespace
+
+PresetersMainHub::PresetersMainHub(HubServices services) : services_(std::move(services))
+{
+    settingsDataAccess_ = services_.makeSettings();
+    backgroundDimmerService_ = make(services_.makeDimmer);
+    popoverViewPresenter_ = make(services_.makePresenter);
+    dateTimeMonitor_ = services_.makeScheduleMonitor();
+    wirePresenter();
+}
+
+void PresetersMainHub::wirePresenter()
+{
+    if (!popoverViewPresenter_)
+        return;
+    Presenter& p = *popoverViewPresenter_;
+    p.onBackgroundColorChanged = [this](std::optional<Colour> c, bool tc) { onBackgroundColorChanged(c, tc); };
+    p.onBackgroundCustomColorSelected = [this](const Colour& c) { onBackgroundCustomColorSelected(c); };
+    p.onBackgroundAlphaChanged = [this](double a) { onBackgroundAlphaChanged(a); };
+    p.onStartAtLoginPreferencesChanged = [this](bool on) { onStartAtLoginPreferencesChanged(on); };
+    p.onScheduleIsActivePreferencesChanged = [this](bool active, TimePoint start, TimePoint stop) {
+        onScheduleIsActivePreferencesChanged(active, start, stop);
+    };
+    p.onLightMonitorNowChanged = [this](bool on) { onLightMonitorNowChanged(on); };
+    p.onInverseColorsChanged = [this](bool on) { onInverseColorsChanged(on); };
+    p.onHelpRequest = [this] { onHelpRequest(); };
+    p.onInverseColorsHelpRequest = [this] { onInverseColorsHelpRequest(); };
+    p.onTrueColorsHelpRequest = [this] { onTrueColorsHelpRequest(); };
+    p.onQuitRequest = [this] { onQuitRequest(); };
+}
+
+void PresetersMainHub::startService()
+{
+    SettingsDataAccess& settings = *settingsDataAccess_;
+    if (!settings.getFirstTimeOpened()) {
+        greetingsWindowController_ = make(services_.makeGreetingsWindow);
+        if (greetingsWindowController_)
+            greetingsWindowController_->showServiceWindow();
+        settings.setFirstTimeOpened(true);
+    }
+    backgroundAlpha_ = settings.getBackgroundAlpha();
+    trueColor_ = settings.getTrueColor();
+    backgroundColor_ = trueColor_ ? settings.getBackgroundTrueColor() : settings.getBackgroundColor();
+    const Schedule schedule = settings.getSchedule();
+    scheduleIsActive_ = schedule.isActive;
+    startAtLogin_ = settings.getStartAtLogin();
+    lightMonitorNowIsEnabled_ = settings.getLightMonitorNowIsEnabled();
+    inverseColorsIsEnabled_ = settings.getInverseColorsIsEnabled();
+
+    if (popoverViewPresenter_)
+        popoverViewPresenter_->startService(backgroundColor_, backgroundAlpha_, scheduleIsActive_, schedule.start,
+                                            schedule.stop, startAtLogin_, lightMonitorNowIsEnabled_,
+                                            inverseColorsIsEnabled_, trueColor_);
+    if (lightMonitorNowIsEnabled_ && backgroundDimmerService_)
+        backgroundDimmerService_->startService(backgroundColor_, backgroundAlpha_, trueColor_);
+
+    if (scheduleIsActive_)
+        startSchedule(schedule.start, schedule.stop);
+    else
+        stopSchedule();
+}
+
+void PresetersMainHub::showPopover()
+{
+    if (popoverViewPresenter_)
+        popoverViewPresenter_->showPopover();
+}
+
+void PresetersMainHub::startSchedule(TimePoint start, TimePoint stop)
+{
+    dateTimeMonitor_->startTimer(start, stop);
+    dateTimeMonitor_->onDuringInterval = [this] { onDuringInterval(); };
+    dateTimeMonitor_->onOutsideInterval = [this] { onOutsideInterval(); };
+}
+
+void PresetersMainHub::stopSchedule()
+{
+    dateTimeMonitor_->stopTimer();
+    dateTimeMonitor_->onOutsideInterval = nullptr;
+    dateTimeMonitor_->onDuringInterval = nullptr;
+}
+
+bool PresetersMainHub::tintIsRunning() const
+{
+    return backgroundDimmerService_ && backgroundDimmerService_->serviceIsRunning();
+}
+
+// Shows the invert switch off; the overlay call that follows gives the displays back their transfer.
+void PresetersMainHub::clearInverseColors()
+{
+    if (popoverViewPresenter_)
+        popoverViewPresenter_->setInverseColorsEnabled(false);
+    inverseColorsIsEnabled_ = false;
+}
+
+void PresetersMainHub::applyBackgroundColor(std::optional<Colour> colour, bool trueColor)
+{
+    if (!colour) {
+        colour = trueColor ? settingsDataAccess_->getBackgroundTrueColor() : settingsDataAccess_->getBackgroundColor();
+        if (popoverViewPresenter_)
+            popoverViewPresenter_->setSelectedBackgroundColor(*colour);
+    }
+    if (tintIsRunning())
+        clearInverseColors();
+    backgroundColor_ = *colour;
+    trueColor_ = trueColor;
+    if (backgroundDimmerService_)
+        backgroundDimmerService_->changeBackground(backgroundColor_, backgroundAlpha_, trueColor_);
+    // Each mode keeps its own last colour.
+    if (trueColor)
+        settingsDataAccess_->setBackgroundTrueColor(*colour);
+    else
+        settingsDataAccess_->setBackgroundColor(*colour);
+    settingsDataAccess_->setTrueColor(trueColor);
+}
+
+void PresetersMainHub::onBackgroundColorChanged(std::optional<Colour> colour, bool trueColor)
+{
+    applyBackgroundColor(colour, trueColor);
+}
+
+void PresetersMainHub::onBackgroundCustomColorSelected(const Colour& colour)
+{
+    if (!colorPanel_) {
+        colorPanel_ = make(services_.makeColourPanel);
+        if (!colorPanel_)
+            return;
+        colorPanel_->setColor(colour);
+        colorPanel_->onColorChanged = [this] { customBackgroundColorUpdate(*colorPanel_); };
+    }
+    colorPanel_->makeKeyAndOrderFront();
+}
+
+void PresetersMainHub::customBackgroundColorUpdate(const ColourPanel& sender)
+{
+    const Colour chosen = sender.color();
+    if (popoverViewPresenter_)
+        popoverViewPresenter_->changeBackgroundCustomColor(chosen);
+    // A custom colour is always a plain tint colour.
+    applyBackgroundColor(chosen, false);
+}
+
+void PresetersMainHub::onBackgroundAlphaChanged(double alphaPercent)
+{
+    backgroundAlpha_ = alphaPercent;
+    settingsDataAccess_->setBackgroundAlpha(alphaPercent);
+    if (tintIsRunning())
+        clearInverseColors();
+    if (backgroundDimmerService_)
+        backgroundDimmerService_->changeBackground(backgroundColor_, backgroundAlpha_, trueColor_);
+}
+
+void PresetersMainHub::onStartAtLoginPreferencesChanged(bool enabled)
+{
+    startAtLogin_ = enabled;
+    settingsDataAccess_->setStartAtLogin(enabled);
+    if (auto loginItem = make(services_.makeLoginItem))
+        loginItem->startAtLogin(enabled);
+}
+
+void PresetersMainHub::onScheduleIsActivePreferencesChanged(bool active, TimePoint start, TimePoint stop)
+{
+    scheduleIsActive_ = active;
+    settingsDataAccess_->setScheduleIsActive(active, start, stop);
+    // The tint is left as it is: switching the schedule off does not end a tint it started.
+    if (active)
+        startSchedule(start, stop);
+    else
+        stopSchedule();
+}
+
+void PresetersMainHub::onLightMonitorNowChanged(bool on)
+{
+    userForcedTheMonitorLightOption_ = true;
+    lightMonitorNowIsEnabled_ = on;
+    clearInverseColors();
+    settingsDataAccess_->setLightMonitorNowIsEnabled(on);
+    if (!backgroundDimmerService_)
+        return;
+    if (on) {
+        if (!backgroundDimmerService_->serviceIsRunning())
+            backgroundDimmerService_->startService(backgroundColor_, backgroundAlpha_, trueColor_);
+    } else {
+        clearInverseColors();
+        backgroundDimmerService_->stopService();
+    }
+}
+
+void PresetersMainHub::onInverseColorsChanged(bool on)
+{
+    inverseColorsIsEnabled_ = on;
+    settingsDataAccess_->setInverseColorsIsEnabled(on);
+    if (auto screenControl = make(services_.makeScreenControl))
+        screenControl->setContrast(on);
+    if (!backgroundDimmerService_)
+        return;
+    if (on) {
+        backgroundDimmerService_->closeBackgroundWindows();
+    } else if (lightMonitorNowIsEnabled_ || backgroundDimmerService_->serviceIsRunning()) {
+        // A tint that is still running (the schedule's, whose windows the inversion closed)
+        // comes back too, so the tint switch never shows on over untinted screens.
+        backgroundDimmerService_->startService(backgroundColor_, backgroundAlpha_, trueColor_);
+    }
+}
+
+void PresetersMainHub::onDuringInterval()
+{
+    wasDuringScheduledInterval_ = true;
+    if (schedulerForcedTheMonitorLightOption_) {
+        userForcedTheMonitorLightOption_ = false;
+        schedulerForcedTheMonitorLightOption_ = false;
+    }
+    if (!scheduleIsActive_ || tintIsRunning() || userForcedTheMonitorLightOption_)
+        return;
+    if (popoverViewPresenter_)
+        popoverViewPresenter_->setLightMonitorNowCheckBox(true);
+    if (inverseColorsIsEnabled_)
+        return;  // the switch shows on, but inverted screens stay without the overlay
+    if (backgroundDimmerService_)
+        backgroundDimmerService_->startService(backgroundColor_, backgroundAlpha_, trueColor_);
+}
+
+void PresetersMainHub::onOutsideInterval()
+{
+    if (wasDuringScheduledInterval_) {
+        // The clock has just left the interval: the schedule takes over again.
+        userForcedTheMonitorLightOption_ = false;
+        if (scheduleIsActive_ && tintIsRunning())
+            switchTintOffFromSchedule();
+    } else if (scheduleIsActive_ && tintIsRunning() && !userForcedTheMonitorLightOption_) {
+        switchTintOffFromSchedule();
+    }
+    wasDuringScheduledInterval_ = false;
+    schedulerForcedTheMonitorLightOption_ = true;
+}
+
+void PresetersMainHub::switchTintOffFromSchedule()
+{
+    if (popoverViewPresenter_)
+        popoverViewPresenter_->setLightMonitorNowCheckBox(false);
+    clearInverseColors();
+    backgroundDimmerService_->stopService();
+}
+
+void PresetersMainHub::onHelpRequest()
+{
+    if (helpWindowController_) {
+        helpWindowController_->focus();
+        return;
+    }
+    helpWindowController_ = make(services_.makeHelpWindow);
+    if (helpWindowController_)
+        helpWindowController_->showWindowService();
+}
+
+void PresetersMainHub::showAlert(const std::string& messageText, const std::string& informativeText)
+{
+    if (!services_.makeAlert)
+        return;
+    messageAlert_ = services_.makeAlert(messageText, informativeText);
+    messageAlert_->runModal();
+}
+
+void PresetersMainHub::onInverseColorsHelpRequest()
+{
+    showAlert("Invert Colors",
+              "Use this option if you are working in a very dark room. It will help your eyes adapt and see better");
+}
+
+void PresetersMainHub::onTrueColorsHelpRequest()
+{
+    showAlert("True Colors", "Use this option to change the real (hardware enabled) spectrum of your display.");
+}
+
+void PresetersMainHub::onQuitRequest()
+{
+    if (services_.quit)
+        services_.quit();
+}
+
+}  // namespace lunaveil

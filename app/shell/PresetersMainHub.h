@@ -1,0 +1,71 @@
+#pragma once
+// The coordinator: loads the settings, relays the user's actions and decides when the tint is on.
+
+#include "shell/HubServices.h"
+
+#include <memory>
+#include <optional>
+
+namespace lunaveil {
+
+class PresetersMainHub {
+public:
+    explicit PresetersMainHub(HubServices services);
+    PresetersMainHub(const PresetersMainHub&) = delete;
+    PresetersMainHub& operator=(const PresetersMainHub&) = delete;
+
+    // Called once after construction: greetings on the first run, settings loaded, presenter and schedule started.
+    void startService();
+    void showPopover();
+    // The colour panel's report of its current colour.
+    void customBackgroundColorUpdate(const ColourPanel& sender);
+
+    // The handlers, in the order they are installed on the presenter and the monitor.
+    void onBackgroundColorChanged(std::optional<Colour> colour, bool trueColor);
+    void onBackgroundCustomColorSelected(const Colour& colour);
+    void onBackgroundAlphaChanged(double alphaPercent);
+    void onStartAtLoginPreferencesChanged(bool enabled);
+    void onScheduleIsActivePreferencesChanged(bool active, TimePoint start, TimePoint stop);
+    void onLightMonitorNowChanged(bool on);
+    void onInverseColorsChanged(bool on);
+    void onDuringInterval();
+    void onOutsideInterval();
+    void onHelpRequest();
+    void onInverseColorsHelpRequest();
+    void onTrueColorsHelpRequest();
+    void onQuitRequest();
+
+private:
+    void wirePresenter();
+    void applyBackgroundColor(std::optional<Colour> colour, bool trueColor);
+    void startSchedule(TimePoint start, TimePoint stop);
+    void stopSchedule();
+    void clearInverseColors();
+    void switchTintOffFromSchedule();
+    bool tintIsRunning() const;
+    void showAlert(const std::string& messageText, const std::string& informativeText);
+
+    HubServices services_;
+    // A collaborator whose maker is empty (not part of this build) stays null and is skipped.
+    std::unique_ptr<Presenter> popoverViewPresenter_;
+    std::unique_ptr<BackgroundDimmer> backgroundDimmerService_;
+    std::unique_ptr<SettingsDataAccess> settingsDataAccess_;
+    std::unique_ptr<GreetingsWindow> greetingsWindowController_;
+    std::unique_ptr<HelpWindow> helpWindowController_;
+    std::unique_ptr<ColourPanel> colorPanel_;
+    std::unique_ptr<MessageAlert> messageAlert_;
+    std::unique_ptr<ScheduleMonitor> dateTimeMonitor_;
+
+    Colour backgroundColor_ = Colour::clearColor();
+    double backgroundAlpha_ = 0.0;
+    bool trueColor_ = false;
+    bool scheduleIsActive_ = false;
+    bool startAtLogin_ = false;
+    bool lightMonitorNowIsEnabled_ = false;
+    bool inverseColorsIsEnabled_ = false;
+    bool wasDuringScheduledInterval_ = false;
+    bool userForcedTheMonitorLightOption_ = false;
+    bool schedulerForcedTheMonitorLightOption_ = false;
+};
+
+}  // namespace lunaveil
