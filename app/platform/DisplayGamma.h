@@ -1,0 +1,38 @@
+#pragma once
+// Access to the gamma ramps of the display's CRTCs, behind which X11 (or a test's fake) sits.
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <vector>
+
+namespace lunaveil {
+
+using CrtcId = std::uint32_t;
+
+// One CRTC's transfer: three channels of the CRTC's own ramp size, 0..65535 each.
+struct GammaRamp {
+    std::vector<std::uint16_t> red;
+    std::vector<std::uint16_t> green;
+    std::vector<std::uint16_t> blue;
+
+    std::size_t size() const { return red.size(); }
+    friend bool operator==(const GammaRamp&, const GammaRamp&) = default;
+};
+
+class DisplayGamma {
+public:
+    virtual ~DisplayGamma() = default;
+
+    // The CRTCs that drive at least one output and have a gamma ramp, in the server's order.
+    virtual std::vector<CrtcId> crtcs() = 0;
+    // The CRTC's current ramp at its own size; empty when it cannot be read.
+    virtual std::optional<GammaRamp> getRamp(CrtcId crtc) = 0;
+    // False when the server refuses (unknown CRTC, wrong size, X error); other CRTCs are unaffected.
+    virtual bool setRamp(CrtcId crtc, const GammaRamp& ramp) = 0;
+
+    // Called on the main thread when CRTCs or outputs were added, removed or reconfigured.
+    std::function<void()> onCrtcsChanged;
+};
+
+}  // namespace lunaveil
