@@ -1,0 +1,277 @@
+// The settings store over a real defaults file: defaults, round trips, foreign and damaged contents.
+
+#include "schedule/DateTimeMonitor.h"
+#include "settings/ColourArchive.h"
+#include "settings/Constants.h"
+#include "settings/SettingsDataAccess.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace lunaveil;
+namespace fs = std::filesystem;
+
+namespace {
+
+class SettingsFile : public testing::Test {
+protected:
+    fs::path file() const { return fs::path(dir_.path().toStdString()) / "lunaveil" / "com.quorvex.Lunaveil.json"; }
+    SettingsDataAccess open() const { return SettingsDataAccess(file()); }
+
+    void writeRaw(const QByteArray& contents) const
+    {
+        fs::create_directories(file().parent_path());
+        QFile out(QString::fromStdString(file().string()));
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        out.write(contents);
+    }
+    QJsonObject readJson() const
+    {
+        QFile in(QString::fromStdString(file().string()));
+        EXPECT_TRUE(in.open(QIODevice::ReadOnly));
+        return QJsonDocument::fromJson(in.readAll()).object();
+    }
+    std::vector<fs::path> setAside() const
+    {
+        std::vector<fs::path> found;
+        for (const auto& entry : fs::directory_iterator(file().parent_path()))
+            if (entry.path().filename().string().find(".damaged-") != std::string::npos)
+                found.push_back(entry.path());
+        return found;
+    }
+    void expectAllDefaults(const SettingsDataAccess& settings) const
+    {
+        EXPECT_EQ(settings.getBackgroundAlpha(), 25.0);
+        EXPECT_TRUE(settings.getTrueColor());
+        EXPECT_EQ(settings.getBackgroundColor(), Colour::rgb(1.0, 0.27058823529411763, 0.0));
+        EXPECT_EQ(settings.getBackgroundTrueColor(), Colour::orangeColor());
+        EXPECT_FALSE(settings.getStartAtLogin());
+        EXPECT_FALSE(settings.getFirstTimeOpened());
+        const Schedule schedule = settings.getSchedule();
+        EXPECT_TRUE(schedule.isActive);
+        EXPECT_EQ(localMinuteOfDay(schedule.start), 22 * 60);
+        EXPECT_EQ(localMinuteOfDay(schedule.stop), 7 * 60);
+    }
+
+    QTemporaryDir dir_;
+};
+
+TEST_F(SettingsFile, EmptyStoreGivesEveryDefault)
+{
+    const SettingsDataAccess settings = open();
+    expectAllDefaults(settings);
+    EXPECT_FALSE(settings.getLightMonitorNowIsEnabled());
+    EXPECT_FALSE(settings.getInverseColorsIsEnabled());
+    EXPECT_FALSE(fs::exists(file())) << "reading must not create the file";
+}
+
+TEST_F(SettingsFile, DefaultScheduleIsTodayOnTheHour)
+{
+    const TimePoint start = open().getSchedule().start;
+    EXPECT_EQ(start, DateTimeMonitor::dateFromComponents(22, 0));
+    const std::time_t t = std::chrono::system_clock::to_time_t(start);
+    std::tm local{};
+    localtime_r(&t, &local);
+    EXPECT_EQ(local.tm_sec, 0);
+    const std::time_t now = std::time(nullptr);
+    std::tm today{};
+    localtime_r(&now, &today);
+    EXPECT_EQ(local.tm_yday, today.tm_yday);
+}
+
+TEST_F(SettingsFile, EverySettingRoundTripsThroughANewStore)
+{
+    const TimePoint start = DateTimeMonitor::dateFromComponents(20, 15);
+    const TimePoint stop = DateTimeMonitor::dateFromComponents(6, 45);
+    const Colour custom = Colour::rgb(0.2, 0.4, 0.6, 1.0, ColourSpace::DeviceRGB);
+    {
+        SettingsDataAccess settings = open();
+        settings.setBackgroundAlpha(60.5);
+        settings.setTrueColor(false);
+        settings.setBackgroundColor(custom);
+        settings.setBackgroundTrueColor(Colour::blackColor());
+        settings.setStartAtLogin(true);
+        settings.setScheduleIsActive(false, start, stop);
+        settings.setFirstTimeOpened(true);
+    }
+    const SettingsDataAccess reopened = open();
+    EXPECT_EQ(reopened.getBackgroundAlpha(), 60.5);
+    EXPECT_FALSE(reopened.getTrueColor());
+    EXPECT_EQ(reopened.getBackgroundColor(), custom);
+    EXPECT_EQ(reopened.getBackgroundTrueColor(), Colour::blackColor());
+    EXPECT_TRUE(reopened.getStartAtLogin());
+    EXPECT_TRUE(reopened.getFirstTimeOpened());
+    const Schedule schedule = reopened.getSchedule();
+    EXPECT_FALSE(schedule.isActive);
+    EXPECT_EQ(schedule.start, start);
+    EXPECT_EQ(schedule.stop, stop);
+
+    struct stat info {};
+    ASSERT_EQ(::stat(file().c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0600u);
+}
+
+TEST_F(SettingsFile, TintAndInvertSwitchesAreNotKept)
+{
+    SettingsDataAccess settings = open();
+    settings.setLightMonitorNowIsEnabled(true);
+    settings.setInverseColorsIsEnabled(true);
+    EXPECT_FALSE(settings.getLightMonitorNowIsEnabled());
+    EXPECT_FALSE(settings.getInverseColorsIsEnabled());
+    EXPECT_FALSE(open().getLightMonitorNowIsEnabled());
+}
+
+TEST_F(SettingsFile, ForeignValuesOfTheWrongTypeYieldDefaults)
+{
+    writeRaw(R"({
+        "BACKGROUND_ALPHA_STORE_KEY": "seventy",
+        "BACKGROUND_COLOR_STORE_KEY": 3,
+        "BACKGROUND_COLOR_TRUE_STORE_KEY": {"data": "bm90IGEgY29sb3Vy"},
+        "USE_COLOR_TRUE_STORE_KEY": [true],
+        "SCHEDULE_START_DATE_STORE_KEY": {"date": "yesterday"},
+        "SCHEDULE_STOP_DATE_STORE_KEY": 7,
+        "START_AT_LOGIN_STORE_KEY": {"data": "%%%"},
+        "LUNAVEIL_GREETINGS_OPENED_STORE_KEY": null
+    })");
+    expectAllDefaults(open());
+    EXPECT_TRUE(setAside().empty()) << "a well-formed file with odd values is not damaged";
+}
+
+TEST_F(SettingsFile, NumbersAndBoolsConvertLikeNumbers)
+{
+    writeRaw(R"({"BACKGROUND_ALPHA_STORE_KEY": true, "USE_COLOR_TRUE_STORE_KEY": 0,
+                 "START_AT_LOGIN_STORE_KEY": 2.5, "SCHEDULE_IS_ACTIVE_STORE_KEY": false})");
+    const SettingsDataAccess settings = open();
+    EXPECT_EQ(settings.getBackgroundAlpha(), 1.0);
+    EXPECT_FALSE(settings.getTrueColor());
+    EXPECT_TRUE(settings.getStartAtLogin());
+    const Schedule schedule = settings.getSchedule();
+    EXPECT_FALSE(schedule.isActive) << "a stored flag holds even when the dates are missing";
+    EXPECT_EQ(localMinuteOfDay(schedule.start), 22 * 60);
+}
+
+TEST_F(SettingsFile, WritesKeepKeysLunaveilDoesNotKnow)
+{
+    writeRaw(R"({"SOMEONE_ELSES_KEY": {"nested": [1, 2]}, "BACKGROUND_ALPHA_STORE_KEY": 40})");
+    open().setTrueColor(false);
+    const QJsonObject stored = readJson();
+    EXPECT_EQ(stored.value(QStringLiteral("SOMEONE_ELSES_KEY")).toObject().value(QStringLiteral("nested")).toArray().size(), 2);
+    EXPECT_EQ(stored.value(QStringLiteral("BACKGROUND_ALPHA_STORE_KEY")).toDouble(), 40.0);
+    EXPECT_EQ(stored.value(QStringLiteral("USE_COLOR_TRUE_STORE_KEY")).toBool(true), false);
+}
+
+TEST_F(SettingsFile, KeyValueLayerReadsWritesAndRemoves)
+{
+    KeyValueDataAccess store(file());
+    const QString key = QStringLiteral("SOME_KEY");
+    EXPECT_FALSE(store.getValue(key));
+    store.setValue(key, 1.5);
+    store.setDataValue(key, QStringLiteral("text"));
+    ASSERT_TRUE(store.getValue(key));
+    EXPECT_EQ(std::get<QString>(*KeyValueDataAccess(file()).getValue(key)), QStringLiteral("text"));
+    store.removeValue(key);
+    EXPECT_FALSE(store.getValue(key));
+}
+
+TEST_F(SettingsFile, AWriteGoesThroughASymbolicLink)
+{
+    const fs::path elsewhere = fs::path(dir_.path().toStdString()) / "dotfiles" / "lunaveil.json";
+    fs::create_directories(elsewhere.parent_path());
+    fs::create_directories(file().parent_path());
+    fs::create_symlink(elsewhere, file());
+    open().setBackgroundAlpha(33.0);
+    EXPECT_TRUE(fs::is_symlink(file()));
+    EXPECT_EQ(SettingsDataAccess(elsewhere).getBackgroundAlpha(), 33.0);
+}
+
+// Each case leaves something unusable where the file should be.
+struct Damage {
+    const char* name;
+    std::function<void(const fs::path&)> make;
+};
+
+void PrintTo(const Damage& damage, std::ostream* out)
+{
+    *out << damage.name;
+}
+
+class DamagedSettingsFile : public SettingsFile, public testing::WithParamInterface<Damage> {};
+
+TEST_P(DamagedSettingsFile, IsSetAsideAndTheNextWriteStartsAfresh)
+{
+    fs::create_directories(file().parent_path());
+    GetParam().make(file());
+
+    expectAllDefaults(open());
+    const auto aside = setAside();
+    ASSERT_EQ(aside.size(), 1u) << "the damaged file is kept, under a new name";
+
+    open().setBackgroundAlpha(70.0);
+    EXPECT_EQ(open().getBackgroundAlpha(), 70.0);
+    EXPECT_TRUE(fs::is_regular_file(file()));
+    EXPECT_EQ(setAside(), aside) << "the kept copy is never overwritten";
+}
+
+const Damage damages[] = {
+    {"NotJson", [](const fs::path& p) { std::ofstream(p) << "BACKGROUND_ALPHA_STORE_KEY = 40"; }},
+    {"Truncated", [](const fs::path& p) { std::ofstream(p) << R"({"BACKGROUND_ALPHA_STORE_KEY": 4)"; }},
+    {"NotAnObject", [](const fs::path& p) { std::ofstream(p) << "[1, 2, 3]"; }},
+    {"Huge", [](const fs::path& p) { std::ofstream(p) << "{\"k\": \"" << std::string(2 << 20, 'x') << "\"}"; }},
+    {"Folder", [](const fs::path& p) { fs::create_directory(p); }},
+    {"Fifo", [](const fs::path& p) { ::mkfifo(p.c_str(), 0600); }},
+    {"BinaryNoise", [](const fs::path& p) { std::ofstream(p, std::ios::binary) << std::string("\0\xff\xfe{", 4); }},
+};
+INSTANTIATE_TEST_SUITE_P(Cases, DamagedSettingsFile, testing::ValuesIn(damages),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(SettingsFile, UnreadableFileIsSetAside)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "permission bits do not stop root";
+    writeRaw(R"({"BACKGROUND_ALPHA_STORE_KEY": 40})");
+    fs::permissions(file(), fs::perms::none);
+    expectAllDefaults(open());
+    EXPECT_EQ(setAside().size(), 1u);
+}
+
+TEST_F(SettingsFile, ConcurrentWritersNeverTearTheFileOrLoseKeys)
+{
+    constexpr int writes = 150;
+    QProcess first, second;
+    const QStringList args{QString::fromStdString(file().string()), QString::number(writes)};
+    first.start(QStringLiteral(SETTINGS_WRITER), args);
+    second.start(QStringLiteral(SETTINGS_WRITER), args);
+    ASSERT_TRUE(first.waitForStarted() && second.waitForStarted());
+
+    SettingsDataAccess settings = open();
+    int ownWrites = 0;
+    while (first.state() != QProcess::NotRunning || second.state() != QProcess::NotRunning) {
+        settings.setStartAtLogin(++ownWrites % 2 == 1);
+        // A reader that takes no lock still never sees half a file.
+        QFile raw(QString::fromStdString(file().string()));
+        if (raw.open(QIODevice::ReadOnly)) {
+            EXPECT_TRUE(QJsonDocument::fromJson(raw.readAll()).isObject());
+        }
+        first.waitForFinished(1);
+        second.waitForFinished(1);
+    }
+    EXPECT_EQ(first.exitCode(), 0);
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_EQ(settings.getBackgroundAlpha(), writes);
+    EXPECT_EQ(settings.getStartAtLogin(), ownWrites % 2 == 1) << "no writer lost another's key";
+    EXPECT_TRUE(setAside().empty()) << "no reader ever saw a torn file";
+}
+
+}  // namespace
