@@ -1,0 +1,64 @@
+#pragma once
+// Lunaveil's owner of every display gamma change: applies formulas and tables, and undoes them.
+
+#include "effects/TransferFormula.h"
+#include "platform/DisplayGamma.h"
+#include "platform/GammaJournal.h"
+
+#include <cstddef>
+#include <map>
+#include <optional>
+#include <set>
+#include <span>
+#include <variant>
+#include <vector>
+
+namespace lunaveil {
+
+// Before Lunaveil first changes a CRTC its ramp is kept, in memory and in the journal, so that
+// restoreColorSyncSettings() (or restoreFromJournal() after a crash) gives back the calibration.
+// While a transfer is in force, a CRTC that comes online gets it at once.
+class DisplayTransfer {
+public:
+    static constexpr std::size_t maxDisplays = 16;
+
+    // Installs itself as gamma.onCrtcsChanged; `gamma` must outlive it.
+    DisplayTransfer(DisplayGamma& gamma, GammaJournal journal);
+    // Leaves the displays as they are: quitting and termination call restoreColorSyncSettings().
+    ~DisplayTransfer();
+    DisplayTransfer(const DisplayTransfer&) = delete;
+    DisplayTransfer& operator=(const DisplayTransfer&) = delete;
+
+    // The first 16 CRTCs that drive an output and have a gamma ramp.
+    std::vector<CrtcId> getOnlineDisplayList();
+
+    void setTransferByFormula(CrtcId crtc, const TransferFormula& formula);
+    void setTransferByTable(CrtcId crtc, std::span<const float> red, std::span<const float> green,
+                            std::span<const float> blue);
+
+    // Puts every kept ramp back exactly, forgets them and removes the journal.
+    void restoreColorSyncSettings();
+    // Puts back the ramps a run that died left in the journal, then removes it; true when any was restored.
+    bool restoreFromJournal();
+
+private:
+    struct Table {
+        std::vector<float> red;
+        std::vector<float> green;
+        std::vector<float> blue;
+    };
+    using Transfer = std::variant<TransferFormula, Table>;
+
+    void apply(CrtcId crtc, const Transfer& transfer);
+    void keepOriginal(CrtcId crtc, const GammaRamp& ramp);
+    void crtcsChanged();
+    void warnOnce(CrtcId crtc, const char* what);
+
+    DisplayGamma& gamma_;
+    GammaJournal journal_;
+    std::map<CrtcId, GammaRamp> originals_;
+    std::optional<Transfer> inForce_;
+    std::set<CrtcId> warned_;  // CRTCs already reported, so the one-second re-application does not flood stderr
+};
+
+}  // namespace lunaveil

@@ -1,0 +1,75 @@
+#pragma once
+// A recording DisplayGamma for unit tests: configurable CRTCs, ramp sizes and refusals, no display.
+
+#include "platform/DisplayGamma.h"
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+#include <set>
+#include <utility>
+#include <vector>
+
+namespace lunaveil {
+
+class FakeDisplayGamma : public DisplayGamma {
+public:
+    // A recognisable calibration per CRTC, so a restore can be told from the straight ramp.
+    static GammaRamp calibration(CrtcId crtc, std::size_t size)
+    {
+        GammaRamp ramp;
+        for (std::size_t i = 0; i < size; ++i) {
+            ramp.red.push_back(static_cast<std::uint16_t>((i * 97 + crtc) % 65536));
+            ramp.green.push_back(static_cast<std::uint16_t>((i * 89 + crtc * 3) % 65536));
+            ramp.blue.push_back(static_cast<std::uint16_t>((i * 83 + crtc * 7) % 65536));
+        }
+        return ramp;
+    }
+
+    void addCrtc(CrtcId crtc, std::size_t size = 256)
+    {
+        online.push_back(crtc);
+        ramps[crtc] = calibration(crtc, size);
+    }
+
+    // Adds a CRTC the way a monitor being plugged in does, and tells the listener.
+    void plugIn(CrtcId crtc, std::size_t size = 256)
+    {
+        addCrtc(crtc, size);
+        if (onCrtcsChanged)
+            onCrtcsChanged();
+    }
+
+    std::vector<CrtcId> crtcs() override { return online; }
+
+    std::optional<GammaRamp> getRamp(CrtcId crtc) override
+    {
+        const auto it = ramps.find(crtc);
+        if (it == ramps.end() || unreadable.contains(crtc))
+            return std::nullopt;
+        return it->second;
+    }
+
+    // Like the X server: an unknown CRTC, a refusing one or a ramp of the wrong size is rejected.
+    bool setRamp(CrtcId crtc, const GammaRamp& ramp) override
+    {
+        if (beforeSet)
+            beforeSet(crtc);
+        const auto it = ramps.find(crtc);
+        if (it == ramps.end() || refusing.contains(crtc) || ramp.size() != it->second.size())
+            return false;
+        it->second = ramp;
+        sets.emplace_back(crtc, ramp);
+        return true;
+    }
+
+    std::vector<CrtcId> online;
+    std::map<CrtcId, GammaRamp> ramps;
+    std::set<CrtcId> unreadable;
+    std::set<CrtcId> refusing;
+    std::vector<std::pair<CrtcId, GammaRamp>> sets;  // the accepted setRamp calls, in order
+    std::function<void(CrtcId)> beforeSet;
+};
+
+}  // namespace lunaveil
