@@ -1,0 +1,252 @@
+#include "platform/X11DisplayGamma.h"
+
+#include <QCoreApplication>
+#include <QSocketNotifier>
+#include <QtGlobal>
+
+#include <cstdlib>
+#include <limits>
+#include <utility>
+
+#include <xcb/randr.h>
+
+namespace lunaveil {
+namespace {
+
+struct FreeMemory {
+    void operator()(void* memory) const { std::free(memory); }
+};
+template <typename T>
+using XcbPointer = std::unique_ptr<T, FreeMemory>;
+
+// Waits for a request's reply. An X error gives null and is freed here; passing no error
+// pointer would instead deliver it later as an event.
+template <typename Reply, typename Cookie>
+XcbPointer<Reply> waitFor(Reply* (*fetch)(xcb_connection_t*, Cookie, xcb_generic_error_t**),
+                          xcb_connection_t* connection, Cookie cookie)
+{
+    xcb_generic_error_t* error = nullptr;
+    XcbPointer<Reply> reply(fetch(connection, cookie, &error));
+    std::free(error);
+    return reply;
+}
+
+constexpr std::uint16_t layoutChangeEvents = XCB_RANDR_NOTIFY_MASK_SCREEN_CHANGE
+    | XCB_RANDR_NOTIFY_MASK_CRTC_CHANGE | XCB_RANDR_NOTIFY_MASK_OUTPUT_CHANGE;
+
+const char* shownName(const char* displayName)
+{
+    if (displayName != nullptr)
+        return displayName;
+    const char* fromEnvironment = std::getenv("DISPLAY");
+    return fromEnvironment != nullptr ? fromEnvironment : "(DISPLAY unset)";
+}
+
+}  // namespace
+
+std::unique_ptr<X11DisplayGamma> X11DisplayGamma::create(const char* displayName)
+{
+    int screenNumber = 0;
+    Connection connection(xcb_connect(displayName, &screenNumber));
+    xcb_connection_t* c = connection.get();
+    if (xcb_connection_has_error(c)) {
+        qWarning("Lunaveil: cannot reach X display %s; display gamma is unavailable", shownName(displayName));
+        return nullptr;
+    }
+
+    const xcb_query_extension_reply_t* randr = xcb_get_extension_data(c, &xcb_randr_id);
+    const auto version = randr != nullptr && randr->present
+        ? waitFor(xcb_randr_query_version_reply, c, xcb_randr_query_version(c, 1, 5))
+        : nullptr;
+    const auto atLeast = [&version](std::uint32_t major, std::uint32_t minor) {
+        return std::pair(version->major_version, version->minor_version) >= std::pair(major, minor);
+    };
+    if (!version || !atLeast(1, 2)) {
+        qWarning("Lunaveil: X display %s has no RandR 1.2 gamma ramps; display gamma is unavailable",
+                 shownName(displayName));
+        return nullptr;
+    }
+
+    xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(c));
+    for (int i = 0; i < screenNumber && screens.rem > 0; ++i)
+        xcb_screen_next(&screens);
+    if (screens.rem == 0) {
+        qWarning("Lunaveil: X display %s has no screen %d", shownName(displayName), screenNumber);
+        return nullptr;
+    }
+    const xcb_window_t root = screens.data->root;
+
+    xcb_randr_select_input(c, root, layoutChangeEvents);
+    xcb_prefetch_maximum_request_length(c);
+    xcb_flush(c);
+    return std::make_unique<X11DisplayGamma>(Passkey{}, std::move(connection), root,
+                                             randr->first_event, atLeast(1, 3));
+}
+
+X11DisplayGamma::X11DisplayGamma(Passkey, Connection connection, xcb_window_t root,
+                                 std::uint8_t randrFirstEvent, bool hasCurrentResources)
+    : connection_(std::move(connection))
+    , root_(root)
+    , randrFirstEvent_(randrFirstEvent)
+    , hasCurrentResources_(hasCurrentResources)
+{
+    if (QCoreApplication::instance() == nullptr)
+        return;
+    notifier_ = std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(connection_.get()),
+                                                  QSocketNotifier::Read);
+    QObject::connect(notifier_.get(), &QSocketNotifier::activated, notifier_.get(), [this] { readEvents(); });
+}
+
+X11DisplayGamma::~X11DisplayGamma() = default;
+
+std::vector<CrtcId> X11DisplayGamma::crtcs()
+{
+    if (!connectionAlive())
+        return {};
+    xcb_connection_t* c = connection_.get();
+    const std::vector<CrtcId> candidates = allCrtcs();
+
+    // Ask about every CRTC before reading any answer: one round trip instead of one per CRTC.
+    std::vector<std::pair<xcb_randr_get_crtc_info_cookie_t, xcb_randr_get_crtc_gamma_size_cookie_t>> cookies;
+    cookies.reserve(candidates.size());
+    for (const CrtcId crtc : candidates)
+        cookies.emplace_back(xcb_randr_get_crtc_info(c, crtc, XCB_CURRENT_TIME), xcb_randr_get_crtc_gamma_size(c, crtc));
+
+    std::vector<CrtcId> result;
+    for (std::size_t i = 0; i < candidates.size(); ++i) {
+        const auto info = waitFor(xcb_randr_get_crtc_info_reply, c, cookies[i].first);
+        const auto gammaSize = waitFor(xcb_randr_get_crtc_gamma_size_reply, c, cookies[i].second);
+        if (info && info->status == XCB_RANDR_SET_CONFIG_SUCCESS && info->num_outputs > 0 && gammaSize
+            && gammaSize->size > 0)
+            result.push_back(candidates[i]);
+    }
+    takeQueuedEvents();
+    return connectionAlive() ? result : std::vector<CrtcId>{};
+}
+
+std::vector<CrtcId> X11DisplayGamma::allCrtcs()
+{
+    xcb_connection_t* c = connection_.get();
+    const auto list = [](const auto& reply, auto first, auto length) {
+        if (!reply)
+            return std::vector<CrtcId>{};
+        const auto* begin = first(reply.get());
+        return std::vector<CrtcId>(begin, begin + length(reply.get()));
+    };
+    // The "current" form (RandR 1.3) does not make the server probe the outputs, which can take seconds.
+    if (hasCurrentResources_)
+        return list(waitFor(xcb_randr_get_screen_resources_current_reply, c,
+                            xcb_randr_get_screen_resources_current(c, root_)),
+                    xcb_randr_get_screen_resources_current_crtcs,
+                    xcb_randr_get_screen_resources_current_crtcs_length);
+    return list(waitFor(xcb_randr_get_screen_resources_reply, c, xcb_randr_get_screen_resources(c, root_)),
+                xcb_randr_get_screen_resources_crtcs, xcb_randr_get_screen_resources_crtcs_length);
+}
+
+std::optional<GammaRamp> X11DisplayGamma::getRamp(CrtcId crtc)
+{
+    if (!connectionAlive())
+        return std::nullopt;
+    xcb_connection_t* c = connection_.get();
+    const auto reply = waitFor(xcb_randr_get_crtc_gamma_reply, c, xcb_randr_get_crtc_gamma(c, crtc));
+    takeQueuedEvents();
+    if (!reply || reply->size == 0)
+        return std::nullopt;
+
+    const int size = reply->size;
+    if (xcb_randr_get_crtc_gamma_red_length(reply.get()) != size
+        || xcb_randr_get_crtc_gamma_green_length(reply.get()) != size
+        || xcb_randr_get_crtc_gamma_blue_length(reply.get()) != size)
+        return std::nullopt;
+    const auto channel = [size](const std::uint16_t* first) {
+        return std::vector<std::uint16_t>(first, first + size);
+    };
+    return GammaRamp{channel(xcb_randr_get_crtc_gamma_red(reply.get())),
+                     channel(xcb_randr_get_crtc_gamma_green(reply.get())),
+                     channel(xcb_randr_get_crtc_gamma_blue(reply.get()))};
+}
+
+bool X11DisplayGamma::setRamp(CrtcId crtc, const GammaRamp& ramp)
+{
+    const std::size_t size = ramp.size();
+    if (size == 0 || size > std::numeric_limits<std::uint16_t>::max() || ramp.green.size() != size
+        || ramp.blue.size() != size)
+        return false;
+    if (!connectionAlive())
+        return false;
+    xcb_connection_t* c = connection_.get();
+    // XCB shuts the whole connection down on a request over the server's limit, so refuse it here.
+    const std::size_t requestBytes = sizeof(xcb_randr_set_crtc_gamma_request_t) + 3 * size * sizeof(std::uint16_t);
+    if (requestBytes > std::size_t{xcb_get_maximum_request_length(c)} * 4)
+        return false;
+
+    // The server compares the size with the CRTC's own and answers BadMatch when they differ.
+    const xcb_void_cookie_t cookie = xcb_randr_set_crtc_gamma_checked(
+        c, crtc, static_cast<std::uint16_t>(size), ramp.red.data(), ramp.green.data(), ramp.blue.data());
+    const XcbPointer<xcb_generic_error_t> error(xcb_request_check(c, cookie));
+    takeQueuedEvents();
+    return !error && connectionAlive();
+}
+
+void X11DisplayGamma::readEvents()
+{
+    while (const XcbPointer<xcb_generic_event_t> event{xcb_poll_for_event(connection_.get())}) {
+        if (isLayoutChange(*event))
+            announceChange();
+    }
+    connectionAlive();
+}
+
+// Waiting for a reply reads whatever events came before it into XCB's queue, where the
+// socket notifier cannot see them; pick them up after every request.
+void X11DisplayGamma::takeQueuedEvents()
+{
+    while (const XcbPointer<xcb_generic_event_t> event{xcb_poll_for_queued_event(connection_.get())}) {
+        if (isLayoutChange(*event))
+            announceChange();
+    }
+}
+
+bool X11DisplayGamma::isLayoutChange(const xcb_generic_event_t& event) const
+{
+    const int type = event.response_type & ~0x80;  // the top bit only says SendEvent
+    return type == randrFirstEvent_ + XCB_RANDR_SCREEN_CHANGE_NOTIFY || type == randrFirstEvent_ + XCB_RANDR_NOTIFY;
+}
+
+// One call per event-loop pass, however many events a reconfiguration sends.
+void X11DisplayGamma::announceChange()
+{
+    if (changeAnnounced_ || !notifier_)
+        return;
+    changeAnnounced_ = true;
+    QMetaObject::invokeMethod(
+        notifier_.get(),
+        [this] {
+            changeAnnounced_ = false;
+            // A copy, so a callback that destroys this object does not destroy the running function.
+            if (const auto callback = onCrtcsChanged)
+                callback();
+        },
+        Qt::QueuedConnection);
+}
+
+bool X11DisplayGamma::connectionAlive()
+{
+    if (!xcb_connection_has_error(connection_.get()))
+        return true;
+    if (!lossAnnounced_ && notifier_) {
+        lossAnnounced_ = true;
+        // A closed socket stays readable forever; watching it on would spin the event loop.
+        notifier_->setEnabled(false);
+        QMetaObject::invokeMethod(
+            notifier_.get(),
+            [this] {
+                if (const auto callback = onConnectionLost)
+                    callback();
+            },
+            Qt::QueuedConnection);
+    }
+    return false;
+}
+
+}  // namespace lunaveil

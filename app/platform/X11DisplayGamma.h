@@ -1,0 +1,65 @@
+#pragma once
+// The display's gamma ramps through XRandR, on a private XCB connection of its own.
+
+#include "platform/DisplayGamma.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include <xcb/xcb.h>
+
+class QSocketNotifier;
+
+namespace lunaveil {
+
+class X11DisplayGamma final : public DisplayGamma {
+    struct Passkey {
+        explicit Passkey() = default;
+    };
+
+    struct Disconnect {
+        void operator()(xcb_connection_t* connection) const { xcb_disconnect(connection); }
+    };
+    using Connection = std::unique_ptr<xcb_connection_t, Disconnect>;
+
+public:
+    // Connects to `displayName` ($DISPLAY when null). Null when no X server answers or it
+    // lacks RandR 1.2 (no gamma ramps); the reason is logged. The two callbacks need a
+    // QCoreApplication and run on its thread; without one the ramps still work.
+    static std::unique_ptr<X11DisplayGamma> create(const char* displayName = nullptr);
+
+    X11DisplayGamma(Passkey, Connection connection, xcb_window_t root, std::uint8_t randrFirstEvent,
+                    bool hasCurrentResources);
+    ~X11DisplayGamma() override;
+
+    X11DisplayGamma(const X11DisplayGamma&) = delete;
+    X11DisplayGamma& operator=(const X11DisplayGamma&) = delete;
+
+    std::vector<CrtcId> crtcs() override;
+    std::optional<GammaRamp> getRamp(CrtcId crtc) override;
+    bool setRamp(CrtcId crtc, const GammaRamp& ramp) override;
+
+    // Called once when the X connection broke (the server went away). From then on no CRTC
+    // is listed and every ramp is refused; only a new object can reach a new server.
+    std::function<void()> onConnectionLost;
+
+private:
+    std::vector<CrtcId> allCrtcs();
+    void readEvents();
+    void takeQueuedEvents();
+    bool isLayoutChange(const xcb_generic_event_t& event) const;
+    void announceChange();
+    bool connectionAlive();
+
+    Connection connection_;
+    xcb_window_t root_;
+    std::uint8_t randrFirstEvent_;
+    bool hasCurrentResources_;
+    // Also the context of queued announcements, so none runs after this object is gone.
+    std::unique_ptr<QSocketNotifier> notifier_;
+    bool changeAnnounced_ = false;
+    bool lossAnnounced_ = false;
+};
+
+}  // namespace lunaveil

@@ -1,0 +1,99 @@
+// How long Lunaveil takes to apply gamma ramps: 1, 2 and 16 CRTCs of the display in $DISPLAY.
+// bench/gamma_apply.sh runs it on a virtual desktop with 16 monitors.
+
+#include "platform/X11DisplayGamma.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+using lunaveil::CrtcId;
+using lunaveil::GammaRamp;
+using Microseconds = std::chrono::duration<double, std::micro>;
+
+constexpr int rounds = 200;
+
+GammaRamp linearRamp(std::size_t size, double scale)
+{
+    GammaRamp ramp;
+    for (std::size_t i = 0; i < size; ++i) {
+        const auto level = static_cast<std::uint16_t>(scale * 65535.0 * double(i) / double(size - 1));
+        ramp.red.push_back(level);
+        ramp.green.push_back(level);
+        ramp.blue.push_back(level);
+    }
+    return ramp;
+}
+
+void report(const char* what, std::vector<double> samples)
+{
+    std::ranges::sort(samples);
+    const auto at = [&samples](double fraction) {
+        return samples[std::min(samples.size() - 1, static_cast<std::size_t>(fraction * double(samples.size())))];
+    };
+    std::printf("%-28s median %8.1f us   p99 %8.1f us   (%zu rounds)\n", what, at(0.5), at(0.99), samples.size());
+}
+
+}  // namespace
+
+int main()
+{
+    const auto gamma = lunaveil::X11DisplayGamma::create();
+    if (!gamma) {
+        std::fprintf(stderr, "gamma_apply_bench: no X display with RandR gamma in $DISPLAY\n");
+        return 1;
+    }
+    const std::vector<CrtcId> crtcs = gamma->crtcs();
+    std::printf("%zu CRTCs with gamma ramps\n", crtcs.size());
+
+    std::vector<GammaRamp> saved;
+    for (const CrtcId crtc : crtcs) {
+        auto ramp = gamma->getRamp(crtc);
+        if (!ramp) {
+            std::fprintf(stderr, "gamma_apply_bench: cannot read the ramp of CRTC %u\n", crtc);
+            return 1;
+        }
+        saved.push_back(std::move(*ramp));
+    }
+
+    std::vector<double> samples;
+    for (int i = 0; i < rounds; ++i) {
+        const auto start = std::chrono::steady_clock::now();
+        const auto listed = gamma->crtcs();
+        samples.push_back(Microseconds(std::chrono::steady_clock::now() - start).count());
+        if (listed.size() != crtcs.size()) {
+            std::fprintf(stderr, "gamma_apply_bench: the CRTCs changed while measuring\n");
+            return 1;
+        }
+    }
+    report("list CRTCs", samples);
+
+    bool failed = false;
+    for (const std::size_t count : {std::size_t{1}, std::size_t{2}, std::size_t{16}}) {
+        if (count > crtcs.size()) {
+            std::printf("set ramp on %2zu CRTCs          skipped: only %zu CRTCs\n", count, crtcs.size());
+            continue;
+        }
+        // Alternate two tints, so every round changes what the server holds.
+        const GammaRamp ramps[] = {linearRamp(saved[0].size(), 0.8), linearRamp(saved[0].size(), 0.6)};
+        samples.clear();
+        for (int i = 0; i < rounds; ++i) {
+            const auto start = std::chrono::steady_clock::now();
+            for (std::size_t c = 0; c < count; ++c)
+                failed |= !gamma->setRamp(crtcs[c], ramps[i % 2]);
+            samples.push_back(Microseconds(std::chrono::steady_clock::now() - start).count());
+        }
+        char label[64];
+        std::snprintf(label, sizeof label, "set ramp on %2zu CRTCs", count);
+        report(label, samples);
+    }
+
+    for (std::size_t c = 0; c < crtcs.size(); ++c)
+        failed |= !gamma->setRamp(crtcs[c], saved[c]);
+    if (failed)
+        std::fprintf(stderr, "gamma_apply_bench: the server refused a ramp\n");
+    return failed ? 1 : 0;
+}

@@ -1,0 +1,45 @@
+#pragma once
+// A real X server of the test's own (Xorg with the dummy driver), stopped when destroyed.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace lunaveil::test {
+
+class XServer {
+public:
+    enum class RandR { Enabled, Disabled };
+
+    // Starts a server on a free display with DUMMY0..DUMMY<monitors-1> enabled at 1024x768,
+    // through scripts/virtual-desktop. Check running(); failure() says why it is not.
+    // Should this process die first, the server stops by itself.
+    explicit XServer(int monitors = 1, RandR randr = RandR::Enabled);
+    ~XServer();
+
+    XServer(const XServer&) = delete;
+    XServer& operator=(const XServer&) = delete;
+
+    bool running() const { return !displayName_.empty(); }
+    const std::string& displayName() const { return displayName_; }
+    const std::string& failure() const { return failure_; }
+
+    // Turns output DUMMY<index> on (a 1024x768 monitor) or off through xrandr.
+    bool enableMonitor(int index);
+    bool disableMonitor(int index);
+
+    // Ends the server now, as a crash or logout would; the destructor then has nothing to do.
+    void stop();
+
+    // True in CI (CI=true), where a server must start: tests fail there instead of skipping.
+    static bool required();
+
+private:
+    // Runs scripts/virtual-desktop; its standard output, or nothing (and failure_ set) when it failed.
+    std::optional<std::string> runScript(const std::vector<std::string>& arguments);
+
+    std::string displayName_;
+    std::string failure_;
+};
+
+}  // namespace lunaveil::test
