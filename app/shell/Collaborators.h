@@ -22,10 +22,13 @@ public:
     virtual void closeBackgroundWindows() = 0;
 };
 
-// Display-wide controls; the hub makes one per call.
+// Display-wide controls; callers make one per call.
 class ScreenControl {
 public:
     virtual ~ScreenControl() = default;
+    // Every backlight to this fraction of its full brightness.
+    virtual void setBrightnessLevel(float level) = 0;
+    // Inverted, or the straight linear transfer, on every online display.
     virtual void setContrast(bool inverted) = 0;
 };
 

@@ -127,6 +127,7 @@ private:
 class FakeScreenControl final : public ScreenControl {
 public:
     explicit FakeScreenControl(CallLog& log) : log_(log) {}
+    void setBrightnessLevel(float level) override { log_.push_back("screen.brightness(" + std::to_string(level) + ")"); }
     void setContrast(bool inverted) override { log_.push_back(inverted ? "screen.invert" : "screen.straight"); }
 
 private:

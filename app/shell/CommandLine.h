@@ -1,0 +1,16 @@
+#pragma once
+// The few options Lunaveil answers on the command line; anything else starts it as usual.
+
+#include <string_view>
+#include <vector>
+
+namespace lunaveil {
+
+enum class CommandLineAction { Run, Help, Version, Reset };
+
+CommandLineAction commandLineAction(const std::vector<std::string_view>& arguments);
+
+// The text --help prints.
+std::string_view usageText();
+
+}  // namespace lunaveil
