@@ -1,0 +1,66 @@
+#include "ui/ImageButtonView.h"
+
+#include <QGraphicsOpacityEffect>
+#include <QMouseEvent>
+#include <QPropertyAnimation>
+#include <QTimer>
+
+namespace lunaveil {
+
+ImageButtonView::ImageButtonView(QWidget* parent)
+    : QLabel(parent),
+      opacity_(new QGraphicsOpacityEffect(this)),
+      fade_(new QPropertyAnimation(opacity_, "opacity", this))
+{
+    opacity_->setOpacity(normalAlpha);
+    setGraphicsEffect(opacity_);
+    fade_->setDuration(fadeDurationMs);
+}
+
+void ImageButtonView::initiate(int id, bool animated)
+{
+    id_ = id;
+    animated_ = animated;
+    tracking_ = true;
+}
+
+void ImageButtonView::startFadeAnimation()
+{
+    fadeTo(dimmedAlpha);
+    // Every entry brings its own return; the pointer leaving plays no part.
+    QTimer::singleShot(fadeBackDelayMs, this, &ImageButtonView::stopFadeAnimation);
+}
+
+void ImageButtonView::stopFadeAnimation()
+{
+    fadeTo(normalAlpha);
+}
+
+double ImageButtonView::alphaValue() const
+{
+    return opacity_->opacity();
+}
+
+void ImageButtonView::fadeTo(double alpha)
+{
+    // A new fade takes over from wherever a running one has got to.
+    fade_->stop();
+    fade_->setStartValue(opacity_->opacity());
+    fade_->setEndValue(alpha);
+    fade_->start();
+}
+
+void ImageButtonView::mousePressEvent(QMouseEvent* event)
+{
+    event->accept();
+    if (const auto callback = onClick)
+        callback(id_);
+}
+
+void ImageButtonView::enterEvent(QEnterEvent*)
+{
+    if (tracking_ && animated_)
+        startFadeAnimation();
+}
+
+}  // namespace lunaveil

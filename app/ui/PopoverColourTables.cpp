@@ -1,0 +1,68 @@
+#include "ui/PopoverColourTables.h"
+
+#include "settings/Constants.h"
+
+namespace lunaveil {
+namespace {
+
+// Calibrated RGB given in 255ths, opaque.
+constexpr Colour rgb255(int red, int green, int blue)
+{
+    return Colour::rgb(red / 255.0, green / 255.0, blue / 255.0);
+}
+
+}  // namespace
+
+std::vector<Colour> PopoverColourTables::colors()
+{
+    return {
+        rgb255(239, 86, 83),
+        Constants::DEFAULT_DIM_BACKGROUND_COLOR,
+        rgb255(255, 231, 0),
+        Colour::greenColor(),
+        rgb255(66, 172, 227),
+        Colour::whiteColor(),
+        Colour::blackColor(),
+        rgb255(193, 125, 209),
+    };
+}
+
+std::vector<std::optional<Colour>> PopoverColourTables::displayColors()
+{
+    return {
+        std::nullopt,
+        Colour::orangeColor(),
+        rgb255(229, 191, 72),
+        rgb255(98, 188, 73),
+        std::nullopt,
+        rgb255(220, 219, 220),
+        rgb255(72, 72, 72),
+        std::nullopt,
+    };
+}
+
+std::vector<Colour> PopoverColourTables::trueColors()
+{
+    return {
+        Colour::redColor(),
+        Colour::orangeColor(),
+        Colour::yellowColor(),
+        Colour::greenColor(),
+        Colour::blueColor(),
+        Colour::blackColor(),
+    };
+}
+
+std::vector<std::optional<Colour>> PopoverColourTables::displayTrueColors()
+{
+    return {
+        rgb255(239, 86, 83),
+        std::nullopt,
+        rgb255(229, 191, 72),
+        rgb255(98, 188, 73),
+        rgb255(66, 172, 227),
+        rgb255(72, 72, 72),
+    };
+}
+
+}  // namespace lunaveil

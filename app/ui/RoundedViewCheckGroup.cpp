@@ -1,0 +1,98 @@
+#include "ui/RoundedViewCheckGroup.h"
+
+#include <algorithm>
+
+namespace lunaveil {
+
+RoundedViewCheckGroup::RoundedViewCheckGroup(QWidget* parent)
+    : QWidget(parent)
+{
+}
+
+void RoundedViewCheckGroup::initiate(const std::vector<Colour>& colors,
+                                     const std::vector<std::optional<Colour>>& displayColors, bool custom,
+                                     const Colour& selectedColor)
+{
+    for (RoundedViewCheckButton* item : items_) {
+        // A click on this very swatch may have led here, so it is deleted once that event is done.
+        item->hide();
+        item->setParent(nullptr);
+        item->deleteLater();
+    }
+    items_.clear();
+
+    const auto displayColourAt = [&](std::size_t index) {
+        return index < displayColors.size() ? displayColors[index] : std::nullopt;
+    };
+    const std::size_t count = colors.size();
+    const std::size_t presets = custom && count > 0 ? count - 1 : count;
+    const double width = this->width();
+    const double height = this->height();
+    // Square swatches on the bottom edge, 2 pixels free above; equal gaps at both ends and between.
+    const double side = std::max(0.0, height - 2.0);
+    const double gap = (width - static_cast<double>(count) * side) / static_cast<double>(count + 1);
+    const double top = height - side;
+
+    double x = gap;
+    bool presetSelected = false;
+    for (std::size_t i = 0; i < presets; ++i) {
+        const bool selected = selectedColor == colors[i];
+        RoundedViewCheckButton* item = addItem(QRectF(x, top, side, side), colors[i], displayColourAt(i), selected, true);
+        item->onClick = [this](const Colour& colour) { colorItemClick(colour); };
+        x += side + gap;
+        presetSelected = presetSelected || selected;
+    }
+    if (custom && count > 0) {
+        RoundedViewCheckButton* item = addItem(QRectF(x, top, side, side), colors[count - 1], displayColourAt(count - 1),
+                                               selectedColor == Colour::clearColor(), false);
+        item->onClick = [this](const Colour& colour) { customItemClick(colour); };
+        if (!presetSelected) {
+            item->setCustomColor(selectedColor);
+            item->select(true);
+        }
+    }
+}
+
+RoundedViewCheckButton* RoundedViewCheckGroup::addItem(const QRectF& frame, const Colour& colour,
+                                                       const std::optional<Colour>& displayColor, bool selected,
+                                                       bool rounded)
+{
+    auto* item = new RoundedViewCheckButton(this);
+    item->setFrame(frame);
+    item->initiate(colour, displayColor, selected, rounded);
+    item->show();
+    items_.push_back(item);
+    return item;
+}
+
+void RoundedViewCheckGroup::setSelectedColor(const Colour& colour)
+{
+    for (RoundedViewCheckButton* item : items_)
+        item->select(item->color == colour);
+}
+
+void RoundedViewCheckGroup::setCustomColor(const Colour& colour)
+{
+    if (!items_.empty())
+        items_.back()->setCustomColor(colour);
+}
+
+void RoundedViewCheckGroup::colorItemClick(const Colour& colour)
+{
+    if (!isEnabled())
+        return;
+    setSelectedColor(colour);
+    if (const auto callback = onColorSelected)
+        callback(colour);
+}
+
+void RoundedViewCheckGroup::customItemClick(const Colour& colour)
+{
+    if (!isEnabled())
+        return;
+    setSelectedColor(colour);
+    if (const auto callback = onCustomSelected)
+        callback(colour);
+}
+
+}  // namespace lunaveil
