@@ -4,6 +4,9 @@
 #include "effects/TransferFormula.h"
 #include "settings/Constants.h"
 
+#include <QtGlobal>
+#include <algorithm>
+
 namespace lunaveil {
 namespace {
 
@@ -14,14 +17,21 @@ constexpr milliseconds fromSeconds(double seconds) { return milliseconds(static_
 constexpr milliseconds fadeDuration = fromSeconds(Constants::ANIMATION_DURATION);
 constexpr milliseconds fadeStopSignal = fromSeconds(Constants::ANIMATION_DURATION_STOP_SIGNAL);
 constexpr milliseconds screenCheckPeriod{3000};
-constexpr milliseconds trueColorPeriod{1000};
+constexpr milliseconds transferPeriod{1000};
+// A fade through the transfer moves in 25 steps, as smooth as a window fade at 50 frames a second.
+constexpr int blendFadeSteps = 25;
+constexpr milliseconds blendFadeStep = fadeDuration / blendFadeSteps;
 
 }  // namespace
 
 BackgroundDimmerService::BackgroundDimmerService(OverlayScreens& screens, DisplayTransfer* transfer,
-                                                 Scheduler& scheduler,
+                                                 Compositor* compositor, Scheduler& scheduler,
                                                  std::function<std::unique_ptr<ScreenControl>()> makeScreenControl)
-    : screens_(screens), transfer_(transfer), scheduler_(scheduler), makeScreenControl_(std::move(makeScreenControl))
+    : screens_(screens),
+      transfer_(transfer),
+      compositor_(compositor),
+      scheduler_(scheduler),
+      makeScreenControl_(std::move(makeScreenControl))
 {
     lastScreensCount_ = screens_.screenCount().value_or(0);
     createBackgroundWindows();
@@ -33,11 +43,18 @@ BackgroundDimmerService::BackgroundDimmerService(OverlayScreens& screens, Displa
         else
             createBackgroundWindows();
     };
+    if (compositor_ != nullptr)
+        compositor_->onChanged = [this] { compositorChanged(); };
 }
 
 Colour BackgroundDimmerService::fillColour() const
 {
     return currentBackgroundColor_->colorWithAlphaComponent(*currentBackgroundAlpha_ / 100.0);
+}
+
+bool BackgroundDimmerService::windowsBlend() const
+{
+    return compositor_ == nullptr || compositor_->isActive();
 }
 
 void BackgroundDimmerService::createBackgroundWindows()
@@ -58,11 +75,7 @@ void BackgroundDimmerService::startService(const Colour& colour, double alphaPer
         changeDisplayTrueColor();
         return;
     }
-    restoreDisplays();
-    for (const auto& window : windows_)
-        window->show();
-    startEnterAnimation();
-    setBrightness();
+    showPlainTint(true);
 }
 
 void BackgroundDimmerService::changeBackground(const Colour& colour, double alphaPercent, bool trueColor)
@@ -77,27 +90,66 @@ void BackgroundDimmerService::changeBackground(const Colour& colour, double alph
         changeDisplayTrueColor();
         return;
     }
+    showPlainTint(false);
+}
+
+void BackgroundDimmerService::showPlainTint(bool fade)
+{
     invalidateTrueColorTimer();
-    restoreDisplays();
-    for (const auto& window : windows_)
-        window->show();
-    startEnterAnimation();
-    const Colour fill = fillColour();
-    for (const auto& window : windows_)
-        window->setBackgroundColor(fill);
+    plainShown_ = true;
+    if (windowsBlend()) {
+        cancelBlendFade();
+        blendShown_ = false;
+        blendLevel_ = 0.0;
+        restoreDisplays();  // also ends True Colors and an inversion
+        for (const auto& window : windows_)
+            window->show();
+        startEnterAnimation();
+        if (!fade) {
+            const Colour fill = fillColour();
+            for (const auto& window : windows_)
+                window->setBackgroundColor(fill);
+        }
+    } else if (transfer_ != nullptr) {
+        // Without a compositor a translucent window shows opaque: blend through the transfer instead.
+        blendShown_ = true;
+        armTransferTimer();
+        if (fade) {
+            fadeBlendTo(1.0);
+        } else {
+            cancelBlendFade();
+            blendLevel_ = 1.0;
+            applyTransfer();
+        }
+    } else {
+        qWarning("Lunaveil: without a compositor or display gamma the plain tint cannot be shown.");
+    }
     setBrightness();
 }
 
 void BackgroundDimmerService::stopService()
 {
+    const bool blendOnDisplays = blendShown_;
     serviceIsRunning_ = false;
     closeBackgroundWindows();
+    if (blendOnDisplays && transfer_ != nullptr) {
+        blendShown_ = true;  // still on the displays until its fade-out ends
+        fadeBlendTo(0.0, [this] {
+            blendShown_ = false;
+            restoreDisplays();
+        });
+        return;
+    }
     restoreDisplays();
 }
 
 void BackgroundDimmerService::closeBackgroundWindows()
 {
     invalidateTrueColorTimer();
+    // Whatever replaces a blend on the displays next (an inversion, say) must not be overwritten.
+    cancelBlendFade();
+    blendShown_ = false;
+    plainShown_ = false;
     startExitAnimation();
     for (const auto& window : windows_)
         window->close();
@@ -134,15 +186,13 @@ void BackgroundDimmerService::stopEnterAnimation()
 
 void BackgroundDimmerService::startExitAnimation()
 {
+    for (const auto& window : windows_)
+        window->animateTo(0.0, std::nullopt, fadeDuration);
     if (animationInProgress_) {
         animationInterrupted_ = true;
-        for (const auto& window : windows_)
-            window->animateTo(0.0, std::nullopt, fadeDuration);
         return;
     }
     animationInProgress_ = true;
-    for (const auto& window : windows_)
-        window->animateTo(0.0, std::nullopt, fadeDuration);
     stopSignalTimer_ = scheduler_.schedule(fadeStopSignal, false, [this] { stopExitAnimation(); });
 }
 
@@ -175,18 +225,96 @@ void BackgroundDimmerService::restartForNewScreens()
 
 void BackgroundDimmerService::changeDisplayTrueColor()
 {
-    invalidateTrueColorTimer();
-    trueColorTimer_ = scheduler_.schedule(trueColorPeriod, true, [this] { applyTrueColor(); });
-    applyTrueColor();
+    cancelBlendFade();
+    blendShown_ = false;
+    blendLevel_ = 0.0;
+    armTransferTimer();
+    applyTransfer();
 }
 
-void BackgroundDimmerService::applyTrueColor()
+void BackgroundDimmerService::armTransferTimer()
 {
-    const std::optional<TransferFormula> formula = trueColorFormula(*currentBackgroundColor_, *currentBackgroundAlpha_);
-    if (!formula || transfer_ == nullptr)
-        return;  // any other colour leaves the displays as they are
+    invalidateTrueColorTimer();
+    trueColorTimer_ = scheduler_.schedule(transferPeriod, true, [this] { applyTransfer(); });
+}
+
+// The transfer in force, applied to every online display; run again every second so that
+// another program's change lasts no longer than that.
+void BackgroundDimmerService::applyTransfer()
+{
+    if (transfer_ == nullptr)
+        return;
+    std::optional<TransferFormula> formula;
+    if (trueColor_ && !blendShown_)
+        formula = trueColorFormula(*currentBackgroundColor_, *currentBackgroundAlpha_);
+    else if (blendShown_)
+        formula = blendFormula(*currentBackgroundColor_, *currentBackgroundAlpha_ / 100.0 * blendLevel_);
+    if (!formula)
+        return;  // any other True Colors colour leaves the displays as they are
     for (const CrtcId display : transfer_->getOnlineDisplayList())
         transfer_->setTransferByFormula(display, *formula);
+}
+
+void BackgroundDimmerService::fadeBlendTo(double level, std::function<void()> then)
+{
+    blendTarget_ = level;
+    afterBlendFade_ = std::move(then);
+    if (!blendFading_) {
+        blendFading_ = true;
+        blendFadeTimer_ = scheduler_.schedule(blendFadeStep, true, [this] { stepBlend(); });
+    }
+}
+
+void BackgroundDimmerService::stepBlend()
+{
+    constexpr double step = 1.0 / blendFadeSteps;
+    blendLevel_ = blendTarget_ > blendLevel_ ? std::min(blendTarget_, blendLevel_ + step)
+                                             : std::max(blendTarget_, blendLevel_ - step);
+    applyTransfer();
+    if (blendLevel_ != blendTarget_)
+        return;
+    blendFading_ = false;
+    blendFadeTimer_->invalidate();  // not destroyed here: its own callback is running
+    if (const auto then = std::exchange(afterBlendFade_, {}))
+        then();
+}
+
+void BackgroundDimmerService::cancelBlendFade()
+{
+    if (blendFadeTimer_)
+        blendFadeTimer_->invalidate();
+    blendFading_ = false;
+    afterBlendFade_ = {};
+}
+
+void BackgroundDimmerService::compositorChanged()
+{
+    if (!serviceIsRunning_ || trueColor_ || !plainShown_)
+        return;
+    // The same tint, switched at once to the other way of showing it.
+    if (windowsBlend()) {
+        cancelBlendFade();
+        blendShown_ = false;
+        blendLevel_ = 0.0;
+        invalidateTrueColorTimer();
+        restoreDisplays();
+        const Colour fill = fillColour();
+        for (const auto& window : windows_) {
+            window->setBackgroundColor(fill);
+            window->setAlphaValue(1.0);
+            window->show();
+        }
+    } else if (transfer_ != nullptr) {
+        for (const auto& window : windows_) {
+            window->setAlphaValue(0.0);
+            window->close();
+        }
+        cancelBlendFade();
+        blendShown_ = true;
+        blendLevel_ = 1.0;
+        armTransferTimer();
+        applyTransfer();
+    }
 }
 
 void BackgroundDimmerService::invalidateTrueColorTimer()

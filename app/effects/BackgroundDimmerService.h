@@ -1,8 +1,11 @@
 #pragma once
 // The tint: a fading overlay window per screen, or the True Colors transfer on every display.
+// Where no compositor blends translucent windows, the plain tint goes through the displays'
+// transfer instead (each channel v becomes v·(1−a) + c·a), faded and re-applied the same way.
 
 #include "effects/OverlayWindow.h"
 #include "effects/Scheduler.h"
+#include "platform/Compositor.h"
 #include "shell/Collaborators.h"
 
 #include <functional>
@@ -16,9 +19,10 @@ class DisplayTransfer;
 
 class BackgroundDimmerService final : public BackgroundDimmer {
 public:
-    // `transfer` may be null where no display gamma is reachable; it and the others must outlive the service.
-    BackgroundDimmerService(OverlayScreens& screens, DisplayTransfer* transfer, Scheduler& scheduler,
-                            std::function<std::unique_ptr<ScreenControl>()> makeScreenControl);
+    // `transfer` may be null where no display gamma is reachable, and `compositor` where windows
+    // always blend (no X11); all must outlive the service.
+    BackgroundDimmerService(OverlayScreens& screens, DisplayTransfer* transfer, Compositor* compositor,
+                            Scheduler& scheduler, std::function<std::unique_ptr<ScreenControl>()> makeScreenControl);
     BackgroundDimmerService(const BackgroundDimmerService&) = delete;
     BackgroundDimmerService& operator=(const BackgroundDimmerService&) = delete;
 
@@ -34,6 +38,8 @@ public:
     void checkScreensChange();
 
     bool animationInProgress() const { return animationInProgress_; }
+    // The plain tint is being shown through the displays' transfer rather than windows.
+    bool blendsThroughTransfer() const { return blendShown_; }
     std::size_t windowCount() const { return windows_.size(); }
 
 private:
@@ -43,7 +49,14 @@ private:
     void stopEnterAnimation();
     void stopExitAnimation();
     void restartForNewScreens();
-    void applyTrueColor();
+    void applyTransfer();
+    bool windowsBlend() const;
+    void showPlainTint(bool fade);
+    void armTransferTimer();
+    void fadeBlendTo(double level, std::function<void()> then = {});
+    void stepBlend();
+    void cancelBlendFade();
+    void compositorChanged();
     void invalidateTrueColorTimer();
     void restoreDisplays();
     void setBrightness();
@@ -51,6 +64,7 @@ private:
 
     OverlayScreens& screens_;
     DisplayTransfer* transfer_;
+    Compositor* compositor_;
     Scheduler& scheduler_;
     std::function<std::unique_ptr<ScreenControl>()> makeScreenControl_;
 
@@ -64,6 +78,15 @@ private:
     std::unique_ptr<Timer> trueColorTimer_;
     std::unique_ptr<Timer> stopSignalTimer_;
     std::unique_ptr<Timer> screenCheckTimer_;
+    // The plain tint through the transfer: how much of it is on the displays (0..1), where a fade leads,
+    // and what follows the fade.
+    bool plainShown_ = false;  // the plain tint is on screen, by windows or by blend
+    bool blendShown_ = false;
+    bool blendFading_ = false;
+    double blendLevel_ = 0.0;
+    double blendTarget_ = 0.0;
+    std::function<void()> afterBlendFade_;
+    std::unique_ptr<Timer> blendFadeTimer_;
     bool serviceIsRunning_ = false;
 };
 

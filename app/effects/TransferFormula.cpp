@@ -65,6 +65,23 @@ TransferFormula scaled(float red, float green, float blue)
 
 }  // namespace
 
+TransferFormula blendFormula(const Colour& colour, double opacity)
+{
+    const auto unit = [](double v) { return std::isfinite(v) ? std::clamp(v, 0.0, 1.0) : 0.0; };
+    const double a = unit(opacity);
+    const Rgb c = colour.toRgb();
+    const auto channelMin = [&](double component) { return static_cast<float>(unit(component) * a); };
+    const auto channelMax = [&](double component) { return static_cast<float>(unit(component) * a + (1.0 - a)); };
+    TransferFormula formula;
+    formula.redMin = channelMin(c.red);
+    formula.redMax = channelMax(c.red);
+    formula.greenMin = channelMin(c.green);
+    formula.greenMax = channelMax(c.green);
+    formula.blueMin = channelMin(c.blue);
+    formula.blueMax = channelMax(c.blue);
+    return formula;
+}
+
 std::optional<TransferFormula> trueColorFormula(const Colour& colour, double alphaPercent)
 {
     const float a = static_cast<float>(alphaPercent) / 100.0f;

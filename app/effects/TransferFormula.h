@@ -34,6 +34,10 @@ inline constexpr std::array<float, 2> straightTable{0.0f, 1.0f};
 // nullopt for any other colour, which leaves the displays as they are. Maxima stay within 0..1.
 std::optional<TransferFormula> trueColorFormula(const Colour& colour, double alphaPercent);
 
+// The transfer that shows what a window of `colour` at `opacity` (0..1) laid over the screen
+// shows: each channel v becomes v·(1−a) + c·a. Used where no compositor blends windows.
+TransferFormula blendFormula(const Colour& colour, double opacity);
+
 // A ramp of `size` entries per channel following the formula, each value clamped to 0..1.
 GammaRamp rampFromFormula(std::size_t size, const TransferFormula& formula);
 

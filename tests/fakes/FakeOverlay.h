@@ -3,6 +3,7 @@
 
 #include "effects/OverlayWindow.h"
 #include "effects/Scheduler.h"
+#include "platform/Compositor.h"
 
 #include <algorithm>
 #include <map>
@@ -57,6 +58,18 @@ public:
     // Windows of the last build, in screen order.
     std::vector<std::shared_ptr<FakeWindowState>> current;
     std::optional<int> count;
+};
+
+class FakeCompositor final : public Compositor {
+public:
+    bool isActive() const override { return active; }
+    void set(bool on)
+    {
+        active = on;
+        if (onChanged)
+            onChanged();
+    }
+    bool active = true;
 };
 
 class FakeScheduler final : public Scheduler {

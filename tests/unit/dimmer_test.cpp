@@ -31,9 +31,11 @@ protected:
     FakeDisplayGamma gamma;
     DisplayTransfer transfer{gamma, GammaJournal(journalPath())};
     FakeOverlayScreens screens{2};
+    FakeCompositor compositor;
     FakeScheduler clock;
     CallLog log;
-    BackgroundDimmerService dimmer{screens, &transfer, clock, [this] { return std::make_unique<FakeScreenControl>(log); }};
+    BackgroundDimmerService dimmer{screens, &transfer, &compositor, clock,
+                                   [this] { return std::make_unique<FakeScreenControl>(log); }};
 
     const Colour red = Colour::redColor();
     const Colour quarterRed = Colour::redColor().colorWithAlphaComponent(0.25);
@@ -214,12 +216,123 @@ TEST_F(Dimmer, ScreenChangesAreCoveredAtOnce)
 TEST_F(Dimmer, NoScreensAndNoDisplaysBreakNothing)
 {
     FakeOverlayScreens none{std::nullopt};
-    BackgroundDimmerService bare(none, nullptr, clock, [] { return nullptr; });
+    BackgroundDimmerService bare(none, nullptr, nullptr, clock, [] { return nullptr; });
     bare.startService(red, 25, false);
     bare.changeBackground(Colour::orangeColor(), 25, true);
     clock.advance(4s);
     bare.stopService();
     EXPECT_EQ(bare.windowCount(), 0u);
+}
+
+// --- Without a compositor --------------------------------------------------------------------------
+
+class DimmerWithoutCompositor : public Dimmer {
+protected:
+    DimmerWithoutCompositor() { compositor.active = false; }
+
+    GammaRamp blendRamp(CrtcId crtc, const Colour& colour, double opacity) const
+    {
+        return rampFromFormula(gamma.ramps.at(crtc).size(), blendFormula(colour, opacity));
+    }
+    bool blended(const Colour& colour, double opacity) const
+    {
+        return gamma.ramps.at(63) == blendRamp(63, colour, opacity) && gamma.ramps.at(64) == blendRamp(64, colour, opacity);
+    }
+};
+
+TEST_F(DimmerWithoutCompositor, PlainTintFadesInThroughTheTransferInsteadOfWindows)
+{
+    dimmer.startService(red, 40, false);
+    for (const auto& window : screens.current)
+        EXPECT_FALSE(window->shown) << "an uncomposited translucent window would show as an opaque block";
+    clock.advance(250ms);
+    EXPECT_TRUE(gamma.ramps.at(63) != blendRamp(63, red, 0.4) && !calibrated(63)) << "part way through the fade";
+    clock.advance(250ms);
+    EXPECT_TRUE(blended(red, 0.4));
+    EXPECT_TRUE(dimmer.blendsThroughTransfer());
+    EXPECT_EQ(log, CallLog{"screen.brightness(0.500000)"});
+
+    gamma.ramps.at(64) = FakeDisplayGamma::calibration(64, 1024);  // another program's change
+    clock.advance(1s);
+    EXPECT_TRUE(blended(red, 0.4)) << "re-applied like True Colors";
+
+    dimmer.changeBackground(Colour::blueColor(), 20, false);
+    EXPECT_TRUE(blended(Colour::blueColor(), 0.2)) << "a change applies at once";
+}
+
+TEST_F(DimmerWithoutCompositor, StopFadesTheBlendOutAndGivesBackTheCalibration)
+{
+    dimmer.startService(red, 40, false);
+    clock.advance(1s);
+    dimmer.stopService();
+    EXPECT_FALSE(calibrated(63)) << "fading out";
+    clock.advance(500ms);
+    EXPECT_TRUE(calibrated(63) && calibrated(64));
+    EXPECT_FALSE(dimmer.blendsThroughTransfer());
+
+    dimmer.startService(red, 40, false);
+    clock.advance(200ms);
+    dimmer.stopService();
+    clock.advance(100ms);
+    dimmer.startService(red, 40, false);  // back on during the fade-out
+    clock.advance(1s);
+    EXPECT_TRUE(blended(red, 0.4)) << "the pending fade-out's restore is dropped";
+}
+
+TEST_F(DimmerWithoutCompositor, AnInversionIsNotOverwrittenByTheBlend)
+{
+    dimmer.startService(red, 40, false);
+    clock.advance(200ms);
+    ScreenControlService(&transfer).setContrast(true);
+    dimmer.closeBackgroundWindows();
+    clock.advance(2s);
+    EXPECT_EQ(gamma.ramps.at(63), rampFromTable(256, invertedTable, invertedTable, invertedTable));
+}
+
+TEST_F(DimmerWithoutCompositor, TheTintSwitchesWayLiveWhenACompositorComesAndGoes)
+{
+    dimmer.startService(red, 40, false);
+    clock.advance(1s);
+    compositor.set(true);
+    EXPECT_TRUE(calibrated(63) && calibrated(64));
+    for (const auto& window : screens.current) {
+        EXPECT_TRUE(window->shown);
+        EXPECT_EQ(window->alpha, 1.0);
+        EXPECT_EQ(window->fill, Colour::redColor().colorWithAlphaComponent(0.4));
+    }
+    clock.advance(2s);
+    EXPECT_TRUE(calibrated(63)) << "no blend re-applied while windows show the tint";
+
+    compositor.set(false);
+    EXPECT_TRUE(blended(red, 0.4));
+    for (const auto& window : screens.current)
+        EXPECT_FALSE(window->shown);
+}
+
+TEST_F(DimmerWithoutCompositor, TrueColorsAndAStoppedTintIgnoreTheCompositor)
+{
+    compositor.set(true);
+    EXPECT_TRUE(gamma.sets.empty());
+    dimmer.startService(Colour::orangeColor(), 25, true);
+    compositor.set(false);
+    EXPECT_EQ(gamma.ramps.at(63), formulaRamp(63, Colour::orangeColor(), 25));
+    for (const auto& window : screens.current)
+        EXPECT_FALSE(window->shown);
+}
+
+TEST(BlendFormula, MatchesLayingTheColourOverTheScreen)
+{
+    const TransferFormula none = blendFormula(Colour::redColor(), 0.0);
+    EXPECT_EQ(none, TransferFormula{});
+    const TransferFormula full = blendFormula(Colour::rgb(1, 0.5, 0), 1.0);
+    EXPECT_FLOAT_EQ(full.greenMin, 0.5f);
+    EXPECT_FLOAT_EQ(full.greenMax, 0.5f);
+    const TransferFormula grey = blendFormula(Colour::grey(0.2), 0.25);
+    EXPECT_FLOAT_EQ(grey.blueMin, 0.05f);
+    EXPECT_FLOAT_EQ(grey.blueMax, 0.8f);
+    const TransferFormula wild = blendFormula(Colour::rgb(2, -1, 0.5), 7.0);
+    EXPECT_FLOAT_EQ(wild.redMin, 1.0f);
+    EXPECT_FLOAT_EQ(wild.greenMax, 0.0f);
 }
 
 TEST(ScreenControl, InvertsThenStraightensEveryOnlineDisplayUpToSixteen)
