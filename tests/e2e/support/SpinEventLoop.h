@@ -11,6 +11,8 @@
 namespace lunaveil::test {
 
 // Processes events until `done` returns true or `timeout` passes; returns done()'s last answer.
+// `done` is asked at least every 20 ms, so conditions that change outside this process
+// (another program's X requests) are seen promptly too.
 inline bool spinUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = std::chrono::seconds(10))
 {
     bool timedOut = false;
@@ -18,6 +20,8 @@ inline bool spinUntil(const std::function<bool()>& done, std::chrono::millisecon
     deadline.setSingleShot(true);
     QObject::connect(&deadline, &QTimer::timeout, [&timedOut] { timedOut = true; });
     deadline.start(timeout);
+    QTimer poll;
+    poll.start(std::chrono::milliseconds(20));
     while (!done() && !timedOut)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     return done();

@@ -1,0 +1,65 @@
+#include "effects/QtOverlayScreens.h"
+
+#include "effects/QtOverlayWindow.h"
+#include "effects/X11StackingGuard.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+namespace lunaveil {
+
+QtOverlayScreens::QtOverlayScreens()
+    : stackingGuard_(X11StackingGuard::create())
+{
+    if (qGuiApp == nullptr)
+        return;
+    QObject::connect(qGuiApp, &QGuiApplication::screenAdded, &context_, [this](QScreen* screen) {
+        watch(screen);
+        announce();
+    });
+    QObject::connect(qGuiApp, &QGuiApplication::screenRemoved, &context_, [this] { announce(); });
+    for (QScreen* screen : QGuiApplication::screens())
+        watch(screen);
+}
+
+QtOverlayScreens::~QtOverlayScreens() = default;
+
+std::optional<int> QtOverlayScreens::screenCount() const
+{
+    if (qGuiApp == nullptr)
+        return std::nullopt;
+    return static_cast<int>(QGuiApplication::screens().size());
+}
+
+std::vector<std::unique_ptr<OverlayWindow>> QtOverlayScreens::createWindows()
+{
+    std::vector<std::unique_ptr<OverlayWindow>> windows;
+    if (qGuiApp == nullptr)
+        return windows;
+    for (QScreen* screen : QGuiApplication::screens())
+        windows.push_back(std::make_unique<QtOverlayWindow>(screen, stackingGuard_));
+    return windows;
+}
+
+void QtOverlayScreens::watch(QScreen* screen)
+{
+    QObject::connect(screen, &QScreen::geometryChanged, &context_, [this] { announce(); });
+}
+
+// A new monitor often comes with geometry changes of the others: one call for all of them.
+void QtOverlayScreens::announce()
+{
+    if (announcing_)
+        return;
+    announcing_ = true;
+    QMetaObject::invokeMethod(
+        &context_,
+        [this] {
+            announcing_ = false;
+            if (const auto callback = onScreensChanged)  // a copy outlives this object
+                callback();
+        },
+        Qt::QueuedConnection);
+}
+
+}  // namespace lunaveil

@@ -1,0 +1,425 @@
+// The overlay windows and the compositor watch on a real X server: two monitors, picom
+// blending the tint, openbox managing windows, xdotool clicking through the overlay.
+
+#include "effects/QtOverlayScreens.h"
+#include "effects/QtOverlayWindow.h"
+#include "platform/CompositorWatch.h"
+#include "support/SpinEventLoop.h"
+#include "support/XServer.h"
+
+#include <QGuiApplication>
+#include <QPainter>
+#include <QProcess>
+#include <QRasterWindow>
+#include <QScreen>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <functional>
+#include <memory>
+
+#include <xcb/xcb.h>
+
+namespace lunaveil {
+namespace {
+
+using namespace std::chrono_literals;
+using test::spinFor;
+using test::spinUntil;
+using test::XServer;
+
+XServer* desktop = nullptr;  // started by main() before the QGuiApplication that uses it
+
+struct FreeMemory {
+    void operator()(void* memory) const { std::free(memory); }
+};
+template <typename T>
+using XcbPointer = std::unique_ptr<T, FreeMemory>;
+
+// A helper program (picom, openbox) that ends with the test.
+class Helper {
+public:
+    Helper(const QString& program, const QStringList& arguments)
+    {
+        // Their chatter (picom's Xlib warnings) is no part of the test's output.
+        process_.setProcessChannelMode(QProcess::MergedChannels);
+        process_.setStandardOutputFile(QProcess::nullDevice());
+        process_.start(program, arguments);
+        process_.waitForStarted(5000);
+    }
+    ~Helper() { stop(); }
+
+    Helper(const Helper&) = delete;
+    Helper& operator=(const Helper&) = delete;
+
+    bool running() const { return process_.state() == QProcess::Running; }
+    void stop()
+    {
+        if (process_.state() == QProcess::NotRunning)
+            return;
+        process_.terminate();
+        if (!process_.waitForFinished(3000))
+            process_.kill();
+        process_.waitForFinished(1000);
+    }
+
+private:
+    QProcess process_;
+};
+
+// An opaque window of one colour: a known background under the tint.
+class SolidWindow final : public QRasterWindow {
+public:
+    SolidWindow(QScreen* screen, QColor colour, Qt::WindowFlags flags) : colour_(colour)
+    {
+        setFlags(flags);
+        setScreen(screen);
+    }
+    int presses() const { return presses_; }
+
+protected:
+    void paintEvent(QPaintEvent*) override { QPainter(this).fillRect(QRect(QPoint(), size()), colour_); }
+    void mousePressEvent(QMouseEvent*) override { ++presses_; }
+
+private:
+    QColor colour_;
+    int presses_ = 0;
+};
+
+// A connection of the test's own, to look at the server the way another client does.
+class Probe {
+public:
+    Probe() : connection_(xcb_connect(desktop->displayName().c_str(), nullptr))
+    {
+        root_ = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
+    }
+    ~Probe() { xcb_disconnect(connection_); }
+
+    Probe(const Probe&) = delete;
+    Probe& operator=(const Probe&) = delete;
+
+    // The pixel the screen shows at (x, y), as 0xRRGGBB: what scan-out sends to the monitor.
+    std::optional<QRgb> pixel(int x, int y) const
+    {
+        const XcbPointer<xcb_get_image_reply_t> image(xcb_get_image_reply(
+            connection_,
+            xcb_get_image(connection_, XCB_IMAGE_FORMAT_Z_PIXMAP, root_, static_cast<std::int16_t>(x),
+                          static_cast<std::int16_t>(y), 1, 1, ~0u),
+            nullptr));
+        if (!image || image->depth != 24 || xcb_get_image_data_length(image.get()) < 4)
+            return std::nullopt;
+        const std::uint8_t* bgrx = xcb_get_image_data(image.get());
+        return qRgb(bgrx[2], bgrx[1], bgrx[0]);
+    }
+
+    // Root's children that are mapped, bottom to top.
+    std::vector<xcb_window_t> mappedStack() const
+    {
+        const XcbPointer<xcb_query_tree_reply_t> tree(
+            xcb_query_tree_reply(connection_, xcb_query_tree(connection_, root_), nullptr));
+        std::vector<xcb_window_t> mapped;
+        if (!tree)
+            return mapped;
+        const xcb_window_t* children = xcb_query_tree_children(tree.get());
+        for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i) {
+            const XcbPointer<xcb_get_window_attributes_reply_t> attributes(xcb_get_window_attributes_reply(
+                connection_, xcb_get_window_attributes(connection_, children[i]), nullptr));
+            if (attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE)
+                mapped.push_back(children[i]);
+        }
+        return mapped;
+    }
+
+    // Raises `window` as another program would, and returns once the server has done it.
+    void raise(WId window) const
+    {
+        const std::uint32_t above = XCB_STACK_MODE_ABOVE;
+        xcb_configure_window(connection_, static_cast<xcb_window_t>(window), XCB_CONFIG_WINDOW_STACK_MODE, &above);
+        std::free(xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
+    }
+
+    bool isOverrideRedirect(WId window) const
+    {
+        const XcbPointer<xcb_get_window_attributes_reply_t> attributes(xcb_get_window_attributes_reply(
+            connection_, xcb_get_window_attributes(connection_, static_cast<xcb_window_t>(window)), nullptr));
+        return attributes && attributes->override_redirect;
+    }
+
+    // Openbox claims WM_S0 early in its start and publishes the work area later.
+    bool hasWindowManager() const
+    {
+        if (selectionOwner("WM_S0") == XCB_NONE)
+            return false;
+        const XcbPointer<xcb_get_property_reply_t> workArea(xcb_get_property_reply(
+            connection_, xcb_get_property(connection_, 0, root_, atom("_NET_WORKAREA"), XCB_ATOM_ANY, 0, 0),
+            nullptr));
+        return workArea && workArea->type != XCB_NONE;
+    }
+
+private:
+    xcb_atom_t atom(const std::string& name) const
+    {
+        const XcbPointer<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
+            connection_, xcb_intern_atom(connection_, 0, static_cast<std::uint16_t>(name.size()), name.c_str()),
+            nullptr));
+        return reply ? reply->atom : XCB_NONE;
+    }
+
+    xcb_window_t selectionOwner(const std::string& name) const
+    {
+        const XcbPointer<xcb_get_selection_owner_reply_t> owner(xcb_get_selection_owner_reply(
+            connection_, xcb_get_selection_owner(connection_, atom(name)), nullptr));
+        return owner ? owner->owner : XCB_NONE;
+    }
+
+    xcb_connection_t* connection_;
+    xcb_window_t root_ = XCB_NONE;
+};
+
+// Like spinUntil, for conditions the server decides (pixels, stacking) of which this process
+// hears nothing: looks again every 20 ms.
+bool pollUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout)
+{
+    QTimer poll;
+    poll.start(20ms);
+    return spinUntil(done, timeout);
+}
+
+QStringList picomArguments()
+{
+    // No user configuration: no shadows, no fading, nothing but the blend.
+    return {QStringLiteral("--backend"), QStringLiteral("xrender"), QStringLiteral("--config"), QStringLiteral("/dev/null")};
+}
+
+bool near(QRgb actual, QRgb expected, int tolerance = 2)
+{
+    return std::abs(qRed(actual) - qRed(expected)) <= tolerance
+        && std::abs(qGreen(actual) - qGreen(expected)) <= tolerance
+        && std::abs(qBlue(actual) - qBlue(expected)) <= tolerance;
+}
+
+// What blending `fill` at `alpha` over `background` gives, per channel v·(1−a) + c·a.
+QRgb blend(QRgb background, QRgb fill, double alpha)
+{
+    const auto channel = [alpha](int under, int over) {
+        return static_cast<int>(std::lround(under * (1.0 - alpha) + over * alpha));
+    };
+    return qRgb(channel(qRed(background), qRed(fill)), channel(qGreen(background), qGreen(fill)),
+                channel(qBlue(background), qBlue(fill)));
+}
+
+class OverlayOnXTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (desktop == nullptr || !desktop->running()) {
+            const std::string why = desktop != nullptr ? desktop->failure() : "not started";
+            if (XServer::required())
+                FAIL() << "no X server for the end-to-end tests: " << why;
+            GTEST_SKIP() << "no X server (Xorg with the dummy driver needs root and xserver-xorg-video-dummy): "
+                         << why;
+        }
+        ASSERT_EQ(QGuiApplication::screens().size(), 2);
+        probe_.emplace();
+    }
+
+    std::optional<Probe> probe_;
+};
+
+TEST_F(OverlayOnXTest, CompositorWatchFollowsAPicomStartingAndStopping)
+{
+    CompositorWatch watch(desktop->displayName().c_str());
+    int changes = 0;
+    watch.onChanged = [&] { ++changes; };
+    EXPECT_FALSE(watch.isActive());
+
+    Helper picom(QStringLiteral("picom"), picomArguments());
+    ASSERT_TRUE(picom.running()) << "picom is needed (package picom)";
+    EXPECT_TRUE(spinUntil([&] { return watch.isActive(); }, 10s));
+    EXPECT_EQ(changes, 1);
+
+    picom.stop();
+    EXPECT_TRUE(spinUntil([&] { return !watch.isActive(); }, 10s));
+    EXPECT_EQ(changes, 2);
+}
+
+TEST_F(OverlayOnXTest, PicomBlendsTheTintOverEachMonitor)
+{
+    Helper picom(QStringLiteral("picom"), picomArguments());
+    CompositorWatch watch(desktop->displayName().c_str());
+    ASSERT_TRUE(spinUntil([&] { return watch.isActive(); }, 10s)) << "picom did not start (package picom)";
+
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    const QRgb backgrounds[] = {qRgb(20, 40, 200), qRgb(230, 230, 230)};
+    std::vector<std::unique_ptr<SolidWindow>> under;
+    for (int i = 0; i < 2; ++i) {
+        under.push_back(std::make_unique<SolidWindow>(screens[i], QColor(backgrounds[i]),
+                                                      Qt::X11BypassWindowManagerHint | Qt::FramelessWindowHint));
+        under.back()->setGeometry(screens[i]->geometry());
+        under.back()->show();
+    }
+
+    QtOverlayScreens overlayScreens;
+    auto overlays = overlayScreens.createWindows();
+    ASSERT_EQ(overlays.size(), 2u);
+    const Colour fill = Colour::rgb(1.0, 100.0 / 255.0, 0.0, 1.0);
+    for (auto& overlay : overlays) {
+        overlay->setBackgroundColor(fill.colorWithAlphaComponent(0.8));
+        overlay->setAlphaValue(0.5);  // 0.4 in all
+        overlay->show();
+    }
+
+    for (int i = 0; i < 2; ++i) {
+        const QRect geometry = screens[i]->geometry();
+        const QRgb expected = blend(backgrounds[i], qRgb(255, 100, 0), 0.4);
+        for (const QPoint point : {geometry.center(), geometry.topLeft() + QPoint(2, 2), geometry.bottomRight() - QPoint(2, 2)}) {
+            std::optional<QRgb> shown;
+            pollUntil([&] { return (shown = probe_->pixel(point.x(), point.y())) && near(*shown, expected); }, 5s);
+            ASSERT_TRUE(shown.has_value());
+            EXPECT_TRUE(near(*shown, expected))
+                << "monitor " << i << " at " << point.x() << "," << point.y() << ": shows " << std::hex << *shown
+                << ", expected " << expected;
+        }
+    }
+}
+
+TEST_F(OverlayOnXTest, ClicksPassThroughToTheWindowBeneathUnderAWindowManager)
+{
+    Helper openbox(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
+    ASSERT_TRUE(pollUntil([&] { return probe_->hasWindowManager(); }, 10s)) << "openbox did not start (package openbox)";
+
+    QScreen* screen = QGuiApplication::screens().at(1);
+    SolidWindow target(screen, Qt::darkGreen, Qt::Window);
+    target.setGeometry(QRect(screen->geometry().topLeft() + QPoint(200, 150), QSize(300, 200)));
+    // Openbox drops a window mapped in the last moments of its start: map it again then.
+    for (int attempt = 0; attempt < 10 && !target.isExposed(); ++attempt) {
+        target.hide();
+        target.show();
+        spinUntil([&] { return target.isExposed(); }, 500ms);
+    }
+    ASSERT_TRUE(target.isExposed());
+
+    QtOverlayScreens overlayScreens;
+    auto overlays = overlayScreens.createWindows();
+    for (auto& overlay : overlays) {
+        overlay->setBackgroundColor(Colour::rgb(1.0, 0.5, 0.0, 1.0));
+        overlay->setAlphaValue(0.5);
+        overlay->show();
+    }
+    const auto* overlay = static_cast<const QtOverlayWindow*>(overlays.at(1).get());
+    EXPECT_TRUE(probe_->isOverrideRedirect(overlay->window()->winId()));
+    // Openbox raises and focuses its new window; the overlay must still end up on top.
+    ASSERT_TRUE(pollUntil([&] {
+        const auto stack = probe_->mappedStack();
+        return !stack.empty() && stack.back() == overlay->window()->winId();
+    }, 5s));
+
+    const QPoint centre = target.mapToGlobal(QPoint(target.width() / 2, target.height() / 2));
+    QProcess xdotool;
+    xdotool.start(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QStringLiteral("--sync"),
+                                              QString::number(centre.x()), QString::number(centre.y()),
+                                              QStringLiteral("click"), QStringLiteral("1")});
+    ASSERT_TRUE(xdotool.waitForFinished(5000) && xdotool.exitCode() == 0) << "xdotool is needed (package xdotool)";
+    EXPECT_TRUE(spinUntil([&] { return target.presses() > 0; }, 5s)) << "the click stayed in the overlay";
+}
+
+TEST_F(OverlayOnXTest, OverlayGoesBackOnTopWhenAnotherWindowIsRaisedAboveIt)
+{
+    QtOverlayScreens overlayScreens;
+    auto overlays = overlayScreens.createWindows();
+    for (auto& overlay : overlays)
+        overlay->show();
+    const auto overlaysOnTop = [&] {
+        const auto stack = probe_->mappedStack();
+        if (stack.size() < overlays.size())
+            return false;
+        for (std::size_t i = 0; i < overlays.size(); ++i) {
+            const WId id = static_cast<const QtOverlayWindow*>(overlays[i].get())->window()->winId();
+            if (std::find(stack.end() - static_cast<long>(overlays.size()), stack.end(), id) == stack.end())
+                return false;
+        }
+        return true;
+    };
+    ASSERT_TRUE(pollUntil(overlaysOnTop, 5s));
+
+    // A menu-like override-redirect window mapped later comes above everything...
+    SolidWindow popup(QGuiApplication::screens().at(0), Qt::red, Qt::X11BypassWindowManagerHint | Qt::FramelessWindowHint);
+    popup.setGeometry(100, 100, 200, 100);
+    popup.show();
+    ASSERT_TRUE(spinUntil([&] { return popup.isExposed(); }, 5s));
+    EXPECT_TRUE(pollUntil(overlaysOnTop, 5s)) << "after a new window was mapped";
+
+    // ... and so does one that another program raises.
+    probe_->raise(popup.winId());
+    EXPECT_TRUE(pollUntil(overlaysOnTop, 5s)) << "after another window was raised";
+
+    // A closed overlay is no longer kept on top.
+    for (auto& overlay : overlays)
+        overlay->close();
+    probe_->raise(popup.winId());
+    EXPECT_TRUE(pollUntil([&] {
+        const auto stack = probe_->mappedStack();
+        return !stack.empty() && stack.back() == popup.winId();
+    }, 5s));
+}
+
+TEST_F(OverlayOnXTest, AMonitorTurnedOnIsAnnouncedAndCovered)
+{
+    QtOverlayScreens overlayScreens;
+    int changes = 0;
+    overlayScreens.onScreensChanged = [&] { ++changes; };
+    ASSERT_TRUE(desktop->enableMonitor(2));
+    ASSERT_TRUE(spinUntil([&] { return overlayScreens.screenCount() == 3 && changes > 0; }, 10s));
+
+    const auto overlays = overlayScreens.createWindows();
+    ASSERT_EQ(overlays.size(), 3u);
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    for (std::size_t i = 0; i < overlays.size(); ++i)
+        EXPECT_EQ(static_cast<const QtOverlayWindow*>(overlays[i].get())->window()->geometry(),
+                  screens[static_cast<qsizetype>(i)]->geometry());
+
+    const int before = changes;
+    ASSERT_TRUE(desktop->disableMonitor(2));
+    ASSERT_TRUE(spinUntil([&] { return overlayScreens.screenCount() == 2 && changes > before; }, 10s));
+}
+
+TEST_F(OverlayOnXTest, ShownOverlayIsIdleOnceItsFadeEnds)
+{
+    QtOverlayScreens overlayScreens;
+    auto overlays = overlayScreens.createWindows();
+    for (auto& overlay : overlays) {
+        overlay->show();
+        overlay->animateTo(0.4, Colour::rgb(1.0, 0.5, 0.0), 300ms);
+    }
+    const auto* first = static_cast<const QtOverlayWindow*>(overlays.front().get());
+    ASSERT_TRUE(spinUntil([&] { return !first->isFading(); }, 5s));
+    spinFor(100ms);
+    // No timer, no repaint, no X traffic at rest: the event loop sleeps.
+    EXPECT_LT(spinFor(1s), 20);
+}
+
+}  // namespace
+}  // namespace lunaveil
+
+// One X server for the test process (CTest runs each test in a process of its own), started
+// before the QGuiApplication that connects to it.
+int main(int argc, char* argv[])
+{
+    testing::InitGoogleTest(&argc, argv);
+    if (GTEST_FLAG_GET(list_tests))
+        return RUN_ALL_TESTS();
+
+    lunaveil::test::XServer server(2);
+    lunaveil::desktop = &server;
+    if (!server.running())
+        return RUN_ALL_TESTS();  // every test skips, or fails in CI
+
+    qputenv("DISPLAY", QByteArray::fromStdString(server.displayName()));
+    qputenv("QT_QPA_PLATFORM", "xcb");
+    // Without a session bus address Qt would autolaunch a bus that outlives the test.
+    if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
+        qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/lunaveil-e2e-no-bus");
+    QGuiApplication application(argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,253 @@
+// QtOverlayWindow on the offscreen platform: flags, geometry, painted pixels and fades.
+
+#include "effects/QtOverlayWindow.h"
+#include "OffscreenScreens.h"
+#include "support/SpinEventLoop.h"
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QPixmap>
+#include <QScreen>
+#include <QWindow>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+namespace lunaveil {
+namespace {
+
+using namespace std::chrono_literals;
+using test::spinFor;
+using test::spinUntil;
+
+constexpr Colour orange = Colour::rgb(1.0, 100.0 / 255.0, 0.0, 1.0);
+
+// The window's own pixel (premultiplied ARGB, as it goes to the screen) at its centre.
+std::optional<QRgb> shownPixel(const QtOverlayWindow& overlay)
+{
+    QWindow* window = overlay.window();
+    if (!window->isExposed())
+        return std::nullopt;
+    const QImage image = window->screen()->grabWindow(window->winId()).toImage().convertToFormat(
+        QImage::Format_ARGB32_Premultiplied);
+    if (image.isNull())
+        return std::nullopt;
+    return image.pixel(image.width() / 2, image.height() / 2);
+}
+
+// Qt 6.4's offscreen backing store keeps no alpha channel, so only the premultiplied colour
+// channels can be compared here; the end-to-end tests check the blend on a real X server.
+bool near(QRgb actual, QRgb expected)
+{
+    return std::abs(qRed(actual) - qRed(expected)) <= 1 && std::abs(qGreen(actual) - qGreen(expected)) <= 1
+        && std::abs(qBlue(actual) - qBlue(expected)) <= 1;
+}
+
+// Waits until the window shows `expected` (premultiplied), as painting follows on the next frame.
+::testing::AssertionResult showsPixel(const QtOverlayWindow& overlay, QRgb expected)
+{
+    std::optional<QRgb> pixel;
+    spinUntil([&] { return (pixel = shownPixel(overlay)) && near(*pixel, expected); }, 3s);
+    if (pixel && near(*pixel, expected))
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "expected premultiplied ARGB " << std::hex << expected << ", shows "
+                                         << (pixel ? *pixel : 0u) << (pixel ? "" : " (nothing)");
+}
+
+class QtOverlayWindowTest : public ::testing::Test {
+protected:
+    QScreen* screen(int index) const { return QGuiApplication::screens().at(index); }
+    std::unique_ptr<QtOverlayWindow> makeOverlay(int screenIndex = 0) const
+    {
+        return std::make_unique<QtOverlayWindow>(screen(screenIndex), nullptr);
+    }
+};
+
+TEST_F(QtOverlayWindowTest, IsAHiddenClickThroughTopmostToolWindowCoveringItsWholeScreen)
+{
+    ASSERT_EQ(QGuiApplication::screens().size(), 2);
+    for (int index : {0, 1}) {
+        const auto overlay = makeOverlay(index);
+        const QWindow* window = overlay->window();
+        const Qt::WindowFlags flags = window->flags();
+        for (const Qt::WindowType flag : {Qt::FramelessWindowHint, Qt::WindowStaysOnTopHint,
+                                          Qt::X11BypassWindowManagerHint, Qt::WindowTransparentForInput,
+                                          Qt::WindowDoesNotAcceptFocus})
+            EXPECT_TRUE(flags.testFlag(flag)) << "screen " << index << ", flag " << std::hex << flag;
+        EXPECT_EQ(window->type(), Qt::Tool) << "never listed in a taskbar";
+        EXPECT_TRUE(window->format().hasAlpha()) << "translucent surface";
+        EXPECT_EQ(window->screen(), screen(index));
+        EXPECT_EQ(window->geometry(), screen(index)->geometry());
+        EXPECT_FALSE(window->isVisible());
+        EXPECT_EQ(overlay->alphaValue(), 0.0);
+        EXPECT_FALSE(overlay->isFading());
+    }
+}
+
+TEST_F(QtOverlayWindowTest, PaintsItsFillAtFillAlphaTimesAlphaValue)
+{
+    const auto overlay = makeOverlay(1);
+    overlay->setBackgroundColor(orange.colorWithAlphaComponent(0.8));
+    overlay->setAlphaValue(0.5);
+    overlay->show();
+    // 0.8 × 0.5 = 0.4: alpha 102, each channel premultiplied by it.
+    EXPECT_TRUE(showsPixel(*overlay, qRgba(102, 40, 0, 102)));
+
+    overlay->setBackgroundColor(Colour::grey(1.0, 0.5));  // grey spreads over all three channels
+    overlay->setAlphaValue(1.0);
+    EXPECT_TRUE(showsPixel(*overlay, qRgba(128, 128, 128, 128)));
+
+    overlay->setAlphaValue(0.0);
+    EXPECT_TRUE(showsPixel(*overlay, qRgba(0, 0, 0, 0)));
+}
+
+TEST_F(QtOverlayWindowTest, OutOfRangeValuesAreClamped)
+{
+    const auto overlay = makeOverlay();
+    overlay->setAlphaValue(3.0);
+    EXPECT_EQ(overlay->alphaValue(), 1.0);
+    overlay->setAlphaValue(-1.0);
+    EXPECT_EQ(overlay->alphaValue(), 0.0);
+    overlay->setAlphaValue(std::nan(""));
+    EXPECT_EQ(overlay->alphaValue(), 0.0);
+    overlay->setBackgroundColor(Colour::rgb(2.0, -1.0, 0.5, 1.0));
+    overlay->setAlphaValue(1.0);
+    overlay->show();
+    EXPECT_TRUE(showsPixel(*overlay, qRgba(255, 0, 128, 255)));
+}
+
+TEST_F(QtOverlayWindowTest, FadeMovesBothPropertiesAndLandsExactlyOnTheirEndValues)
+{
+    const auto overlay = makeOverlay();
+    overlay->setBackgroundColor(Colour::blueColor());
+    overlay->show();
+    overlay->animateTo(0.6, orange, 200ms);
+    EXPECT_TRUE(overlay->isFading());
+    EXPECT_EQ(overlay->backgroundColor(), orange) << "the fill a running fade ends at";
+
+    bool sawBetween = false;
+    spinUntil([&] {
+        sawBetween |= overlay->alphaValue() > 0.0 && overlay->alphaValue() < 0.6;
+        return !overlay->isFading();
+    });
+    EXPECT_TRUE(sawBetween);
+    EXPECT_FALSE(overlay->isFading());
+    EXPECT_EQ(overlay->alphaValue(), 0.6);
+    EXPECT_EQ(overlay->backgroundColor(), orange);
+    EXPECT_TRUE(showsPixel(*overlay, qRgba(153, 60, 0, 153)));
+}
+
+TEST_F(QtOverlayWindowTest, FinishedFadeLeavesNothingRunning)
+{
+    const auto overlay = makeOverlay();
+    overlay->show();
+    overlay->animateTo(0.5, orange, 100ms);
+    ASSERT_TRUE(spinUntil([&] { return !overlay->isFading(); }));
+    spinFor(50ms);  // the last frame's paint
+    // An idle event loop wakes a handful of times; a leftover animation timer, hundreds.
+    EXPECT_LT(spinFor(500ms), 20);
+}
+
+TEST_F(QtOverlayWindowTest, SettingTheAlphaValueEndsOnlyTheAlphaFade)
+{
+    const auto overlay = makeOverlay();
+    overlay->show();
+    overlay->animateTo(1.0, Colour::redColor(), 300ms);
+    spinFor(60ms);
+    overlay->setAlphaValue(0.25);
+    EXPECT_EQ(overlay->alphaValue(), 0.25);
+    EXPECT_TRUE(overlay->isFading()) << "the fill goes on fading";
+    ASSERT_TRUE(spinUntil([&] { return !overlay->isFading(); }));
+    EXPECT_EQ(overlay->alphaValue(), 0.25);
+    EXPECT_EQ(overlay->backgroundColor(), Colour::redColor());
+    EXPECT_TRUE(showsPixel(*overlay, qRgba(64, 0, 0, 64)));
+}
+
+TEST_F(QtOverlayWindowTest, SettingTheFillEndsOnlyTheFillFade)
+{
+    const auto overlay = makeOverlay();
+    overlay->setBackgroundColor(Colour::redColor());
+    overlay->show();
+    overlay->animateTo(1.0, Colour::greenColor(), 300ms);
+    spinFor(60ms);
+    overlay->setBackgroundColor(Colour::blueColor());
+    EXPECT_EQ(overlay->backgroundColor(), Colour::blueColor());
+    EXPECT_TRUE(overlay->isFading()) << "the alpha value goes on fading";
+    ASSERT_TRUE(spinUntil([&] { return !overlay->isFading(); }));
+    EXPECT_EQ(overlay->alphaValue(), 1.0);
+    EXPECT_EQ(overlay->backgroundColor(), Colour::blueColor());
+    EXPECT_TRUE(showsPixel(*overlay, qRgba(0, 0, 255, 255)));
+}
+
+TEST_F(QtOverlayWindowTest, FadeWithoutFillKeepsTheFill)
+{
+    const auto overlay = makeOverlay();
+    overlay->setBackgroundColor(Colour::blueColor());
+    overlay->setAlphaValue(1.0);
+    overlay->show();
+    overlay->animateTo(0.2, std::nullopt, 100ms);
+    ASSERT_TRUE(spinUntil([&] { return !overlay->isFading(); }));
+    EXPECT_EQ(overlay->alphaValue(), 0.2);
+    EXPECT_EQ(overlay->backgroundColor(), Colour::blueColor());
+    EXPECT_TRUE(showsPixel(*overlay, qRgba(0, 0, 51, 51)));
+}
+
+TEST_F(QtOverlayWindowTest, ALaterFadeStartsFromWhereTheRunningOneIs)
+{
+    const auto overlay = makeOverlay();
+    overlay->show();
+    overlay->animateTo(1.0, std::nullopt, 400ms);
+    spinUntil([&] { return overlay->alphaValue() > 0.2; });
+    const double reached = overlay->alphaValue();
+    overlay->animateTo(0.0, std::nullopt, 400ms);
+    spinFor(20ms);
+    EXPECT_LE(overlay->alphaValue(), reached) << "no jump back to the first fade's start";
+    ASSERT_TRUE(spinUntil([&] { return !overlay->isFading(); }));
+    EXPECT_EQ(overlay->alphaValue(), 0.0);
+}
+
+TEST_F(QtOverlayWindowTest, ZeroDurationAppliesAtOnce)
+{
+    const auto overlay = makeOverlay();
+    overlay->animateTo(0.7, Colour::greenColor(), 0ms);
+    EXPECT_FALSE(overlay->isFading());
+    EXPECT_EQ(overlay->alphaValue(), 0.7);
+    EXPECT_EQ(overlay->backgroundColor(), Colour::greenColor());
+}
+
+TEST_F(QtOverlayWindowTest, CloseTakesTheWindowOffAtOnceAndShowBringsItBack)
+{
+    const auto overlay = makeOverlay();
+    overlay->setBackgroundColor(Colour::redColor());
+    overlay->setAlphaValue(1.0);
+    overlay->show();
+    EXPECT_TRUE(overlay->window()->isVisible());
+    overlay->close();
+    EXPECT_FALSE(overlay->window()->isVisible());
+    EXPECT_EQ(overlay->alphaValue(), 1.0) << "closing keeps the values";
+    overlay->show();
+    EXPECT_TRUE(overlay->window()->isVisible());
+    EXPECT_TRUE(showsPixel(*overlay, qRgba(255, 0, 0, 255)));
+}
+
+TEST_F(QtOverlayWindowTest, FollowsItsScreensGeometryAndHidesWhenTheScreenGoesAway)
+{
+    test::OffscreenScreens screens;
+    const auto overlay = makeOverlay(1);
+    overlay->show();
+
+    const QRect moved(1024, 100, 1280, 720);
+    screens.setScreens({test::OffscreenScreens::screen(QStringLiteral("left"), {0, 0, 1024, 768}),
+                        test::OffscreenScreens::screen(QStringLiteral("right"), moved)});
+    EXPECT_TRUE(spinUntil([&] { return overlay->window()->geometry() == moved; }, 3s))
+        << "geometry " << overlay->window()->geometry().width() << "x" << overlay->window()->geometry().height();
+
+    screens.setScreens({test::OffscreenScreens::screen(QStringLiteral("left"), {0, 0, 1024, 768})});
+    EXPECT_TRUE(spinUntil([&] { return QGuiApplication::screens().size() == 1; }, 3s));
+    EXPECT_FALSE(overlay->window()->isVisible()) << "it would cover another screen in part";
+    overlay->show();
+    EXPECT_FALSE(overlay->window()->isVisible());
+}
+
+}  // namespace
+}  // namespace lunaveil
