@@ -1,0 +1,47 @@
+#pragma once
+// The help window: Lunaveil's help page, and a button that writes to support.
+
+#include "shell/Collaborators.h"
+
+#include <QUrl>
+
+#include <memory>
+
+class QTextBrowser;
+class QWidget;
+
+namespace Ui {
+class HelpWindow;
+}
+
+namespace lunaveil {
+
+// The window comes from HelpWindow.ui and is built, with the page ":/help/Help.html" in its
+// browser, on the first showWindowService. It floats above ordinary windows; closing it hides it,
+// and the next request shows the same window again.
+class HelpWindowController final : public HelpWindow {
+public:
+    HelpWindowController();
+    ~HelpWindowController() override;
+
+    // Brings the window to the front with the keyboard focus.
+    void showWindowService() override;
+    void focus() override;
+    // Opens the support mail in the user's mail program.
+    void contactSupportButtonClick();
+
+    // The window, built on the first call.
+    QWidget* window();
+    QTextBrowser* webviewOutlet();
+
+    static QUrl helpPage();
+    static QUrl supportMailUrl();
+
+private:
+    void windowDidLoad();
+
+    std::unique_ptr<QWidget> window_;
+    std::unique_ptr<Ui::HelpWindow> ui_;
+};
+
+}  // namespace lunaveil

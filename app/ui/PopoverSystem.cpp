@@ -1,0 +1,258 @@
+#include "ui/PopoverSystem.h"
+
+#include "platform/ColourScheme.h"
+#include "ui/PopoverViewController.h"
+
+#include <QCursor>
+#include <QEvent>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPalette>
+#include <QPixmap>
+#include <QScreen>
+#include <QWidget>
+
+#include <algorithm>
+#include <cstdio>
+#include <utility>
+
+namespace lunaveil {
+namespace {
+
+// Icons are drawn at this size and scaled down by the tray, so they stay sharp on HiDPI panels.
+constexpr int iconSide = 64;
+// A click that closes the popover from outside may reach the item a moment later (Qt replays it
+// there); within this time it is that same click and must not open the popover again.
+constexpr qint64 sameClickMs = 300;
+
+// A crescent moon, for when the icon images cannot be loaded: the item must never be invisible.
+QIcon drawnIcon(const QColor& colour)
+{
+    QPixmap pixmap(iconSide, iconSide);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPath moon;
+    moon.addEllipse(QRectF(8, 8, 48, 48));
+    QPainterPath bite;
+    bite.addEllipse(QRectF(24, 2, 44, 44));
+    painter.fillPath(moon.subtracted(bite), colour);
+    return QIcon(pixmap);
+}
+
+void tell(const char* message)
+{
+    std::fprintf(stderr, "Lunaveil: %s\n", message);
+}
+
+}  // namespace
+
+PopupSystem::PopupSystem(PopoverViewController& viewController, QIcon image, QIcon imageWhite, Test trayAvailable,
+                         Test menuBarIsDark)
+    : viewController_(viewController), image_(std::move(image)), imageWhite_(std::move(imageWhite)),
+      trayAvailable_(std::move(trayAvailable)), menuBarIsDark_(std::move(menuBarIsDark))
+{
+    if (image_.isNull() || imageWhite_.isNull()) {
+        tell("the tray icon images are missing from the program; a plain moon stands in for them.");
+        image_ = drawnIcon(Qt::black);
+        imageWhite_ = drawnIcon(Qt::white);
+    }
+    if (!menuBarIsDark_)
+        menuBarIsDark_ = &lunaveil::menuBarIsDark;
+
+    statusBar_.setToolTip(QStringLiteral("Lunaveil"));
+    connect(&statusBar_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::Trigger)
+            mouseDown();
+    });
+    drawItem();
+    trayFound_ = trayAvailable_();
+    statusBar_.show();
+
+    anchorWait_.setInterval(50);
+    connect(&anchorWait_, &QTimer::timeout, this, &PopupSystem::waitForAnchor);
+    trayCheck_.setInterval(trayCheckIntervalMs);
+    connect(&trayCheck_, &QTimer::timeout, this, &PopupSystem::checkForTray);
+    if (!trayFound_) {
+        tell("no system tray is running, so Lunaveil opens its window now; its icon appears once a tray runs.");
+        trayCheck_.start();
+        QTimer::singleShot(0, this, &PopupSystem::showPopover);
+    }
+}
+
+PopupSystem::~PopupSystem()
+{
+    if (popoverPrepared_)
+        viewController_.view()->removeEventFilter(this);
+}
+
+void PopupSystem::showPopover()
+{
+    if (const auto callback = onWillShowPopover)
+        callback();
+    if (active_)
+        return;
+    // The view, and everything in it, is built when the popover first opens.
+    QWidget& popover = *viewController_.view();
+    if (!std::exchange(popoverPrepared_, true))
+        popover.installEventFilter(this);
+
+    // A popup closes at the first click elsewhere; without a tray that would leave no way back to
+    // it, so it is then an ordinary window.
+    const Qt::WindowFlags flags = trayFound_ ? Qt::Popup | Qt::FramelessWindowHint : Qt::Window;
+    if (popover.windowFlags() != flags)
+        popover.setWindowFlags(flags);
+    popover.setWindowTitle(QStringLiteral("Lunaveil"));
+    placePopover(popover);
+
+    active_ = true;
+    drawItem();
+    popover.show();
+    popover.raise();
+    popover.activateWindow();
+}
+
+void PopupSystem::hidePopover()
+{
+    if (!active_)
+        return;
+    active_ = false;
+    drawItem();
+    viewController_.view()->hide();
+}
+
+void PopupSystem::mouseDown()
+{
+    if (active_) {
+        hidePopover();
+        return;
+    }
+    if (closedByClick_.isValid() && closedByClick_.elapsed() < sameClickMs) {
+        closedByClick_.invalidate();
+        return;
+    }
+    showPopover();
+}
+
+void PopupSystem::showPopoverService()
+{
+    itemShown_ = true;
+    statusBar_.show();
+}
+
+void PopupSystem::hidePopoverService()
+{
+    itemShown_ = false;
+    statusBar_.hide();
+}
+
+const QIcon& PopupSystem::highlightedImage()
+{
+    if (highlighted_.isNull()) {
+        QPixmap pixmap(iconSide, iconSide);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QGuiApplication::palette().color(QPalette::Highlight));
+        painter.drawRoundedRect(QRectF(0, 0, iconSide, iconSide), 8, 8);
+        // The icon fills 15 of the item's 22 points.
+        const int side = iconSide * 15 / 22;
+        const int margin = (iconSide - side) / 2;
+        imageWhite_.paint(&painter, QRect(margin, margin, side, side));
+        painter.end();
+        highlighted_ = QIcon(pixmap);
+    }
+    return highlighted_;
+}
+
+QPoint PopupSystem::popoverPosition(const QRect& anchor, QSize popover, const QRect& available)
+{
+    int x = anchor.x() + (anchor.width() - popover.width()) / 2;
+    int y = anchor.bottom() + 1;
+    if (y + popover.height() > available.bottom() + 1 && anchor.top() - popover.height() >= available.top())
+        y = anchor.top() - popover.height();
+    x = std::max(available.left(), std::min(x, available.right() + 1 - popover.width()));
+    y = std::max(available.top(), std::min(y, available.bottom() + 1 - popover.height()));
+    return {x, y};
+}
+
+bool PopupSystem::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == viewController_.view()) {
+        if (event->type() == QEvent::Hide) {
+            popoverDidClose();
+        } else if (event->type() == QEvent::Show && !active_) {
+            // Brought back by the window manager (the window without a tray).
+            active_ = true;
+            drawItem();
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void PopupSystem::drawItem()
+{
+    statusBar_.setIcon(active_ ? highlightedImage() : menuBarIsDark_() ? imageWhite_ : image_);
+}
+
+void PopupSystem::popoverDidClose()
+{
+    if (active_) {
+        // Closed by itself: a click outside, Escape, or the window manager.
+        active_ = false;
+        if (QGuiApplication::mouseButtons() != Qt::NoButton)
+            closedByClick_.start();
+        drawItem();
+    }
+    if (const auto callback = onWillClosePopover)
+        callback();
+}
+
+void PopupSystem::waitForAnchor()
+{
+    if (!active_ || --anchorWaitsLeft_ <= 0) {
+        anchorWait_.stop();
+        return;
+    }
+    const QRect anchor = statusBar_.geometry();
+    if (anchor.isEmpty() || anchor == placedAnchor_)
+        return;
+    placePopover(*viewController_.view());
+}
+
+void PopupSystem::checkForTray()
+{
+    if (!trayAvailable_())
+        return;
+    trayFound_ = true;
+    trayCheck_.stop();
+    tell("a system tray now runs; Lunaveil's icon is in it.");
+    // Qt puts the item into a tray that appears by itself where it can; where it has not, the
+    // item is set up again.
+    if (itemShown_ && statusBar_.geometry().isEmpty()) {
+        statusBar_.hide();
+        statusBar_.show();
+    }
+}
+
+void PopupSystem::placePopover(QWidget& popover)
+{
+    popover.adjustSize();
+    QRect anchor = statusBar_.geometry();
+    placedAnchor_ = anchor;
+    if (anchor.isEmpty())
+        anchor = QRect(QCursor::pos(), QSize(1, 1));
+    if (trayFound_ && !anchorWait_.isActive()) {
+        anchorWaitsLeft_ = 40;  // two seconds; a StatusNotifierItem host never tells, and that is fine
+        anchorWait_.start();
+    }
+    const QScreen* screen = QGuiApplication::screenAt(anchor.center());
+    if (screen == nullptr)
+        screen = QGuiApplication::primaryScreen();
+    if (screen != nullptr)
+        popover.move(popoverPosition(anchor, popover.size(), screen->availableGeometry()));
+}
+
+}  // namespace lunaveil

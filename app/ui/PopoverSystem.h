@@ -1,0 +1,95 @@
+#pragma once
+// Lunaveil's tray item: the icon in the panel that opens and closes the popover under it.
+
+#include <QElapsedTimer>
+#include <QIcon>
+#include <QObject>
+#include <QPoint>
+#include <QRect>
+#include <QSize>
+#include <QSystemTrayIcon>
+#include <QTimer>
+
+#include <functional>
+
+class QWidget;
+
+namespace lunaveil {
+
+class PopoverViewController;
+
+// The icon is a QSystemTrayIcon (a StatusNotifierItem where a host runs, else XEmbed). The popover
+// is the view controller's view as a frameless Qt::Popup under the icon, or at the pointer where
+// the tray gives no geometry; like any popup it closes on a click outside it, and the item then
+// counts as closed. Where no tray runs at all, the popover opens by itself as an ordinary window
+// and the item keeps looking for a tray, so that Lunaveil stays within reach.
+class PopupSystem : public QObject {
+    Q_OBJECT
+public:
+    using Test = std::function<bool()>;
+
+    // image: for a light panel; imageWhite: for a dark panel and while the popover is open.
+    // trayAvailable and menuBarIsDark are the tray and dark-panel tests, asked afresh at each use.
+    PopupSystem(PopoverViewController& viewController, QIcon image, QIcon imageWhite,
+                Test trayAvailable = &QSystemTrayIcon::isSystemTrayAvailable, Test menuBarIsDark = nullptr);
+    ~PopupSystem() override;
+
+    // Fired at the start of every show request, also while the popover is open.
+    std::function<void()> onWillShowPopover;
+    // Fired whenever the popover closes, by a hide request or by itself.
+    std::function<void()> onWillClosePopover;
+
+    // Opens the popover if it is closed; fires onWillShowPopover in any case.
+    void showPopover();
+    // Closes the popover if it is open; does nothing otherwise.
+    void hidePopover();
+    // A click on the item: closes the popover when open, else opens it.
+    void mouseDown();
+    // Shows the item in the tray again, or takes it out so it takes no room there.
+    void showPopoverService();
+    void hidePopoverService();
+
+    bool isActive() const { return active_; }
+    const QSystemTrayIcon& statusItem() const { return statusBar_; }
+    // The icon shown while the popover is open: imageWhite on the panel's highlight colour.
+    const QIcon& highlightedImage();
+
+    // Where the popover's top-left corner goes: centred under anchor, or above it where there is
+    // no room below, and kept inside available.
+    static QPoint popoverPosition(const QRect& anchor, QSize popover, const QRect& available);
+
+    // How often a missing tray is looked for.
+    static constexpr int trayCheckIntervalMs = 3000;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void drawItem();
+    void popoverDidClose();
+    void checkForTray();
+    void placePopover(QWidget& popover);
+    void waitForAnchor();
+
+    PopoverViewController& viewController_;
+    QSystemTrayIcon statusBar_;
+    QIcon image_;
+    QIcon imageWhite_;
+    QIcon highlighted_;
+    Test trayAvailable_;
+    Test menuBarIsDark_;
+    QTimer trayCheck_;
+    // While an XEmbed icon is still being embedded its geometry is empty or not yet where the
+    // tray puts it; for a moment after opening, the popover follows the icon to its place.
+    QTimer anchorWait_;
+    int anchorWaitsLeft_ = 0;
+    QRect placedAnchor_;
+    // When a click outside closed the popover; the same click may still reach the item.
+    QElapsedTimer closedByClick_;
+    bool active_ = false;
+    bool itemShown_ = true;
+    bool trayFound_ = false;
+    bool popoverPrepared_ = false;
+};
+
+}  // namespace lunaveil

@@ -1,0 +1,410 @@
+#include "ui/PopoverViewController.h"
+
+#include "ui/OptionsMenu.h"
+#include "ui/PopoverColourTables.h"
+#include "ui/Resources.h"
+#include "ui_PopoverView.h"
+
+#include <QDateTime>
+#include <QEvent>
+#include <QGraphicsOpacityEffect>
+#include <QPainter>
+#include <QPalette>
+#include <QPixmap>
+#include <QSignalBlocker>
+
+#include <chrono>
+
+namespace lunaveil {
+namespace {
+
+constexpr double scheduleOnOpacity = 1.0;
+constexpr double scheduleOffOpacity = 0.6;
+
+QDateTime toDateTime(TimePoint when)
+{
+    return QDateTime::fromMSecsSinceEpoch(
+        std::chrono::duration_cast<std::chrono::milliseconds>(when.time_since_epoch()).count());
+}
+
+TimePoint toTimePoint(const QDateTime& when)
+{
+    return TimePoint(std::chrono::milliseconds(when.toMSecsSinceEpoch()));
+}
+
+// Only the checked state counts as on; the partly checked state is off.
+bool isOn(const QCheckBox& box)
+{
+    return box.checkState() == Qt::Checked;
+}
+
+// The popover's dark look: light text on the grey gradient.
+QPalette darkPalette(QPalette palette)
+{
+    const QColor text(236, 237, 240);
+    const QColor dimmedText(150, 152, 160);
+    palette.setColor(QPalette::Window, QColor(42, 43, 47));
+    palette.setColor(QPalette::Base, QColor(30, 31, 34));
+    palette.setColor(QPalette::AlternateBase, QColor(52, 54, 59));
+    palette.setColor(QPalette::Button, QColor(70, 72, 79));
+    palette.setColor(QPalette::Light, QColor(110, 113, 122));
+    palette.setColor(QPalette::Midlight, QColor(88, 90, 98));
+    palette.setColor(QPalette::Mid, QColor(56, 58, 64));
+    palette.setColor(QPalette::Dark, QColor(24, 25, 28));
+    palette.setColor(QPalette::Shadow, QColor(10, 10, 12));
+    for (const QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) {
+        palette.setColor(QPalette::Active, role, text);
+        palette.setColor(QPalette::Inactive, role, text);
+        palette.setColor(QPalette::Disabled, role, dimmedText);
+    }
+    palette.setColor(QPalette::ToolTipBase, QColor(30, 31, 34));
+    palette.setColor(QPalette::ToolTipText, text);
+    return palette;
+}
+
+// The time pickers keep the standard light look inside the dark popover.
+QPalette lightPalette(QPalette palette)
+{
+    palette.setColor(QPalette::Base, Qt::white);
+    palette.setColor(QPalette::Window, QColor(239, 239, 239));
+    palette.setColor(QPalette::Button, QColor(239, 239, 239));
+    for (const QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) {
+        palette.setColor(QPalette::Active, role, Qt::black);
+        palette.setColor(QPalette::Inactive, role, Qt::black);
+        palette.setColor(QPalette::Disabled, role, QColor(120, 120, 120));
+    }
+    return palette;
+}
+
+// The menu button's image: three dots, drawn for the screen's pixel density.
+QPixmap menuButtonImage(QSize size, double devicePixelRatio, const QColor& colour)
+{
+    QPixmap pixmap(size * devicePixelRatio);
+    pixmap.setDevicePixelRatio(devicePixelRatio);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(colour);
+    const double radius = size.height() / 10.0;
+    const double centreY = size.height() / 2.0;
+    for (const double centreX : {size.width() * 0.25, size.width() * 0.5, size.width() * 0.75})
+        painter.drawEllipse(QPointF(centreX, centreY), radius, radius);
+    return pixmap;
+}
+
+QString timeFormat(bool twelveHour)
+{
+    return twelveHour ? QStringLiteral("h:mm AP") : QStringLiteral("HH:mm");
+}
+
+}  // namespace
+
+PopoverViewController::PopoverViewController()
+    : colors_(PopoverColourTables::colors()), displayColors_(PopoverColourTables::displayColors()),
+      trueColors_(PopoverColourTables::trueColors()), displayTrueColors_(PopoverColourTables::displayTrueColors())
+{
+}
+
+PopoverViewController::~PopoverViewController() = default;
+
+QWidget* PopoverViewController::view()
+{
+    if (!view_)
+        viewDidLoad();
+    return view_.get();
+}
+
+void PopoverViewController::initiate(const Colour& backgroundColor, double backgroundAlpha, bool scheduleIsActive,
+                                     TimePoint scheduleStart, TimePoint scheduleStop, bool startAtLogin,
+                                     bool lightMonitorNowIsEnabled, bool inverseColorsIsEnabled, bool trueColor)
+{
+    currentSelectedBackgroundColor_ = backgroundColor;
+    currentSelectedBackgroundAlpha_ = backgroundAlpha;
+    scheduleIsActive_ = scheduleIsActive;
+    scheduleStart_ = scheduleStart;
+    scheduleStop_ = scheduleStop;
+    startAtLogin_ = startAtLogin;
+    lightMonitorNowIsEnabled_ = lightMonitorNowIsEnabled;
+    inverseColorsIsEnabled_ = inverseColorsIsEnabled;
+    trueColorsDisplay_ = trueColor;
+}
+
+void PopoverViewController::changeBackgroundCustomColor(const Colour& colour)
+{
+    if (ui_)
+        ui_->roundedViewCheckGroupOutlet->setCustomColor(colour);
+}
+
+void PopoverViewController::setLightMonitorNowCheckBox(bool on)
+{
+    if (ui_)
+        setStatusLightShown(on);
+    lightMonitorNowIsEnabled_ = on;
+    if (ui_)
+        ui_->lunaveilCheckboxOutlet->setChecked(on);
+}
+
+void PopoverViewController::setSelectedBackgroundColor(const Colour& colour)
+{
+    if (ui_)
+        ui_->roundedViewCheckGroupOutlet->setSelectedColor(colour);
+}
+
+void PopoverViewController::setInverseColorsEnabled(bool on)
+{
+    if (ui_)
+        ui_->inverseColorsCheckboxOutlet->setChecked(on);
+}
+
+bool PopoverViewController::usesTwelveHourClock(const QLocale& locale)
+{
+    // Quoted text is literal; any other a or A is an AM/PM marker.
+    const QString format = locale.timeFormat(QLocale::ShortFormat);
+    bool quoted = false;
+    for (const QChar c : format) {
+        if (c == QLatin1Char('\''))
+            quoted = !quoted;
+        else if (!quoted && (c == QLatin1Char('a') || c == QLatin1Char('A')))
+            return true;
+    }
+    return false;
+}
+
+bool PopoverViewController::eventFilter(QObject* watched, QEvent* event)
+{
+    // Every time the popover appears or lays itself out, the pickers follow the current clock format.
+    if (watched == view_.get()
+        && (event->type() == QEvent::Show || event->type() == QEvent::Resize
+            || event->type() == QEvent::LayoutRequest))
+        layoutTimePickers();
+    return QObject::eventFilter(watched, event);
+}
+
+void PopoverViewController::viewDidLoad()
+{
+    initImageResources();
+    view_ = std::make_unique<QWidget>();
+    ui_ = std::make_unique<Ui::PopoverView>();
+    ui_->setupUi(view_.get());
+    view_->setAttribute(Qt::WA_QuitOnClose, false);
+    view_->setPalette(darkPalette(view_->palette()));
+    view_->setAutoFillBackground(true);
+
+    const double pixelRatio = view_->devicePixelRatioF();
+    ui_->lunaveilStatusLightViewOutlet->setPixmap(
+        loadImage(QStringLiteral("StatusLightOn"), ui_->lunaveilStatusLightViewOutlet->size(), pixelRatio));
+    ui_->menuButtonOutlet->setPixmap(menuButtonImage(ui_->menuButtonOutlet->size(), pixelRatio,
+                                                     view_->palette().color(QPalette::WindowText)));
+    ui_->scheduleDatesViewOutlet->setGraphicsEffect(new QGraphicsOpacityEffect(ui_->scheduleDatesViewOutlet));
+
+    refreshControls();
+    ui_->roundedViewCheckGroupOutlet->onColorSelected = [this](const Colour& colour) { colorSelected(colour); };
+    ui_->roundedViewCheckGroupOutlet->onCustomSelected = [this](const Colour& colour) { customColorSelected(colour); };
+    ui_->menuButtonOutlet->initiate(0, false);
+    ui_->menuButtonOutlet->onClick = [this](int) { showOptionsMenu(); };
+    connectControls();
+    layoutTimePickers();
+    view_->installEventFilter(this);
+}
+
+void PopoverViewController::connectControls()
+{
+    Ui::PopoverView& ui = *ui_;
+    connect(ui.scheduleCheckboxOutlet, &QCheckBox::clicked, this, &PopoverViewController::scheduleButtonClick);
+    connect(ui.startHourDatePickerOutlet, &QDateTimeEdit::dateTimeChanged, this,
+            &PopoverViewController::timePickerChanged);
+    connect(ui.stopHourDatePickerOutlet, &QDateTimeEdit::dateTimeChanged, this,
+            &PopoverViewController::timePickerChanged);
+    connect(ui.startAtLoginCheckboxOutlet, &QCheckBox::clicked, this, &PopoverViewController::loginButtonClick);
+    connect(ui.lunaveilCheckboxOutlet, &QCheckBox::clicked, this, &PopoverViewController::lunaveilButtonClick);
+    connect(ui.alphaSlideviewOutlet, &QSlider::valueChanged, this, &PopoverViewController::alphaSliderChanged);
+    connect(ui.inverseColorsCheckboxOutlet, &QCheckBox::clicked, this,
+            &PopoverViewController::inverseColorsCheckboxClick);
+    connect(ui.trueColorsCheckboxOutlet, &QCheckBox::clicked, this, &PopoverViewController::trueColorsCheckboxClick);
+    connect(ui.inverseColorsHelpButton, &QToolButton::clicked, this,
+            &PopoverViewController::inverseColorsHelpButtonClick);
+    connect(ui.trueColorsHelpButton, &QToolButton::clicked, this, &PopoverViewController::trueColorsHelpButtonClick);
+}
+
+void PopoverViewController::refreshControls()
+{
+    Ui::PopoverView& ui = *ui_;
+    buildRow();
+    ui.startHourDatePickerOutlet->setPalette(lightPalette(ui.startHourDatePickerOutlet->palette()));
+    ui.stopHourDatePickerOutlet->setPalette(lightPalette(ui.stopHourDatePickerOutlet->palette()));
+    ui.scheduleCheckboxOutlet->setChecked(scheduleIsActive_);
+    {
+        // Filling the controls is no user action: it fires nothing.
+        const QSignalBlocker startBlocker(ui.startHourDatePickerOutlet);
+        const QSignalBlocker stopBlocker(ui.stopHourDatePickerOutlet);
+        ui.startHourDatePickerOutlet->setDateTime(toDateTime(scheduleStart_));
+        ui.stopHourDatePickerOutlet->setDateTime(toDateTime(scheduleStop_));
+    }
+    applyScheduleLook();
+    ui.startAtLoginCheckboxOutlet->setChecked(startAtLogin_);
+    ui.lunaveilCheckboxOutlet->setChecked(lightMonitorNowIsEnabled_);
+    ui.inverseColorsCheckboxOutlet->setChecked(inverseColorsIsEnabled_);
+    ui.trueColorsCheckboxOutlet->setChecked(trueColorsDisplay_);
+    const QSignalBlocker sliderBlocker(ui.alphaSlideviewOutlet);
+    ui.alphaSlideviewOutlet->setValue(qRound(currentSelectedBackgroundAlpha_));
+}
+
+void PopoverViewController::buildRow()
+{
+    if (trueColorsDisplay_)
+        ui_->roundedViewCheckGroupOutlet->initiate(trueColors_, displayTrueColors_, false,
+                                                   currentSelectedBackgroundColor_);
+    else
+        ui_->roundedViewCheckGroupOutlet->initiate(colors_, displayColors_, true, currentSelectedBackgroundColor_);
+}
+
+void PopoverViewController::applyScheduleLook()
+{
+    Ui::PopoverView& ui = *ui_;
+    if (auto* effect = qobject_cast<QGraphicsOpacityEffect*>(ui.scheduleDatesViewOutlet->graphicsEffect()))
+        effect->setOpacity(scheduleIsActive_ ? scheduleOnOpacity : scheduleOffOpacity);
+    ui.startHourDatePickerOutlet->setEnabled(scheduleIsActive_);
+    ui.stopHourDatePickerOutlet->setEnabled(scheduleIsActive_);
+}
+
+void PopoverViewController::layoutTimePickers()
+{
+    const bool twelveHour = usesTwelveHourClock(locale());
+    const TimePickerLayout& layout = twelveHour ? twelveHourLayout : twentyFourHourLayout;
+    QDateTimeEdit* start = ui_->startHourDatePickerOutlet;
+    QDateTimeEdit* stop = ui_->stopHourDatePickerOutlet;
+    for (QDateTimeEdit* picker : {start, stop}) {
+        QFont font = picker->font();
+        font.setWeight(QFont::Light);
+        font.setPixelSize(layout.fontPixelSize);
+        if (picker->font() != font)
+            picker->setFont(font);
+        if (picker->displayFormat() != timeFormat(twelveHour)) {
+            const QSignalBlocker blocker(picker);
+            picker->setDisplayFormat(timeFormat(twelveHour));
+        }
+    }
+    stop->setGeometry(layout.stopX, stop->y(), layout.stopWidth, stop->height());
+    start->setGeometry(layout.startX, start->y(), layout.startWidth, start->height());
+}
+
+void PopoverViewController::setStatusLightShown(bool shown)
+{
+    ui_->lunaveilStatusLightViewOutlet->setVisible(shown);
+}
+
+void PopoverViewController::scheduleButtonClick()
+{
+    Ui::PopoverView& ui = *ui_;
+    const bool on = isOn(*ui.scheduleCheckboxOutlet);
+    const TimePoint start = toTimePoint(ui.startHourDatePickerOutlet->dateTime());
+    const TimePoint stop = toTimePoint(ui.stopHourDatePickerOutlet->dateTime());
+    scheduleStart_ = start;
+    scheduleStop_ = stop;
+    scheduleIsActive_ = on;
+    {
+        const QSignalBlocker startBlocker(ui.startHourDatePickerOutlet);
+        const QSignalBlocker stopBlocker(ui.stopHourDatePickerOutlet);
+        ui.startHourDatePickerOutlet->setDateTime(toDateTime(scheduleStart_));
+        ui.stopHourDatePickerOutlet->setDateTime(toDateTime(scheduleStop_));
+    }
+    applyScheduleLook();
+    if (const auto callback = onScheduleIsActivePreferencesChanged)
+        callback(scheduleIsActive_, start, stop);
+}
+
+// Either picker: the pickers can only change while the schedule is on.
+void PopoverViewController::timePickerChanged()
+{
+    const TimePoint start = toTimePoint(ui_->startHourDatePickerOutlet->dateTime());
+    const TimePoint stop = toTimePoint(ui_->stopHourDatePickerOutlet->dateTime());
+    scheduleStart_ = start;
+    scheduleStop_ = stop;
+    if (const auto callback = onScheduleIsActivePreferencesChanged)
+        callback(true, start, stop);
+}
+
+void PopoverViewController::loginButtonClick()
+{
+    if (const auto callback = onStartAtLoginPreferencesChanged)
+        callback(isOn(*ui_->startAtLoginCheckboxOutlet));
+}
+
+void PopoverViewController::lunaveilButtonClick()
+{
+    const bool on = isOn(*ui_->lunaveilCheckboxOutlet);
+    setStatusLightShown(on);
+    if (const auto callback = onLightMonitorNowChanged)
+        callback(on);
+}
+
+void PopoverViewController::alphaSliderChanged(int value)
+{
+    if (const auto callback = onBackgroundAlphaChanged)
+        callback(static_cast<double>(value));
+}
+
+void PopoverViewController::inverseColorsCheckboxClick()
+{
+    if (const auto callback = onInverseColorsChanged)
+        callback(isOn(*ui_->inverseColorsCheckboxOutlet));
+}
+
+void PopoverViewController::trueColorsCheckboxClick()
+{
+    trueColorsDisplay_ = isOn(*ui_->trueColorsCheckboxOutlet);
+    buildRow();
+    if (const auto callback = onBackgroundColorChanged)
+        callback(std::nullopt, trueColorsDisplay_);
+}
+
+void PopoverViewController::inverseColorsHelpButtonClick()
+{
+    if (const auto callback = onInverseColorsHelpRequest)
+        callback();
+}
+
+void PopoverViewController::trueColorsHelpButtonClick()
+{
+    if (const auto callback = onTrueColorsHelpRequest)
+        callback();
+}
+
+void PopoverViewController::colorSelected(const Colour& colour)
+{
+    if (const auto callback = onBackgroundColorChanged)
+        callback(colour, trueColorsDisplay_);
+}
+
+void PopoverViewController::customColorSelected(const Colour& colour)
+{
+    if (const auto callback = onBackgroundCustomColorSelected)
+        callback(colour);
+}
+
+void PopoverViewController::showOptionsMenu()
+{
+    // A click that reaches the button while its menu is still open must not pull the menu away
+    // from under its own event loop.
+    if (optionsMenu_ && optionsMenu_->isVisible())
+        return;
+    optionsMenu_ = std::make_unique<OptionsMenu>();
+    optionsMenu_->onHelpRequest = [this] { helpMenuButtonClick(); };
+    optionsMenu_->onQuitRequest = [this] { quitApplicationMenuButtonClick(); };
+    optionsMenu_->popUp(ui_->menuButtonOutlet);
+}
+
+void PopoverViewController::helpMenuButtonClick()
+{
+    if (const auto callback = onHelpRequest)
+        callback();
+}
+
+void PopoverViewController::quitApplicationMenuButtonClick()
+{
+    if (const auto callback = onQuitRequest)
+        callback();
+}
+
+}  // namespace lunaveil

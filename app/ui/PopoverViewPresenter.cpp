@@ -1,0 +1,88 @@
+#include "ui/PopoverViewPresenter.h"
+
+#include "ui/Resources.h"
+
+#include <utility>
+
+namespace lunaveil {
+namespace {
+
+// Calls the presenter's callback as it is at the moment of the event.
+template <typename... Arguments>
+auto relay(const std::function<void(Arguments...)>& callback)
+{
+    return [&callback](Arguments... arguments) {
+        if (const auto current = callback)
+            current(std::forward<Arguments>(arguments)...);
+    };
+}
+
+}  // namespace
+
+PopoverViewPresenter::PopoverViewPresenter(PopupSystem::Test trayAvailable) : trayAvailable_(std::move(trayAvailable))
+{
+    PopoverViewController& view = popoverViewController_;
+    view.onBackgroundColorChanged = relay(onBackgroundColorChanged);
+    view.onBackgroundCustomColorSelected = relay(onBackgroundCustomColorSelected);
+    view.onBackgroundAlphaChanged = relay(onBackgroundAlphaChanged);
+    view.onStartAtLoginPreferencesChanged = relay(onStartAtLoginPreferencesChanged);
+    view.onScheduleIsActivePreferencesChanged = relay(onScheduleIsActivePreferencesChanged);
+    view.onLightMonitorNowChanged = relay(onLightMonitorNowChanged);
+    view.onInverseColorsChanged = relay(onInverseColorsChanged);
+    view.onHelpRequest = relay(onHelpRequest);
+    view.onInverseColorsHelpRequest = relay(onInverseColorsHelpRequest);
+    view.onTrueColorsHelpRequest = relay(onTrueColorsHelpRequest);
+    view.onQuitRequest = relay(onQuitRequest);
+}
+
+PopoverViewPresenter::~PopoverViewPresenter() = default;
+
+void PopoverViewPresenter::startService(const Colour& colour, double alphaPercent, bool scheduleIsActive,
+                                        TimePoint scheduleStart, TimePoint scheduleStop, bool startAtLogin,
+                                        bool lightMonitorNowIsEnabled, bool inverseColorsIsEnabled, bool trueColor)
+{
+    popoverViewController_.initiate(colour, alphaPercent, scheduleIsActive, scheduleStart, scheduleStop, startAtLogin,
+                                    lightMonitorNowIsEnabled, inverseColorsIsEnabled, trueColor);
+    popupSystem_.reset();
+    popupSystem_ = std::make_unique<PopupSystem>(popoverViewController_, loadIcon(QStringLiteral("AppMenuBarIconBlack")),
+                                                 loadIcon(QStringLiteral("AppMenuBarIconWhite")), trayAvailable_);
+    // The item does not own the presenter, which outlives it.
+    popupSystem_->onWillShowPopover = [this] {
+        if (const auto callback = onPopoverWillOpen)
+            callback();
+    };
+}
+
+void PopoverViewPresenter::showPopover()
+{
+    if (popupSystem_)
+        popupSystem_->showPopover();
+}
+
+void PopoverViewPresenter::hidePopover()
+{
+    if (popupSystem_)
+        popupSystem_->hidePopover();
+}
+
+void PopoverViewPresenter::changeBackgroundCustomColor(const Colour& colour)
+{
+    popoverViewController_.changeBackgroundCustomColor(colour);
+}
+
+void PopoverViewPresenter::setSelectedBackgroundColor(const Colour& colour)
+{
+    popoverViewController_.setSelectedBackgroundColor(colour);
+}
+
+void PopoverViewPresenter::setLightMonitorNowCheckBox(bool on)
+{
+    popoverViewController_.setLightMonitorNowCheckBox(on);
+}
+
+void PopoverViewPresenter::setInverseColorsEnabled(bool on)
+{
+    popoverViewController_.setInverseColorsEnabled(on);
+}
+
+}  // namespace lunaveil

@@ -1,0 +1,49 @@
+#pragma once
+// Between the hub and the popover: hands the stored settings to the view, relays every user action back.
+
+#include "shell/Collaborators.h"
+#include "ui/PopoverSystem.h"
+#include "ui/PopoverViewController.h"
+
+#include <functional>
+#include <memory>
+
+namespace lunaveil {
+
+// Each callback the presenter installs on its view controller reads the presenter's callback of
+// the same name at the moment of the event and passes the arguments on unchanged, so the hub may
+// install or replace its handlers at any time. The view controller is built at construction, the
+// tray item by startService, and the popover's widgets only when it first opens.
+class PopoverViewPresenter final : public Presenter {
+public:
+    // trayAvailable: the tray test the tray item uses (whether a system tray runs).
+    explicit PopoverViewPresenter(PopupSystem::Test trayAvailable = &QSystemTrayIcon::isSystemTrayAvailable);
+    ~PopoverViewPresenter() override;
+
+    // Hands the values to the view controller and puts the item in the tray.
+    void startService(const Colour& colour, double alphaPercent, bool scheduleIsActive, TimePoint scheduleStart,
+                      TimePoint scheduleStop, bool startAtLogin, bool lightMonitorNowIsEnabled,
+                      bool inverseColorsIsEnabled, bool trueColor) override;
+    // Before startService there is no tray item, and these do nothing.
+    void showPopover() override;
+    void hidePopover();
+    void changeBackgroundCustomColor(const Colour& colour) override;
+    void setSelectedBackgroundColor(const Colour& colour) override;
+    void setLightMonitorNowCheckBox(bool on) override;
+    void setInverseColorsEnabled(bool on) override;
+
+    // Fired whenever the tray item is asked to show the popover.
+    std::function<void()> onPopoverWillOpen;
+
+    PopoverViewController& popoverViewController() { return popoverViewController_; }
+    // Null before startService.
+    PopupSystem* popupSystem() { return popupSystem_.get(); }
+
+private:
+    PopupSystem::Test trayAvailable_;
+    // Declared before the tray item, which shows its view: it goes last.
+    PopoverViewController popoverViewController_;
+    std::unique_ptr<PopupSystem> popupSystem_;
+};
+
+}  // namespace lunaveil

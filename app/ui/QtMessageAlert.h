@@ -1,0 +1,29 @@
+#pragma once
+// An information message with one "Close" button, run modally: the popover's explanations.
+
+#include "shell/Collaborators.h"
+
+#include <memory>
+#include <string>
+
+class QMessageBox;
+
+namespace lunaveil {
+
+// The box is built by the constructor and shown by runModal, so it can be looked at before it runs.
+class QtMessageAlert final : public MessageAlert {
+public:
+    // Both texts in UTF-8: the message as the box's text, the informative text below it.
+    QtMessageAlert(const std::string& messageText, const std::string& informativeText);
+    ~QtMessageAlert() override;
+
+    // Returns when the user closes the box.
+    void runModal() override;
+
+    QMessageBox& box() { return *box_; }
+
+private:
+    std::unique_ptr<QMessageBox> box_;
+};
+
+}  // namespace lunaveil

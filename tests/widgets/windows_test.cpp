@@ -1,0 +1,128 @@
+// The help and greetings windows, the explanations' message boxes and the custom colour chooser.
+
+#include "ui/GreetingsWindowController.h"
+#include "ui/HelpWindowController.h"
+#include "ui/QtColourPanel.h"
+#include "ui/QtMessageAlert.h"
+
+#include <QAbstractButton>
+#include <QColorDialog>
+#include <QDesktopServices>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTextBrowser>
+#include <QTimer>
+#include <QUrl>
+#include <gtest/gtest.h>
+
+namespace lunaveil {
+namespace {
+
+// Takes the URLs Qt would hand to the desktop's mail program.
+class MailCatcher : public QObject {
+    Q_OBJECT
+public:
+    MailCatcher() { QDesktopServices::setUrlHandler(QStringLiteral("mailto"), this, "open"); }
+    ~MailCatcher() override { QDesktopServices::unsetUrlHandler(QStringLiteral("mailto")); }
+    QList<QUrl> opened;
+
+public Q_SLOTS:
+    void open(const QUrl& url) { opened.append(url); }
+};
+
+TEST(MessageAlertTest, ShowsBothTextsWithOneCloseButtonAndReturnsWhenClosed)
+{
+    QtMessageAlert alert("True Colors", "Use this option to change the real (hardware enabled) spectrum of your display.");
+    QMessageBox& box = alert.box();
+    EXPECT_EQ(box.icon(), QMessageBox::Information);
+    EXPECT_EQ(box.text(), QStringLiteral("True Colors"));
+    EXPECT_EQ(box.informativeText(),
+              QStringLiteral("Use this option to change the real (hardware enabled) spectrum of your display."));
+    ASSERT_EQ(box.buttons().size(), 1);
+    EXPECT_EQ(box.buttons().front()->text(), QStringLiteral("Close"));
+    EXPECT_FALSE(box.isVisible());  // built, not yet run
+
+    QTimer::singleShot(0, &box, [&box] {
+        EXPECT_TRUE(box.isVisible());
+        EXPECT_TRUE(box.isModal());
+        box.buttons().front()->click();
+    });
+    alert.runModal();
+    EXPECT_FALSE(box.isVisible());
+}
+
+TEST(HelpWindowTest, ShowsTheHelpPageAndComesForwardAgainOnRequest)
+{
+    HelpWindowController help;
+    help.showWindowService();
+    QWidget* window = help.window();
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(window->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_EQ(help.webviewOutlet()->source(), QUrl(QStringLiteral("qrc:/help/Help.html")));
+    const QString page = help.webviewOutlet()->toPlainText();
+    EXPECT_TRUE(page.contains(QStringLiteral("True Colors")));
+    EXPECT_TRUE(page.contains(QStringLiteral("lunaveil --reset")));
+
+    window->close();
+    help.focus();
+    EXPECT_EQ(help.window(), window);
+    EXPECT_TRUE(window->isVisible());
+}
+
+TEST(HelpWindowTest, SupportButtonWritesToSupportWithThePreparedSubject)
+{
+    MailCatcher mail;
+    HelpWindowController help;
+    help.showWindowService();
+    auto* button = help.window()->findChild<QPushButton*>(QStringLiteral("contactSupportButton"));
+    ASSERT_NE(button, nullptr);
+    button->click();
+    ASSERT_EQ(mail.opened.size(), 1);
+    EXPECT_EQ(mail.opened.front().toEncoded(), QByteArray("mailto:support@lunaveil.org?Subject=Lunaveil%20Support"));
+}
+
+TEST(GreetingsWindowTest, ShowsItselfWithAFlatLineAndClosesFromItsButton)
+{
+    GreetingsWindowController greetings;
+    greetings.showServiceWindow();
+    QWidget* window = greetings.window();
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(window->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    QWidget* line = greetings.lineViewOutlet();
+    ASSERT_GT(line->width(), 0);
+    const QImage drawn = line->grab().toImage();
+    EXPECT_EQ(drawn.pixelColor(drawn.width() / 2, 0), GreetingsWindowController::lineColour());
+
+    auto* close = window->findChild<QPushButton*>(QStringLiteral("closeButton"));
+    ASSERT_NE(close, nullptr);
+    close->click();
+    EXPECT_FALSE(window->isVisible());
+}
+
+TEST(ColourPanelTest, ReportsEveryColourTheUserMovesToInDeviceRgb)
+{
+    QtColourPanel panel;
+    int changes = 0;
+    panel.onColorChanged = [&] { ++changes; };
+    panel.setColor(Colour::rgb(193 / 255.0, 125 / 255.0, 209 / 255.0));
+    EXPECT_EQ(changes, 0);  // set from code: no report
+    panel.makeKeyAndOrderFront();
+    EXPECT_TRUE(panel.dialog().isVisible());
+    EXPECT_FALSE(panel.dialog().isModal());
+
+    panel.dialog().setCurrentColor(QColor(10, 20, 30));
+    panel.dialog().setCurrentColor(QColor(255, 128, 0));
+    EXPECT_EQ(changes, 2);
+    const Colour chosen = panel.color();
+    EXPECT_EQ(chosen.space(), ColourSpace::DeviceRGB);
+    EXPECT_EQ(chosen.alpha(), 1.0);
+    EXPECT_NEAR(chosen.components()[0], 1.0, 1e-6);
+    EXPECT_NEAR(chosen.components()[1], 128 / 255.0, 1e-6);
+    EXPECT_NEAR(chosen.components()[2], 0.0, 1e-6);
+}
+
+}  // namespace
+}  // namespace lunaveil
+
+#include "windows_test.moc"
