@@ -1,16 +1,41 @@
 #include "ProductionServices.h"
 
+#include "effects/BackgroundDimmerService.h"
+#include "effects/ScreenControlService.h"
+#include "login/SystemConfigurationService.h"
 #include "schedule/DateTimeMonitor.h"
+#include "ui/GreetingsWindowController.h"
+#include "ui/HelpWindowController.h"
+#include "ui/PopoverViewPresenter.h"
+#include "ui/QtColourPanel.h"
+#include "ui/QtMessageAlert.h"
 
 #include <QCoreApplication>
 
 namespace lunaveil {
 
-HubServices productionServices()
+HubServices productionServices(DisplayServices& displays, Compositor* compositor, Scheduler& scheduler,
+                               OverlayScreens& screens)
 {
+    DisplayTransfer* const transfer = displays.transfer();
+    const auto makeScreenControl = [transfer] { return std::make_unique<ScreenControlService>(transfer); };
+
     HubServices services;
     services.makeSettings = [] { return std::make_unique<SettingsDataAccess>(); };
+    services.makeDimmer = [&screens, &scheduler, transfer, compositor, makeScreenControl] {
+        return std::make_unique<BackgroundDimmerService>(screens, transfer, compositor, scheduler, makeScreenControl);
+    };
+    services.makePresenter = [] { return std::make_unique<PopoverViewPresenter>(); };
     services.makeScheduleMonitor = [] { return std::make_unique<DateTimeMonitor>(); };
+    services.makeScreenControl = makeScreenControl;
+    services.makeLoginItem = [] { return std::make_unique<SystemConfigurationService>(); };
+    services.makeGreetingsWindow = [] { return std::make_unique<GreetingsWindowController>(); };
+    services.makeHelpWindow = [] { return std::make_unique<HelpWindowController>(); };
+    services.makeColourPanel = [] { return std::make_unique<QtColourPanel>(); };
+    services.makeAlert = [](const std::string& messageText, const std::string& informativeText) {
+        return std::make_unique<QtMessageAlert>(messageText, informativeText);
+    };
+    // main gives the displays back once the event loop has ended.
     services.quit = [] { QCoreApplication::exit(0); };
     return services;
 }
