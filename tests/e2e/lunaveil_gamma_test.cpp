@@ -6,10 +6,10 @@
 #include "effects/TransferFormula.h"
 #include "platform/X11DisplayGamma.h"
 #include "settings/SettingsDataAccess.h"
+#include "support/LunaveilProcess.h"
 #include "support/SpinEventLoop.h"
 #include "support/XServer.h"
 
-#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -54,34 +54,13 @@ protected:
             originals_[crtc] = *gamma_->getRamp(crtc);
         }
         ASSERT_EQ(originals_.size(), 2u);
+        lunaveil_ = std::make_unique<test::LunaveilProcess>(QStringLiteral(LUNAVEIL_PROGRAM), server_->displayName());
     }
-    void TearDown() override
-    {
-        if (lunaveil_.state() != QProcess::NotRunning) {
-            lunaveil_.kill();
-            lunaveil_.waitForFinished();
-        }
-    }
-
-    QProcessEnvironment environment() const
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("DISPLAY"), QString::fromStdString(server_->displayName()));
-        env.insert(QStringLiteral("HOME"), home_.path());
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home_.path() + QStringLiteral("/config"));
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home_.path() + QStringLiteral("/runtime"));
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
-        // No session bus: nothing may reach the desktop's, nor autolaunch a stray one.
-        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("unix:path=/nonexistent/lunaveil-test-bus"));
-        return env;
-    }
-
     // The stored settings Lunaveil starts with: greeted already, True Colors with this colour,
     // and a schedule that holds the present minute (the tint comes on at the first tick) or not.
     void storeSettings(const Colour& colour, double alpha, bool scheduleNow)
     {
-        SettingsDataAccess settings(home_.path().toStdString() + "/config/lunaveil/com.quorvex.Lunaveil.json");
+        SettingsDataAccess settings = lunaveil_->settings();
         settings.setFirstTimeOpened(true);
         settings.setTrueColor(true);
         settings.setBackgroundTrueColor(colour);
@@ -89,28 +68,9 @@ protected:
         const TimePoint now = systemNow();
         settings.setScheduleIsActive(scheduleNow, now - 1h, now + 1h);
     }
-
-    void startLunaveil(const QStringList& arguments = {})
-    {
-        lunaveil_.setProcessEnvironment(environment());
-        lunaveil_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        lunaveil_.start(QStringLiteral(LUNAVEIL_PROGRAM), arguments);
-        ASSERT_TRUE(lunaveil_.waitForStarted());
-    }
-    int runLunaveil(const QStringList& arguments)
-    {
-        QProcess once;
-        once.setProcessEnvironment(environment());
-        once.start(QStringLiteral(LUNAVEIL_PROGRAM), arguments);
-        once.waitForFinished(30000);
-        return once.exitStatus() == QProcess::NormalExit ? once.exitCode() : -1;
-    }
-    int endWith(int signal)
-    {
-        ::kill(static_cast<pid_t>(lunaveil_.processId()), signal);
-        lunaveil_.waitForFinished(15000);
-        return lunaveil_.exitStatus() == QProcess::NormalExit ? lunaveil_.exitCode() : -1;
-    }
+    void startLunaveil() { ASSERT_TRUE(lunaveil_->start()); }
+    int runLunaveil(const QStringList& arguments) { return lunaveil_->runOnce(arguments); }
+    int endWith(int signal) { return lunaveil_->endWith(signal); }
 
     bool showsFormula(CrtcId crtc, const Colour& colour, double alpha)
     {
@@ -132,8 +92,7 @@ protected:
     std::unique_ptr<XServer> server_;
     std::unique_ptr<X11DisplayGamma> gamma_;
     std::map<CrtcId, GammaRamp> originals_;
-    QTemporaryDir home_;
-    QProcess lunaveil_;
+    std::unique_ptr<test::LunaveilProcess> lunaveil_;
 };
 
 TEST_F(LunaveilOnX, TrueColorsTintsEveryMonitorAndEachQuitSignalGivesThemBack)

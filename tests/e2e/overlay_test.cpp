@@ -4,6 +4,8 @@
 #include "effects/QtOverlayScreens.h"
 #include "effects/QtOverlayWindow.h"
 #include "platform/CompositorWatch.h"
+#include "support/ChildProcess.h"
+#include "support/ScreenProbe.h"
 #include "support/SpinEventLoop.h"
 #include "support/XServer.h"
 
@@ -15,11 +17,9 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <functional>
 #include <memory>
 
-#include <xcb/xcb.h>
 
 namespace lunaveil {
 namespace {
@@ -28,45 +28,12 @@ using namespace std::chrono_literals;
 using test::spinFor;
 using test::spinUntil;
 using test::XServer;
+using test::blend;
+using test::near;
+using test::picomArguments;
+using Helper = test::ChildProcess;
 
 XServer* desktop = nullptr;  // started by main() before the QGuiApplication that uses it
-
-struct FreeMemory {
-    void operator()(void* memory) const { std::free(memory); }
-};
-template <typename T>
-using XcbPointer = std::unique_ptr<T, FreeMemory>;
-
-// A helper program (picom, openbox) that ends with the test.
-class Helper {
-public:
-    Helper(const QString& program, const QStringList& arguments)
-    {
-        // Their chatter (picom's Xlib warnings) is no part of the test's output.
-        process_.setProcessChannelMode(QProcess::MergedChannels);
-        process_.setStandardOutputFile(QProcess::nullDevice());
-        process_.start(program, arguments);
-        process_.waitForStarted(5000);
-    }
-    ~Helper() { stop(); }
-
-    Helper(const Helper&) = delete;
-    Helper& operator=(const Helper&) = delete;
-
-    bool running() const { return process_.state() == QProcess::Running; }
-    void stop()
-    {
-        if (process_.state() == QProcess::NotRunning)
-            return;
-        process_.terminate();
-        if (!process_.waitForFinished(3000))
-            process_.kill();
-        process_.waitForFinished(1000);
-    }
-
-private:
-    QProcess process_;
-};
 
 // An opaque window of one colour: a known background under the tint.
 class SolidWindow final : public QRasterWindow {
@@ -87,96 +54,6 @@ private:
     int presses_ = 0;
 };
 
-// A connection of the test's own, to look at the server the way another client does.
-class Probe {
-public:
-    Probe() : connection_(xcb_connect(desktop->displayName().c_str(), nullptr))
-    {
-        root_ = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
-    }
-    ~Probe() { xcb_disconnect(connection_); }
-
-    Probe(const Probe&) = delete;
-    Probe& operator=(const Probe&) = delete;
-
-    // The pixel the screen shows at (x, y), as 0xRRGGBB: what scan-out sends to the monitor.
-    std::optional<QRgb> pixel(int x, int y) const
-    {
-        const XcbPointer<xcb_get_image_reply_t> image(xcb_get_image_reply(
-            connection_,
-            xcb_get_image(connection_, XCB_IMAGE_FORMAT_Z_PIXMAP, root_, static_cast<std::int16_t>(x),
-                          static_cast<std::int16_t>(y), 1, 1, ~0u),
-            nullptr));
-        if (!image || image->depth != 24 || xcb_get_image_data_length(image.get()) < 4)
-            return std::nullopt;
-        const std::uint8_t* bgrx = xcb_get_image_data(image.get());
-        return qRgb(bgrx[2], bgrx[1], bgrx[0]);
-    }
-
-    // Root's children that are mapped, bottom to top.
-    std::vector<xcb_window_t> mappedStack() const
-    {
-        const XcbPointer<xcb_query_tree_reply_t> tree(
-            xcb_query_tree_reply(connection_, xcb_query_tree(connection_, root_), nullptr));
-        std::vector<xcb_window_t> mapped;
-        if (!tree)
-            return mapped;
-        const xcb_window_t* children = xcb_query_tree_children(tree.get());
-        for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i) {
-            const XcbPointer<xcb_get_window_attributes_reply_t> attributes(xcb_get_window_attributes_reply(
-                connection_, xcb_get_window_attributes(connection_, children[i]), nullptr));
-            if (attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE)
-                mapped.push_back(children[i]);
-        }
-        return mapped;
-    }
-
-    // Raises `window` as another program would, and returns once the server has done it.
-    void raise(WId window) const
-    {
-        const std::uint32_t above = XCB_STACK_MODE_ABOVE;
-        xcb_configure_window(connection_, static_cast<xcb_window_t>(window), XCB_CONFIG_WINDOW_STACK_MODE, &above);
-        std::free(xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
-    }
-
-    bool isOverrideRedirect(WId window) const
-    {
-        const XcbPointer<xcb_get_window_attributes_reply_t> attributes(xcb_get_window_attributes_reply(
-            connection_, xcb_get_window_attributes(connection_, static_cast<xcb_window_t>(window)), nullptr));
-        return attributes && attributes->override_redirect;
-    }
-
-    // Openbox claims WM_S0 early in its start and publishes the work area later.
-    bool hasWindowManager() const
-    {
-        if (selectionOwner("WM_S0") == XCB_NONE)
-            return false;
-        const XcbPointer<xcb_get_property_reply_t> workArea(xcb_get_property_reply(
-            connection_, xcb_get_property(connection_, 0, root_, atom("_NET_WORKAREA"), XCB_ATOM_ANY, 0, 0),
-            nullptr));
-        return workArea && workArea->type != XCB_NONE;
-    }
-
-private:
-    xcb_atom_t atom(const std::string& name) const
-    {
-        const XcbPointer<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
-            connection_, xcb_intern_atom(connection_, 0, static_cast<std::uint16_t>(name.size()), name.c_str()),
-            nullptr));
-        return reply ? reply->atom : XCB_NONE;
-    }
-
-    xcb_window_t selectionOwner(const std::string& name) const
-    {
-        const XcbPointer<xcb_get_selection_owner_reply_t> owner(xcb_get_selection_owner_reply(
-            connection_, xcb_get_selection_owner(connection_, atom(name)), nullptr));
-        return owner ? owner->owner : XCB_NONE;
-    }
-
-    xcb_connection_t* connection_;
-    xcb_window_t root_ = XCB_NONE;
-};
-
 // Like spinUntil, for conditions the server decides (pixels, stacking) of which this process
 // hears nothing: looks again every 20 ms.
 bool pollUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout)
@@ -184,29 +61,6 @@ bool pollUntil(const std::function<bool()>& done, std::chrono::milliseconds time
     QTimer poll;
     poll.start(20ms);
     return spinUntil(done, timeout);
-}
-
-QStringList picomArguments()
-{
-    // No user configuration: no shadows, no fading, nothing but the blend.
-    return {QStringLiteral("--backend"), QStringLiteral("xrender"), QStringLiteral("--config"), QStringLiteral("/dev/null")};
-}
-
-bool near(QRgb actual, QRgb expected, int tolerance = 2)
-{
-    return std::abs(qRed(actual) - qRed(expected)) <= tolerance
-        && std::abs(qGreen(actual) - qGreen(expected)) <= tolerance
-        && std::abs(qBlue(actual) - qBlue(expected)) <= tolerance;
-}
-
-// What blending `fill` at `alpha` over `background` gives, per channel v·(1−a) + c·a.
-QRgb blend(QRgb background, QRgb fill, double alpha)
-{
-    const auto channel = [alpha](int under, int over) {
-        return static_cast<int>(std::lround(under * (1.0 - alpha) + over * alpha));
-    };
-    return qRgb(channel(qRed(background), qRed(fill)), channel(qGreen(background), qGreen(fill)),
-                channel(qBlue(background), qBlue(fill)));
 }
 
 class OverlayOnXTest : public ::testing::Test {
@@ -221,10 +75,10 @@ protected:
                          << why;
         }
         ASSERT_EQ(QGuiApplication::screens().size(), 2);
-        probe_.emplace();
+        probe_.emplace(desktop->displayName());
     }
 
-    std::optional<Probe> probe_;
+    std::optional<test::ScreenProbe> probe_;
 };
 
 TEST_F(OverlayOnXTest, CompositorWatchFollowsAPicomStartingAndStopping)

@@ -1,0 +1,78 @@
+#include "LunaveilProcess.h"
+
+#include <csignal>
+#include <sys/stat.h>
+
+namespace lunaveil::test {
+
+LunaveilProcess::LunaveilProcess(QString program, const std::string& displayName)
+    : program_(std::move(program)), displayName_(displayName)
+{
+    ::mkdir((home_.path() + QStringLiteral("/runtime")).toLocal8Bit().constData(), 0700);
+}
+
+LunaveilProcess::~LunaveilProcess()
+{
+    if (running()) {
+        process_.kill();
+        process_.waitForFinished(5000);
+    }
+}
+
+void LunaveilProcess::setSessionBus(const QString& address)
+{
+    sessionBus_ = address;
+}
+
+QProcessEnvironment LunaveilProcess::environment() const
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), QString::fromStdString(displayName_));
+    env.insert(QStringLiteral("HOME"), home_.path());
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home_.path() + QStringLiteral("/config"));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home_.path() + QStringLiteral("/runtime"));
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    // Never the desktop's bus, and no autolaunched one that outlives the test.
+    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), sessionBus_);
+    return env;
+}
+
+std::filesystem::path LunaveilProcess::settingsFile() const
+{
+    return home_.path().toStdString() + "/config/lunaveil/com.quorvex.Lunaveil.json";
+}
+
+bool LunaveilProcess::start(const QStringList& arguments)
+{
+    process_.setProcessEnvironment(environment());
+    process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process_.start(program_, arguments);
+    return process_.waitForStarted();
+}
+
+int LunaveilProcess::endWith(int signal)
+{
+    ::kill(static_cast<pid_t>(process_.processId()), signal);
+    return waitForExit();
+}
+
+int LunaveilProcess::waitForExit(int milliseconds)
+{
+    process_.waitForFinished(milliseconds);
+    return process_.state() == QProcess::NotRunning && process_.exitStatus() == QProcess::NormalExit
+               ? process_.exitCode()
+               : -1;
+}
+
+int LunaveilProcess::runOnce(const QStringList& arguments) const
+{
+    QProcess once;
+    once.setProcessEnvironment(environment());
+    once.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    once.start(program_, arguments);
+    once.waitForFinished(30000);
+    return once.exitStatus() == QProcess::NormalExit ? once.exitCode() : -1;
+}
+
+}  // namespace lunaveil::test

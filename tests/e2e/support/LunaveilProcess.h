@@ -1,0 +1,50 @@
+#pragma once
+// The real lunaveil program under test, with a home, settings and runtime folder of its own.
+
+#include "settings/SettingsDataAccess.h"
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <filesystem>
+#include <string>
+
+namespace lunaveil::test {
+
+class LunaveilProcess {
+public:
+    // `program` is the built lunaveil; it runs on `displayName` with no session bus unless one is given.
+    LunaveilProcess(QString program, const std::string& displayName);
+    ~LunaveilProcess();
+    LunaveilProcess(const LunaveilProcess&) = delete;
+    LunaveilProcess& operator=(const LunaveilProcess&) = delete;
+
+    void setSessionBus(const QString& address);
+    QProcessEnvironment environment() const;
+    QString home() const { return home_.path(); }
+    std::filesystem::path settingsFile() const;
+    // The settings store the program reads at start, to prepare or inspect.
+    SettingsDataAccess settings() const { return SettingsDataAccess(settingsFile()); }
+
+    // Starts the long-running program; false when it could not start.
+    bool start(const QStringList& arguments = {});
+    bool running() const { return process_.state() == QProcess::Running; }
+    qint64 pid() const { return process_.processId(); }
+    // Sends `signal` and waits for the end; the exit status, or -1 when it did not exit normally.
+    int endWith(int signal);
+    // Waits for the program to end by itself; the exit status, or -1.
+    int waitForExit(int milliseconds = 15000);
+    // Runs a further lunaveil process to its end with `arguments`; its exit status, or -1.
+    int runOnce(const QStringList& arguments) const;
+
+private:
+    QString program_;
+    std::string displayName_;
+    QString sessionBus_ = QStringLiteral("unix:path=/nonexistent/lunaveil-test-bus");
+    QTemporaryDir home_;
+    QProcess process_;
+};
+
+}  // namespace lunaveil::test

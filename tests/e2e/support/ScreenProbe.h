@@ -1,0 +1,51 @@
+#pragma once
+// A test's own X connection, to look at the server the way another client does: pixels,
+// the stacking of top-level windows, the window manager.
+
+#include <QColor>
+#include <QtGui/qwindowdefs.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <xcb/xcb.h>
+
+namespace lunaveil::test {
+
+class ScreenProbe {
+public:
+    explicit ScreenProbe(const std::string& displayName);
+    ~ScreenProbe();
+    ScreenProbe(const ScreenProbe&) = delete;
+    ScreenProbe& operator=(const ScreenProbe&) = delete;
+
+    // The pixel the screen shows at (x, y), as 0xRRGGBB: what scan-out sends to the monitor.
+    std::optional<QRgb> pixel(int x, int y) const;
+    // Root's children that are mapped, bottom to top.
+    std::vector<xcb_window_t> mappedStack() const;
+    // Raises `window` as another program would, and returns once the server has done it.
+    void raise(WId window) const;
+    bool isOverrideRedirect(WId window) const;
+    // Openbox claims WM_S0 early in its start and publishes the work area later.
+    bool hasWindowManager() const;
+    // Some client owns _NET_WM_CM_S0: translucent windows blend.
+    bool hasCompositor() const;
+    // Maps a plain override-redirect window of `colour` over the rectangle, as a known background
+    // beneath everything mapped later; it lives as long as this probe.
+    void paintBackground(int x, int y, int width, int height, QRgb colour) const;
+
+private:
+    xcb_atom_t atom(const std::string& name) const;
+    xcb_window_t selectionOwner(const std::string& name) const;
+
+    xcb_connection_t* connection_;
+    xcb_window_t root_ = XCB_NONE;
+};
+
+// Whether two pixels agree within `tolerance` per channel.
+bool near(QRgb actual, QRgb expected, int tolerance = 2);
+// What laying `fill` at `alpha` over `background` shows, per channel v·(1−a) + c·a.
+QRgb blend(QRgb background, QRgb fill, double alpha);
+
+}  // namespace lunaveil::test
