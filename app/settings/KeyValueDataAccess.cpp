@@ -141,6 +141,7 @@ void KeyValueDataAccess::update(const QString& key, const std::optional<StoredVa
     }
     // Read, change and replace under one lock, so two Lunaveil processes never lose each other's keys.
     const FileLock lock(lockPath());
+    removeStaleTemporaries();
     QJsonObject all = loadLocked();
     if (value)
         all.insert(key, encode(*value));
@@ -149,6 +150,20 @@ void KeyValueDataAccess::update(const QString& key, const std::optional<StoredVa
     const QByteArray text = QJsonDocument(all).toJson(QJsonDocument::Indented);
     if (!writeFileDurably(file_, std::string_view(text.constData(), static_cast<std::size_t>(text.size()))))
         qWarning("Lunaveil: cannot save the settings file %s: %s.", file_.c_str(), std::strerror(errno));
+}
+
+void KeyValueDataAccess::removeStaleTemporaries() const
+{
+    // Every writer holds the lock until its temporary file is renamed into place, so one found
+    // now was left by a writer that was killed half way.
+    const std::string prefix = "." + file_.filename().string() + ".";
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(file_.parent_path(), error), end; !error && it != end;
+         it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        if (name.size() == prefix.size() + 6 && name.starts_with(prefix))
+            ::unlink(it->path().c_str());
+    }
 }
 
 QJsonObject KeyValueDataAccess::loadLocked() const

@@ -34,6 +34,7 @@ public:
 private:
     QJsonObject loadLocked() const;
     void moveAside(const char* reason) const;
+    void removeStaleTemporaries() const;
     void update(const QString& key, const std::optional<StoredValue>& value);
     std::filesystem::path lockPath() const;
 

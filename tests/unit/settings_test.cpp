@@ -14,9 +14,13 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <random>
+#include <string_view>
+#include <thread>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -272,6 +276,53 @@ TEST_F(SettingsFile, ConcurrentWritersNeverTearTheFileOrLoseKeys)
     EXPECT_EQ(settings.getBackgroundAlpha(), writes);
     EXPECT_EQ(settings.getStartAtLogin(), ownWrites % 2 == 1) << "no writer lost another's key";
     EXPECT_TRUE(setAside().empty()) << "no reader ever saw a torn file";
+}
+
+// LUNAVEIL_LONG_TESTS=1 (scripts/test --long) runs the long variants of the fault tests.
+int faultRounds(int normal, int longer)
+{
+    const char* value = std::getenv("LUNAVEIL_LONG_TESTS");
+    return value != nullptr && std::string_view(value) == "1" ? longer : normal;
+}
+
+TEST_F(SettingsFile, AWriterKilledAtAnyMomentLeavesTheLastReturnedWrite)
+{
+    std::mt19937 random(20261206);
+    std::uniform_int_distribution<int> delayMicroseconds(0, 15000);
+    const int rounds = faultRounds(150, 1500);
+    for (int round = 0; round < rounds; ++round) {
+        QProcess writer;
+        writer.start(QStringLiteral(SETTINGS_WRITER), {QString::fromStdString(file().string()), QStringLiteral("100000")});
+        ASSERT_TRUE(writer.waitForStarted());
+        std::this_thread::sleep_for(std::chrono::microseconds(delayMicroseconds(random)));
+        ::kill(static_cast<pid_t>(writer.processId()), SIGKILL);
+        writer.waitForFinished();
+
+        // The writer prints each value once its write has returned; one more may have landed unprinted.
+        const QList<QByteArray> printed = writer.readAllStandardOutput().split('\n');
+        long returned = 0;
+        for (const QByteArray& line : printed)
+            if (!line.isEmpty())
+                returned = line.toLong();
+        QFile raw(QString::fromStdString(file().string()));
+        if (!raw.open(QIODevice::ReadOnly)) {
+            ASSERT_EQ(returned, 0) << "round " << round << ": a returned write left no file";
+            continue;
+        }
+        ASSERT_TRUE(QJsonDocument::fromJson(raw.readAll()).isObject()) << "round " << round << ": torn file";
+        const double stored = open().getBackgroundAlpha();
+        if (returned > 0) {
+            EXPECT_GE(stored, static_cast<double>(returned)) << "round " << round;
+            EXPECT_LE(stored, static_cast<double>(returned + 1)) << "round " << round;
+        }
+    }
+    EXPECT_TRUE(setAside().empty());
+    // Temporary files of killed writers do not pile up: the next write clears them away.
+    open().setStartAtLogin(true);
+    int leftovers = 0;
+    for (const auto& entry : fs::directory_iterator(file().parent_path()))
+        leftovers += entry.path().filename().string().starts_with(".com.quorvex.Lunaveil.json.") ? 1 : 0;
+    EXPECT_EQ(leftovers, 0);
 }
 
 }  // namespace
