@@ -30,7 +30,7 @@ void DateTimeMonitor::startTimer(TimePoint start, TimePoint stop)
         std::condition_variable_any wakeUp;
         std::unique_lock lock(mutex);
         while (!stopToken.stop_requested()) {
-            timeTick(generation);
+            postTick(generation);
             wakeUp.wait_for(lock, stopToken, period_, [] { return false; });
         }
     });
@@ -45,7 +45,13 @@ void DateTimeMonitor::stopTimer()
     systemTimer_.join();
 }
 
-void DateTimeMonitor::timeTick(std::uint64_t generation)
+void DateTimeMonitor::timeTick()
+{
+    if (systemTimer_.joinable())
+        postTick(generation_);
+}
+
+void DateTimeMonitor::postTick(std::uint64_t generation)
 {
     QMetaObject::invokeMethod(&mainThreadContext_, [this, generation] { tick(generation); }, Qt::QueuedConnection);
 }

@@ -23,11 +23,14 @@ public:
     // No callback runs after this returns, not even for a tick already posted.
     void stopTimer() override;
 
+    // Posts one tick to the main thread now, besides the ticker's own; nothing while stopped.
+    void timeTick();
+
     // Today at hour:minute:00 in the system time zone (now, if that time cannot be made).
     static TimePoint dateFromComponents(int hour, int minute);
 
 private:
-    void timeTick(std::uint64_t generation);
+    void postTick(std::uint64_t generation);
     void tick(std::uint64_t generation);
 
     Clock clock_;
