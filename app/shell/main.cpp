@@ -91,7 +91,7 @@ int run(int argc, char* argv[])
         std::fputs("Lunaveil: gave the displays back the colours an earlier run left changed.\n", stderr);
     if (displays.gamma() != nullptr) {
         displays.gamma()->onConnectionLost = [] {
-            std::fputs("Lunaveil: the X display went away; Lunaveil ends.\n", stderr);
+            std::fputs("Lunaveil: the X11 display went away; Lunaveil ends.\n", stderr);
             QCoreApplication::exit(1);
         };
     }

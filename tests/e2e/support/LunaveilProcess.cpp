@@ -1,6 +1,8 @@
 #include "LunaveilProcess.h"
 
 #include <csignal>
+#include <fstream>
+#include <string>
 #include <sys/stat.h>
 
 namespace lunaveil::test {
@@ -46,9 +48,18 @@ std::filesystem::path LunaveilProcess::settingsFile() const
 bool LunaveilProcess::start(const QStringList& arguments)
 {
     process_.setProcessEnvironment(environment());
-    process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process_.setProcessChannelMode(captureErrors_ ? QProcess::SeparateChannels : QProcess::ForwardedErrorChannel);
     process_.start(program_, arguments);
     return process_.waitForStarted();
+}
+
+long LunaveilProcess::residentKilobytes() const
+{
+    std::ifstream status("/proc/" + std::to_string(process_.processId()) + "/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.starts_with("VmRSS:"))
+            return std::stol(line.substr(6));
+    return 0;
 }
 
 int LunaveilProcess::endWith(int signal)

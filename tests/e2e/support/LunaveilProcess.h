@@ -28,6 +28,12 @@ public:
     // The settings store the program reads at start, to prepare or inspect.
     SettingsDataAccess settings() const { return SettingsDataAccess(settingsFile()); }
 
+    // Keeps what the program writes to stderr for errors() instead of passing it on.
+    void captureErrors() { captureErrors_ = true; }
+    QString errors() { return QString::fromLocal8Bit(process_.readAllStandardError()); }
+    // Its resident memory in kB (VmRSS), or 0 when it cannot be read.
+    long residentKilobytes() const;
+
     // Starts the long-running program; false when it could not start.
     bool start(const QStringList& arguments = {});
     bool running() const { return process_.state() == QProcess::Running; }
@@ -45,6 +51,7 @@ private:
     QString sessionBus_ = QStringLiteral("unix:path=/nonexistent/lunaveil-test-bus");
     QTemporaryDir home_;
     QProcess process_;
+    bool captureErrors_ = false;
 };
 
 }  // namespace lunaveil::test

@@ -84,6 +84,32 @@ bool ScreenProbe::hasCompositor() const
     return selectionOwner("_NET_WM_CM_S0") != XCB_NONE;
 }
 
+std::vector<xcb_window_t> ScreenProbe::windowsOf(qint64 pid, bool mappedOnly) const
+{
+    const XcbPointer<xcb_query_tree_reply_t> tree(
+        xcb_query_tree_reply(connection_, xcb_query_tree(connection_, root_), nullptr));
+    std::vector<xcb_window_t> found;
+    if (!tree)
+        return found;
+    const xcb_atom_t pidAtom = atom("_NET_WM_PID");
+    const xcb_window_t* children = xcb_query_tree_children(tree.get());
+    for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i) {
+        const XcbPointer<xcb_get_property_reply_t> property(xcb_get_property_reply(
+            connection_, xcb_get_property(connection_, 0, children[i], pidAtom, XCB_ATOM_CARDINAL, 0, 1), nullptr));
+        if (!property || xcb_get_property_value_length(property.get()) != 4 ||
+            *static_cast<const std::uint32_t*>(xcb_get_property_value(property.get())) != pid)
+            continue;
+        if (mappedOnly) {
+            const XcbPointer<xcb_get_window_attributes_reply_t> attributes(xcb_get_window_attributes_reply(
+                connection_, xcb_get_window_attributes(connection_, children[i]), nullptr));
+            if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE)
+                continue;
+        }
+        found.push_back(children[i]);
+    }
+    return found;
+}
+
 void ScreenProbe::paintBackground(int x, int y, int width, int height, QRgb colour) const
 {
     const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data;

@@ -31,6 +31,8 @@ public:
     bool hasWindowManager() const;
     // Some client owns _NET_WM_CM_S0: translucent windows blend.
     bool hasCompositor() const;
+    // The top-level windows a process made (by their _NET_WM_PID), optionally only the mapped ones.
+    std::vector<xcb_window_t> windowsOf(qint64 pid, bool mappedOnly) const;
     // Maps a plain override-redirect window of `colour` over the rectangle, as a known background
     // beneath everything mapped later; it lives as long as this probe.
     void paintBackground(int x, int y, int width, int height, QRgb colour) const;

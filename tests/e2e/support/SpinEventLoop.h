@@ -22,9 +22,11 @@ inline bool spinUntil(const std::function<bool()>& done, std::chrono::millisecon
     deadline.start(timeout);
     QTimer poll;
     poll.start(std::chrono::milliseconds(20));
-    while (!done() && !timedOut)
+    // The answer that ended the wait: asking again could see a state that has moved on.
+    bool reached = false;
+    while (!(reached = done()) && !timedOut)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    return done();
+    return reached;
 }
 
 // Processes events for `duration` and returns how many times the loop woke up: an idle
