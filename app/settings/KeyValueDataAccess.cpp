@@ -4,9 +4,6 @@
 #include "platform/FileLock.h"
 #include "platform/UniqueFd.h"
 
-#include <QDateTime>
-#include <QJsonDocument>
-#include <QJsonValue>
 #include <QtGlobal>
 #include <cerrno>
 #include <cstdio>
@@ -21,56 +18,6 @@ namespace {
 
 // A settings file is a few hundred bytes; anything this large is not ours.
 constexpr off_t maxFileSize = 1 << 20;
-
-const QString dataTag = QStringLiteral("data");
-const QString dateTag = QStringLiteral("date");
-
-QJsonValue encode(const StoredValue& value)
-{
-    return std::visit(
-        [](const auto& v) -> QJsonValue {
-            using T = std::decay_t<decltype(v)>;
-            if constexpr (std::is_same_v<T, QByteArray>) {
-                return QJsonObject{{dataTag, QString::fromLatin1(v.toBase64())}};
-            } else if constexpr (std::is_same_v<T, TimePoint>) {
-                const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(v.time_since_epoch()).count();
-                return QJsonObject{{dateTag, QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC).toString(Qt::ISODateWithMs)}};
-            } else {
-                return QJsonValue(v);
-            }
-        },
-        value);
-}
-
-std::optional<StoredValue> decode(const QJsonValue& json)
-{
-    switch (json.type()) {
-    case QJsonValue::Double:
-        return json.toDouble();
-    case QJsonValue::Bool:
-        return json.toBool();
-    case QJsonValue::String:
-        return json.toString();
-    case QJsonValue::Object: {
-        const QJsonObject object = json.toObject();
-        if (object.size() != 1)
-            return std::nullopt;
-        if (const QJsonValue data = object.value(dataTag); data.isString()) {
-            auto decoded = QByteArray::fromBase64Encoding(data.toString().toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
-            if (decoded)
-                return *decoded;
-        }
-        if (const QJsonValue date = object.value(dateTag); date.isString()) {
-            const QDateTime when = QDateTime::fromString(date.toString(), Qt::ISODateWithMs);
-            if (when.isValid())
-                return TimePoint(std::chrono::milliseconds(when.toMSecsSinceEpoch()));
-        }
-        return std::nullopt;
-    }
-    default:
-        return std::nullopt;
-    }
-}
 
 std::optional<QByteArray> readRegularFile(const std::filesystem::path& path, bool& missing)
 {
@@ -114,7 +61,7 @@ std::optional<StoredValue> KeyValueDataAccess::getValue(const QString& key) cons
     const FileLock lock(lockPath());
     const QJsonObject all = loadLocked();
     const auto found = all.constFind(key);
-    return found == all.constEnd() ? std::nullopt : decode(*found);
+    return found == all.constEnd() ? std::nullopt : decodeValue(*found);
 }
 
 void KeyValueDataAccess::setValue(const QString& key, const StoredValue& value)
@@ -144,10 +91,10 @@ void KeyValueDataAccess::update(const QString& key, const std::optional<StoredVa
     removeStaleTemporaries();
     QJsonObject all = loadLocked();
     if (value)
-        all.insert(key, encode(*value));
+        all.insert(key, encodeValue(*value));
     else
         all.remove(key);
-    const QByteArray text = QJsonDocument(all).toJson(QJsonDocument::Indented);
+    const QByteArray text = serialiseDefaults(all);
     if (!writeFileDurably(file_, std::string_view(text.constData(), static_cast<std::size_t>(text.size()))))
         qWarning("Lunaveil: cannot save the settings file %s: %s.", file_.c_str(), std::strerror(errno));
 }
@@ -176,13 +123,12 @@ QJsonObject KeyValueDataAccess::loadLocked() const
         moveAside("it is not a readable settings file");
         return {};
     }
-    QJsonParseError error{};
-    const QJsonDocument document = QJsonDocument::fromJson(*contents, &error);
-    if (error.error != QJsonParseError::NoError || !document.isObject()) {
+    std::optional<QJsonObject> parsed = parseDefaults(*contents);
+    if (!parsed) {
         moveAside("it is damaged");
         return {};
     }
-    return document.object();
+    return *std::move(parsed);
 }
 
 void KeyValueDataAccess::moveAside(const char* reason) const

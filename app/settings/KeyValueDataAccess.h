@@ -1,11 +1,8 @@
 #pragma once
 // Lunaveil's per-user defaults file: typed values under string keys, each write durable.
-//
-// The file is a JSON object. Numbers and bools are JSON numbers and bools, strings are
-// strings, byte blobs are {"data": "<base64>"} and dates are {"date": "<ISO 8601, UTC, ms>"}.
 // Keys and values Lunaveil does not know are kept as they are.
 
-#include "common/Clock.h"
+#include "settings/DefaultsFormat.h"
 
 #include <QByteArray>
 #include <QJsonObject>
@@ -15,8 +12,6 @@
 #include <variant>
 
 namespace lunaveil {
-
-using StoredValue = std::variant<double, bool, QByteArray, TimePoint, QString>;
 
 class KeyValueDataAccess {
 public:
