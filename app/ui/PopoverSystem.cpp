@@ -62,8 +62,9 @@ PopupSystem::PopupSystem(PopoverViewController& viewController, QIcon image, QIc
         menuBarIsDark_ = &lunaveil::menuBarIsDark;
 
     statusBar_.setToolTip(QStringLiteral("Lunaveil"));
+    // Every press on the item is a click: of two quick presses Qt reports the second as a double click.
     connect(&statusBar_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-        if (reason == QSystemTrayIcon::Trigger)
+        if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
             mouseDown();
     });
     drawItem();
@@ -83,6 +84,7 @@ PopupSystem::PopupSystem(PopoverViewController& viewController, QIcon image, QIc
 
 PopupSystem::~PopupSystem()
 {
+    endClosingClick();
     if (popoverPrepared_)
         viewController_.view()->removeEventFilter(this);
 }
@@ -128,11 +130,10 @@ void PopupSystem::mouseDown()
         hidePopover();
         return;
     }
-    if (closedByClick_.isValid() && closedByClick_.elapsed() < sameClickMs) {
-        closedByClick_.invalidate();
-        return;
-    }
-    showPopover();
+    const bool sameClick = closedByClick_.isValid() && closedByClick_.elapsed() < sameClickMs;
+    endClosingClick();
+    if (!sameClick)
+        showPopover();
 }
 
 void PopupSystem::showPopoverService()
@@ -202,12 +203,28 @@ void PopupSystem::popoverDidClose()
     if (active_) {
         // Closed by itself: a click outside, Escape, or the window manager.
         active_ = false;
-        if (QGuiApplication::mouseButtons() != Qt::NoButton)
+        if (QGuiApplication::mouseButtons() != Qt::NoButton) {
             closedByClick_.start();
+            QCoreApplication::instance()->installEventFilter(&releaseWatch_);
+        }
         drawItem();
     }
     if (const auto callback = onWillClosePopover)
         callback();
+}
+
+void PopupSystem::endClosingClick()
+{
+    closedByClick_.invalidate();
+    if (QCoreApplication* application = QCoreApplication::instance())
+        application->removeEventFilter(&releaseWatch_);
+}
+
+bool PopupSystem::ReleaseWatch::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::MouseButtonRelease)
+        owner_.endClosingClick();
+    return QObject::eventFilter(watched, event);
 }
 
 void PopupSystem::waitForAnchor()

@@ -70,6 +70,19 @@ private:
     void checkForTray();
     void placePopover(QWidget& popover);
     void waitForAnchor();
+    void endClosingClick();
+
+    // Watches the whole application for the release of the click that closed the popover.
+    class ReleaseWatch final : public QObject {
+    public:
+        explicit ReleaseWatch(PopupSystem& owner) : owner_(owner) {}
+
+    protected:
+        bool eventFilter(QObject* watched, QEvent* event) override;
+
+    private:
+        PopupSystem& owner_;
+    };
 
     PopoverViewController& viewController_;
     QSystemTrayIcon statusBar_;
@@ -84,8 +97,10 @@ private:
     QTimer anchorWait_;
     int anchorWaitsLeft_ = 0;
     QRect placedAnchor_;
-    // When a click outside closed the popover; the same click may still reach the item.
+    // When a click outside closed the popover; the same click may still reach the item until its
+    // button comes up. An XEmbed tray never passes it on, so a later press is a click of its own.
     QElapsedTimer closedByClick_;
+    ReleaseWatch releaseWatch_{*this};
     bool active_ = false;
     bool itemShown_ = true;
     bool trayFound_ = false;

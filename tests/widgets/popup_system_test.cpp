@@ -88,18 +88,48 @@ TEST_F(PopupSystemTest, ClickOutsideClosesThePopoverAndTheItemCountsItClosed)
     make();
     item->showPopover();
     ASSERT_TRUE(popover().isVisible());
-    QTest::mouseClick(&popover(), Qt::LeftButton, {}, QPoint(-40, -40));
+    QTest::mousePress(&popover(), Qt::LeftButton, {}, QPoint(-40, -40));
     EXPECT_FALSE(popover().isVisible());
     EXPECT_FALSE(item->isActive());
     EXPECT_EQ(willClose, 1);
     EXPECT_EQ(shownIcon(), black.cacheKey());
 
-    // When that click was on the item itself, it reaches the item next: it must not reopen.
+    // When that press was on the item itself, it reaches the item next: it must not reopen.
     item->mouseDown();
     EXPECT_FALSE(item->isActive());
+    QTest::mouseRelease(&popover(), Qt::LeftButton, {}, QPoint(-40, -40));
     // A click of its own opens it again.
     item->mouseDown();
     EXPECT_TRUE(item->isActive());
+    EXPECT_EQ(willShow, 2);
+}
+
+TEST_F(PopupSystemTest, AClickOnTheItemRightAfterTheClickThatClosedThePopoverOpensItAgain)
+{
+    make();
+    item->showPopover();
+    // The click that closes it, pressed and released, never reaches the item (an XEmbed tray
+    // does not pass it on)...
+    QTest::mouseClick(&popover(), Qt::LeftButton, {}, QPoint(-40, -40));
+    ASSERT_FALSE(item->isActive());
+    // ... so the next press on the item, however soon, is a click of its own.
+    item->mouseDown();
+    EXPECT_TRUE(item->isActive());
+}
+
+TEST_F(PopupSystemTest, EveryPressOnTheIconIsAClickAlsoWhenTheTrayReportsADoubleClick)
+{
+    make();
+    // The tray tells of the second of two quick presses as a double click, not as a click.
+    auto& icon = const_cast<QSystemTrayIcon&>(item->statusItem());
+    Q_EMIT icon.activated(QSystemTrayIcon::Trigger);
+    EXPECT_TRUE(item->isActive());
+    Q_EMIT icon.activated(QSystemTrayIcon::DoubleClick);
+    EXPECT_FALSE(item->isActive());
+    Q_EMIT icon.activated(QSystemTrayIcon::Trigger);
+    Q_EMIT icon.activated(QSystemTrayIcon::Context);
+    Q_EMIT icon.activated(QSystemTrayIcon::MiddleClick);
+    EXPECT_TRUE(item->isActive()) << "only the left button clicks the item";
     EXPECT_EQ(willShow, 2);
 }
 

@@ -1,0 +1,730 @@
+// Lunaveil as a person uses it: the real program on a two-monitor X server with a tray (trayer),
+// a compositor (picom) and a window manager (openbox), on a session bus of its own, driven by
+// clicks and key presses through xdotool and judged by what the server and the files show:
+// windows, pixels, gamma ramps, settings and the autostart entry.
+
+#include "effects/TransferFormula.h"
+#include "platform/FileLock.h"
+#include "platform/X11DisplayGamma.h"
+#include "support/ChildProcess.h"
+#include "support/LunaveilProcess.h"
+#include "support/PrivateBus.h"
+#include "support/ScreenProbe.h"
+#include "support/SpinEventLoop.h"
+#include "support/XServer.h"
+#include "ui/PopoverColourTables.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QFile>
+#include <QProcess>
+#include <QRect>
+#include <QTemporaryDir>
+#include <QXmlStreamReader>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <utility>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <xcb/randr.h>
+#include <xcb/xcb.h>
+
+namespace lunaveil {
+namespace {
+
+using namespace std::chrono_literals;
+using test::ChildProcess;
+using test::LunaveilProcess;
+using test::XServer;
+
+namespace fs = std::filesystem;
+
+// Conditions decided outside this process (windows, pixels, ramps, files), looked at every 20 ms.
+bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 10s)
+{
+    return test::spinUntil(condition, timeout);
+}
+
+// ---- processes ---------------------------------------------------------------------------------
+
+// A process of which this one is the parent, running or ended and not yet reaped.
+struct ChildEntry {
+    pid_t pid;
+    std::string name;  // the kernel's short name: the program file's, cut to 15 characters
+};
+
+// While it lives, this process adopts what its descendants leave behind (the Lunaveil a
+// launcher starts in a session of its own, the launcher Lunaveil starts, the Xorg of
+// scripts/virtual-desktop), so that the test can count them, and reaps them at the end by pid.
+class Adopter {
+public:
+    Adopter() { ::prctl(PR_SET_CHILD_SUBREAPER, 1); }
+    ~Adopter()
+    {
+        for (const ChildEntry& child : children())
+            end(child.pid);
+        ::prctl(PR_SET_CHILD_SUBREAPER, 0);
+    }
+    Adopter(const Adopter&) = delete;
+    Adopter& operator=(const Adopter&) = delete;
+
+    static std::vector<ChildEntry> children(const std::string& name = {})
+    {
+        std::vector<ChildEntry> found;
+        for (const auto& entry : fs::directory_iterator("/proc")) {
+            std::ifstream stat(entry.path() / "stat");
+            std::string line;
+            if (!std::getline(stat, line))
+                continue;
+            // "pid (name) state ppid ...": the name may hold spaces and parentheses.
+            const auto open = line.find('(');
+            const auto close = line.rfind(')');
+            if (open == std::string::npos || close == std::string::npos || close + 2 > line.size())
+                continue;
+            std::istringstream rest(line.substr(close + 2));
+            char state = 0;
+            pid_t parent = 0;
+            rest >> state >> parent;
+            std::string childName = line.substr(open + 1, close - open - 1);
+            if (parent == ::getpid() && (name.empty() || childName == name))
+                found.push_back({static_cast<pid_t>(std::stol(line.substr(0, open))), std::move(childName)});
+        }
+        return found;
+    }
+
+    // Ends `pid` (SIGTERM, SIGKILL after five seconds) and reaps it; its exit status, or -1 when
+    // a signal ended it.
+    static int end(pid_t pid)
+    {
+        int status = 0;
+        if (::waitpid(pid, &status, WNOHANG) == 0) {
+            ::kill(pid, SIGTERM);
+            if (!waitFor([&] { return ::waitpid(pid, &status, WNOHANG) != 0; }, 5s)) {
+                ::kill(pid, SIGKILL);
+                ::waitpid(pid, &status, 0);
+            }
+        }
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+};
+
+// Runs `program` to its end; its exit status, or -1.
+int run(const QString& program, const QStringList& arguments, const QProcessEnvironment& environment)
+{
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.start(program, arguments);
+    if (!process.waitForFinished(10000)) {
+        process.kill();
+        process.waitForFinished();
+        return -1;
+    }
+    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+
+// ---- windows, as another client sees them -------------------------------------------------------
+
+struct FreeMemory {
+    void operator()(void* memory) const { std::free(memory); }
+};
+template <typename T>
+using Reply = std::unique_ptr<T, FreeMemory>;
+
+// The server's windows as another client sees them: where they are, whose, and what they are called.
+class WindowTree {
+public:
+    explicit WindowTree(const std::string& display) : connection_(xcb_connect(display.c_str(), nullptr))
+    {
+        if (xcb_connection_has_error(connection_) == 0)
+            root_ = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
+    }
+    ~WindowTree() { xcb_disconnect(connection_); }
+    WindowTree(const WindowTree&) = delete;
+    WindowTree& operator=(const WindowTree&) = delete;
+
+    bool selectionOwned(const char* selection) const
+    {
+        const Reply<xcb_get_selection_owner_reply_t> owner(
+            xcb_get_selection_owner_reply(connection_, xcb_get_selection_owner(connection_, atom(selection)), nullptr));
+        return owner && owner->owner != XCB_NONE;
+    }
+    std::vector<QRect> monitors() const
+    {
+        const Reply<xcb_randr_get_monitors_reply_t> reply(
+            xcb_randr_get_monitors_reply(connection_, xcb_randr_get_monitors(connection_, root_, 1), nullptr));
+        std::vector<QRect> found;
+        if (reply)
+            for (auto it = xcb_randr_get_monitors_monitors_iterator(reply.get()); it.rem > 0;
+                 xcb_randr_monitor_info_next(&it))
+                found.emplace_back(it.data->x, it.data->y, it.data->width, it.data->height);
+        return found;
+    }
+
+    QString title(xcb_window_t window) const
+    {
+        const QByteArray utf8 = property(window, atom("_NET_WM_NAME"));
+        return QString::fromUtf8(utf8.isEmpty() ? property(window, XCB_ATOM_WM_NAME) : utf8);
+    }
+    pid_t pid(xcb_window_t window) const
+    {
+        const QByteArray value = property(window, atom("_NET_WM_PID"));
+        std::uint32_t pid = 0;
+        if (value.size() == sizeof pid)
+            std::memcpy(&pid, value.constData(), sizeof pid);
+        return static_cast<pid_t>(pid);
+    }
+    bool overrideRedirect(xcb_window_t window) const
+    {
+        const Reply<xcb_get_window_attributes_reply_t> attributes(
+            xcb_get_window_attributes_reply(connection_, xcb_get_window_attributes(connection_, window), nullptr));
+        return attributes && attributes->override_redirect;
+    }
+    // Where the window is on the screen; empty once it is gone.
+    QRect geometry(xcb_window_t window) const
+    {
+        const Reply<xcb_get_geometry_reply_t> size(
+            xcb_get_geometry_reply(connection_, xcb_get_geometry(connection_, window), nullptr));
+        const Reply<xcb_translate_coordinates_reply_t> position(xcb_translate_coordinates_reply(
+            connection_, xcb_translate_coordinates(connection_, window, root_, 0, 0), nullptr));
+        if (!size || !position)
+            return {};
+        return {position->dst_x, position->dst_y, size->width, size->height};
+    }
+    // The first mapped window, depth first from the root, for which `matches(window, inTray)`
+    // holds; inTray tells that it sits in the tray's panel.
+    xcb_window_t find(const std::function<bool(xcb_window_t, bool inTray)>& matches) const
+    {
+        return find(root_, false, matches);
+    }
+
+private:
+    xcb_atom_t atom(const char* name) const
+    {
+        const Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
+            connection_, xcb_intern_atom(connection_, 0, static_cast<std::uint16_t>(std::strlen(name)), name), nullptr));
+        return reply ? reply->atom : XCB_NONE;
+    }
+    QByteArray property(xcb_window_t window, xcb_atom_t property) const
+    {
+        const Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(
+            connection_, xcb_get_property(connection_, 0, window, property, XCB_ATOM_ANY, 0, 1024), nullptr));
+        if (!reply || reply->type == XCB_NONE)
+            return {};
+        return QByteArray(static_cast<const char*>(xcb_get_property_value(reply.get())),
+                          xcb_get_property_value_length(reply.get()));
+    }
+    bool isTray(xcb_window_t window) const
+    {
+        // WM_CLASS is "instance\0class\0".
+        return property(window, XCB_ATOM_WM_CLASS).split('\0').value(1) == "trayer";
+    }
+    xcb_window_t find(xcb_window_t window, bool inTray, const std::function<bool(xcb_window_t, bool)>& matches) const
+    {
+        const Reply<xcb_query_tree_reply_t> tree(
+            xcb_query_tree_reply(connection_, xcb_query_tree(connection_, window), nullptr));
+        if (!tree)
+            return XCB_NONE;
+        const xcb_window_t* children = xcb_query_tree_children(tree.get());
+        for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i) {
+            const Reply<xcb_get_window_attributes_reply_t> attributes(xcb_get_window_attributes_reply(
+                connection_, xcb_get_window_attributes(connection_, children[i]), nullptr));
+            if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE)
+                continue;
+            if (matches(children[i], inTray))
+                return children[i];
+            if (const xcb_window_t found = find(children[i], inTray || isTray(children[i]), matches); found != XCB_NONE)
+                return found;
+        }
+        return XCB_NONE;
+    }
+
+    xcb_connection_t* connection_;
+    xcb_window_t root_ = XCB_NONE;
+};
+
+// ---- the popover's controls ---------------------------------------------------------------------
+
+// Where each control sits in the popover, read from the interface file Lunaveil is built from:
+// every widget there has a fixed geometry, in the coordinates of its parent.
+class PopoverLayout {
+public:
+    PopoverLayout()
+    {
+        QFile file(QStringLiteral(LUNAVEIL_POPOVER_UI));
+        if (!file.open(QIODevice::ReadOnly))
+            return;
+        QXmlStreamReader xml(&file);
+        struct Widget {
+            QString name;
+            QPoint origin;
+        };
+        std::vector<Widget> widgets;
+        std::vector<QString> open;  // the names of the elements from the document's down to here
+        while (!xml.atEnd()) {
+            xml.readNext();
+            if (xml.isStartElement()) {
+                if (xml.name() == u"widget") {
+                    widgets.push_back({xml.attributes().value(QStringLiteral("name")).toString(),
+                                       widgets.empty() ? QPoint() : widgets.back().origin});
+                } else if (xml.name() == u"property" && !open.empty() && open.back() == u"widget"
+                           && xml.attributes().value(QStringLiteral("name")) == u"geometry") {
+                    const QRect local = readRect(xml);
+                    Widget& widget = widgets.back();
+                    // The top widget is the popover itself: it starts at 0,0.
+                    const QRect placed = widgets.size() == 1 ? QRect(QPoint(), local.size())
+                                                             : local.translated(widget.origin);
+                    widget.origin = placed.topLeft();
+                    rects_[widget.name] = placed;
+                    if (widgets.size() == 1)
+                        size_ = placed.size();
+                    continue;  // readRect took the property's end too
+                }
+                open.push_back(xml.name().toString());
+            } else if (xml.isEndElement()) {
+                if (xml.name() == u"widget")
+                    widgets.pop_back();
+                open.pop_back();
+            }
+        }
+    }
+
+    QRect rect(const QString& objectName) const
+    {
+        const auto found = rects_.find(objectName);
+        return found != rects_.end() ? found->second : QRect();
+    }
+    QSize popoverSize() const { return size_; }
+
+private:
+    // From <property name="geometry"> to its end: <rect><x/><y/><width/><height/></rect>.
+    static QRect readRect(QXmlStreamReader& xml)
+    {
+        QRect rect;
+        while (!xml.atEnd() && !(xml.isEndElement() && xml.name() == u"property")) {
+            xml.readNext();
+            if (!xml.isStartElement() || xml.name() == u"rect")
+                continue;
+            const QString name = xml.name().toString();
+            const int value = xml.readElementText().toInt();
+            if (name == u"x")
+                rect.moveLeft(value);
+            else if (name == u"y")
+                rect.moveTop(value);
+            else if (name == u"width")
+                rect.setWidth(value);
+            else if (name == u"height")
+                rect.setHeight(value);
+        }
+        return rect;
+    }
+
+    std::map<QString, QRect> rects_;
+    QSize size_;
+};
+
+// Centre of swatch `index` of `count` in a swatch row of `rowSize`, from the row's top-left: the
+// row lays out squares of its height less 2 on its bottom edge, with equal gaps at both ends and
+// between.
+QPoint swatchCentre(QSize rowSize, int count, int index)
+{
+    const double side = rowSize.height() - 2.0;
+    const double gap = (rowSize.width() - count * side) / (count + 1);
+    return {static_cast<int>(std::lround(gap + index * (side + gap) + side / 2)),
+            static_cast<int>(std::lround(rowSize.height() - side / 2))};
+}
+
+// ---- values -------------------------------------------------------------------------------------
+
+std::string hex(QRgb colour)
+{
+    return QStringLiteral("#%1").arg(colour & 0xffffffu, 6, 16, QLatin1Char('0')).toStdString();
+}
+
+// A calibration unlike the straight ramp, so that a restore can be told from a reset.
+GammaRamp calibration(std::size_t size)
+{
+    GammaRamp ramp;
+    for (std::size_t i = 0; i < size; ++i) {
+        const double x = static_cast<double>(i) / static_cast<double>(size - 1);
+        ramp.red.push_back(static_cast<std::uint16_t>(std::lround(std::pow(x, 0.9) * 65535)));
+        ramp.green.push_back(static_cast<std::uint16_t>(std::lround(std::pow(x, 1.1) * 65535)));
+        ramp.blue.push_back(static_cast<std::uint16_t>(std::lround(x * 60000)));
+    }
+    return ramp;
+}
+
+// The Exec value of a desktop entry that runs one program without arguments, unquoted.
+QString execProgram(const fs::path& entry)
+{
+    QFile file(QString::fromStdString(entry.native()));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        if (!line.startsWith("Exec="))
+            continue;
+        QString value = QString::fromUtf8(line.mid(5));
+        if (value.size() > 1 && value.startsWith(QLatin1Char('"')) && value.endsWith(QLatin1Char('"')))
+            value = value.mid(1, value.size() - 2).replace(QStringLiteral("\\\\"), QStringLiteral("\\"));
+        return value;
+    }
+    return {};
+}
+
+// ---- the desktop, and Lunaveil on it ------------------------------------------------------------
+
+// Saves what the screen shows at a test's first failure, while the windows that failed are there.
+class ScreenshotAtFailure final : public testing::EmptyTestEventListener {
+public:
+    explicit ScreenshotAtFailure(const std::string& display)
+    {
+        environment_.insert(QStringLiteral("DISPLAY"), QString::fromStdString(display));
+    }
+    void OnTestPartResult(const testing::TestPartResult& result) override
+    {
+        if (!result.failed() || std::exchange(taken_, true))
+            return;
+        QTemporaryDir folder;
+        folder.setAutoRemove(false);
+        const QString shot = folder.filePath(QStringLiteral("screen.png"));
+        run(QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"), shot}, environment_);
+        std::printf("The screen at the failure: %s\n", qPrintable(shot));
+    }
+
+private:
+    QProcessEnvironment environment_ = QProcessEnvironment::systemEnvironment();
+    bool taken_ = false;
+};
+
+class LunaveilDesktop : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        server_ = std::make_unique<XServer>(2);
+        if (!server_->running())
+            return unavailable("no X server: " + server_->failure());
+        auto screenshots = std::make_unique<ScreenshotAtFailure>(server_->displayName());
+        screenshots_ = screenshots.get();
+        testing::UnitTest::GetInstance()->listeners().Append(screenshots.release());
+        screen_ = std::make_unique<test::ScreenProbe>(server_->displayName());
+        windows_ = std::make_unique<WindowTree>(server_->displayName());
+        bus_ = std::make_unique<test::PrivateBus>();
+        if (bus_->address().isEmpty())
+            return unavailable("no session bus of its own (dbus-daemon, package dbus)");
+        lunaveil_ = std::make_unique<LunaveilProcess>(QStringLiteral(LUNAVEIL_PROGRAM), server_->displayName());
+        lunaveil_->setSessionBus(bus_->address());
+
+        const QProcessEnvironment desktop = lunaveil_->environment();
+        openbox_ = std::make_unique<ChildProcess>(QStringLiteral("openbox"), QStringList{QStringLiteral("--sm-disable")},
+                                                  desktop);
+        if (!waitFor([&] { return screen_->hasWindowManager(); }))
+            return unavailable("openbox did not start (package openbox)");
+        picom_ = std::make_unique<ChildProcess>(QStringLiteral("picom"), test::picomArguments(), desktop);
+        if (!waitFor([&] { return screen_->hasCompositor(); }))
+            return unavailable("picom did not start (package picom)");
+        trayer_ = std::make_unique<ChildProcess>(
+            QStringLiteral("trayer"),
+            QStringList{QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"), QStringLiteral("right"),
+                        QStringLiteral("--widthtype"), QStringLiteral("pixel"), QStringLiteral("--width"),
+                        QStringLiteral("120"), QStringLiteral("--height"), QStringLiteral("32")},
+            desktop);
+        if (!waitFor([&] { return windows_->selectionOwned("_NET_SYSTEM_TRAY_S0"); }))
+            return unavailable("trayer did not start (package trayer)");
+        if (xdotool({QStringLiteral("version")}) != 0)
+            return unavailable("xdotool does not run (package xdotool)");
+
+        gamma_ = X11DisplayGamma::create(server_->displayName().c_str());
+        ASSERT_NE(gamma_, nullptr);
+        ASSERT_EQ(windows_->monitors().size(), 2u);
+        ASSERT_FALSE(layout_.popoverSize().isEmpty()) << "cannot read " << LUNAVEIL_POPOVER_UI;
+    }
+
+    void TearDown() override
+    {
+        if (screenshots_ != nullptr)
+            std::unique_ptr<testing::TestEventListener>(testing::UnitTest::GetInstance()->listeners().Release(screenshots_));
+        lunaveil_.reset();
+        // A Lunaveil that a launcher started ends while its desktop is still there.
+        for (const ChildEntry& left : Adopter::children("lunaveil"))
+            Adopter::end(left.pid);
+    }
+
+    void unavailable(const std::string& why)
+    {
+        if (XServer::required())
+            FAIL() << "the desktop for the end-to-end tests cannot start: " << why;
+        GTEST_SKIP() << "the desktop for the end-to-end tests cannot start: " << why;
+    }
+
+    // Greeted already, the given tint, no schedule.
+    void storeSettings(bool trueColor, const Colour& colour, double alpha) const
+    {
+        SettingsDataAccess stored = lunaveil_->settings();
+        stored.setFirstTimeOpened(true);
+        stored.setTrueColor(trueColor);
+        if (trueColor)
+            stored.setBackgroundTrueColor(colour);
+        else
+            stored.setBackgroundColor(colour);
+        stored.setBackgroundAlpha(alpha);
+        const TimePoint now = systemNow();
+        stored.setScheduleIsActive(false, now - 1h, now + 1h);
+    }
+    pid_t startLunaveil() const
+    {
+        EXPECT_TRUE(lunaveil_->start());
+        return static_cast<pid_t>(lunaveil_->pid());
+    }
+
+    int xdotool(const QStringList& arguments) const
+    {
+        return run(QStringLiteral("xdotool"), arguments, lunaveil_->environment());
+    }
+    void click(QPoint at) const
+    {
+        // The server takes the move and the click in order; "--sync" would wait forever for a
+        // pointer that is already there.
+        ASSERT_EQ(xdotool({QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
+                           QStringLiteral("click"), QStringLiteral("1")}),
+                  0);
+    }
+
+    // The popover of Lunaveil `pid` while it is open: its top-level window of the popover's size.
+    xcb_window_t popover(pid_t pid) const
+    {
+        return windows_->find([&](xcb_window_t window, bool inTray) {
+            return !inTray && windows_->pid(window) == pid && windows_->geometry(window).size() == layout_.popoverSize();
+        });
+    }
+    bool popoverOpen(pid_t pid) const { return popover(pid) != XCB_NONE; }
+    // The options menu opens by its button, over the popover: a pop-up of Lunaveil's smaller than
+    // the popover and over it (the tint's overlays cover whole monitors).
+    bool optionsMenuOpen(pid_t pid) const
+    {
+        const QRect over = windows_->geometry(popover(pid));
+        return windows_->find([&](xcb_window_t window, bool inTray) {
+            const QRect rect = windows_->geometry(window);
+            return !inTray && windows_->pid(window) == pid && windows_->overrideRedirect(window) && rect.intersects(over)
+                && rect.width() * rect.height() < over.width() * over.height();
+        }) != XCB_NONE;
+    }
+    bool greetingsShown(pid_t pid) const
+    {
+        return windows_->find([&](xcb_window_t window, bool) {
+            return windows_->pid(window) == pid && windows_->title(window) == QStringLiteral("Welcome to Lunaveil");
+        }) != XCB_NONE;
+    }
+
+    // Where the open popover of `pid` stands once it rests: for a moment after it opens it
+    // follows the icon the tray is still placing.
+    QRect restingPopover(pid_t pid) const
+    {
+        QRect last;
+        int polls = 0;
+        waitFor([&] {
+            const QRect now = windows_->geometry(popover(pid));
+            polls = !now.isEmpty() && now == last ? polls + 1 : 0;
+            last = now;
+            return polls >= 10;
+        }, 5s);
+        return last;
+    }
+    // Clicks control `objectName` of the open popover at `offset` from its top-left corner, or
+    // at its centre.
+    void clickControl(pid_t pid, const QString& objectName, std::optional<QPoint> offset = std::nullopt) const
+    {
+        const QRect control = layout_.rect(objectName);
+        ASSERT_FALSE(control.isEmpty()) << "no control " << objectName.toStdString() << " in the popover";
+        const QRect popoverRect = restingPopover(pid);
+        ASSERT_FALSE(popoverRect.isEmpty()) << "the popover is not open";
+        click(popoverRect.topLeft() + control.topLeft() + offset.value_or(control.center() - control.topLeft()));
+    }
+    // A check box is clicked on its box, at its left edge and half its height.
+    void clickCheckBox(pid_t pid, const QString& objectName) const
+    {
+        clickControl(pid, objectName, QPoint(7, layout_.rect(objectName).height() / 2));
+    }
+    void clickTrayIcon(pid_t pid) const
+    {
+        xcb_window_t icon = XCB_NONE;
+        ASSERT_TRUE(waitFor([&] {
+            icon = windows_->find([&](xcb_window_t window, bool inTray) { return inTray && windows_->pid(window) == pid; });
+            return icon != XCB_NONE;
+        })) << "Lunaveil has no icon in the tray";
+        click(windows_->geometry(icon).center());
+    }
+    void quitFromTheOptionsMenu(pid_t pid) const
+    {
+        clickControl(pid, QStringLiteral("menuButtonOutlet"));
+        ASSERT_TRUE(waitFor([&] { return optionsMenuOpen(pid); })) << "the options menu did not open";
+        ASSERT_EQ(xdotool({QStringLiteral("key"), QStringLiteral("q")}), 0);
+    }
+
+    bool everyDisplayShowsFormula(const Colour& colour, double alpha) const
+    {
+        const auto crtcs = gamma_->crtcs();
+        return !crtcs.empty() && std::all_of(crtcs.begin(), crtcs.end(), [&](CrtcId crtc) {
+            const auto ramp = gamma_->getRamp(crtc);
+            return ramp && *ramp == rampFromFormula(ramp->size(), *trueColorFormula(colour, alpha));
+        });
+    }
+
+    Adopter adopter_;  // first in, last out: it reaps what the members below leave behind
+    testing::TestEventListener* screenshots_ = nullptr;  // owned by GoogleTest while registered
+    std::unique_ptr<XServer> server_;
+    std::unique_ptr<test::ScreenProbe> screen_;
+    std::unique_ptr<WindowTree> windows_;
+    std::unique_ptr<test::PrivateBus> bus_;
+    std::unique_ptr<ChildProcess> openbox_;
+    std::unique_ptr<ChildProcess> picom_;
+    std::unique_ptr<ChildProcess> trayer_;
+    std::unique_ptr<X11DisplayGamma> gamma_;
+    std::unique_ptr<LunaveilProcess> lunaveil_;
+    const PopoverLayout layout_;
+};
+
+TEST_F(LunaveilDesktop, FirstStartGreetsOpensThePopoverAndTheTrayIconClosesAndOpensIt)
+{
+    const pid_t pid = startLunaveil();
+    EXPECT_TRUE(waitFor([&] { return greetingsShown(pid); })) << "no greetings window";
+    ASSERT_TRUE(waitFor([&] { return popoverOpen(pid); })) << "the popover did not open by itself";
+    EXPECT_TRUE(lunaveil_->settings().getFirstTimeOpened()) << "the greeting is not remembered";
+
+    clickTrayIcon(pid);
+    EXPECT_TRUE(waitFor([&] { return !popoverOpen(pid); })) << "a click on the icon left the popover open";
+    clickTrayIcon(pid);
+    EXPECT_TRUE(waitFor([&] { return popoverOpen(pid); })) << "the next click on the icon did not open it again";
+    clickTrayIcon(pid);
+    EXPECT_TRUE(waitFor([&] { return !popoverOpen(pid); })) << "a third click did not close it";
+    EXPECT_EQ(lunaveil_->endWith(SIGTERM), 0);
+}
+
+TEST_F(LunaveilDesktop, TheSwitchBlendsTheTintOverEachMonitorAndTheSliderStoresItsStrength)
+{
+    // A known background in the middle of each monitor, away from the tray and the popover.
+    constexpr QRgb background = qRgb(20, 40, 200);
+    const auto monitors = windows_->monitors();
+    for (const QRect& monitor : monitors)
+        screen_->paintBackground(monitor.center().x() - 100, monitor.center().y() - 100, 200, 200, background);
+    constexpr QRgb tint = qRgb(66, 172, 227);
+    storeSettings(false, Colour::rgb(qRed(tint) / 255.0, qGreen(tint) / 255.0, qBlue(tint) / 255.0), 40);
+    const pid_t pid = startLunaveil();
+    ASSERT_TRUE(waitFor([&] { return popoverOpen(pid); })) << "the popover did not open by itself";
+
+    const auto shows = [&](QRgb expected) {
+        return std::all_of(monitors.begin(), monitors.end(), [&](const QRect& monitor) {
+            const auto shown = screen_->pixel(monitor.center().x(), monitor.center().y());
+            return shown && test::near(*shown, expected);
+        });
+    };
+    const auto whatIsShown = [&](QRgb expected) {
+        std::string text = "expected " + hex(expected) + ", shown";
+        for (const QRect& monitor : monitors)
+            text += " " + hex(screen_->pixel(monitor.center().x(), monitor.center().y()).value_or(0));
+        return text;
+    };
+    ASSERT_TRUE(waitFor([&] { return shows(background); })) << whatIsShown(background);
+    const auto rampBefore = gamma_->getRamp(gamma_->crtcs().front());
+
+    clickCheckBox(pid, QStringLiteral("lunaveilCheckboxOutlet"));
+    const QRgb tinted = test::blend(background, tint, 0.40);
+    EXPECT_TRUE(waitFor([&] { return shows(tinted); })) << "after the switch: " << whatIsShown(tinted);
+    EXPECT_TRUE(gamma_->getRamp(gamma_->crtcs().front()) == rampBefore) << "a blended tint leaves the ramps alone";
+
+    // A click on the slider's groove right of its handle moves the handle up.
+    const QRect slider = layout_.rect(QStringLiteral("alphaSlideviewOutlet"));
+    clickControl(pid, QStringLiteral("alphaSlideviewOutlet"), QPoint(slider.width() - 4, slider.height() / 2));
+    ASSERT_TRUE(waitFor([&] { return lunaveil_->settings().getBackgroundAlpha() > 40; }))
+        << "the slider stored no stronger tint";
+    const QRgb stronger = test::blend(background, tint, lunaveil_->settings().getBackgroundAlpha() / 100);
+    EXPECT_TRUE(waitFor([&] { return shows(stronger); })) << "at the stored strength: " << whatIsShown(stronger);
+    EXPECT_EQ(lunaveil_->endWith(SIGTERM), 0);
+}
+
+TEST_F(LunaveilDesktop, TheRedSwatchOfTrueColorsSetsTheRampsAndQuitFromTheMenuGivesThemBack)
+{
+    std::map<CrtcId, GammaRamp> calibrated;
+    for (const CrtcId crtc : gamma_->crtcs()) {
+        ASSERT_TRUE(gamma_->setRamp(crtc, calibration(gamma_->getRamp(crtc)->size())));
+        calibrated[crtc] = *gamma_->getRamp(crtc);
+    }
+    storeSettings(true, Colour::blueColor(), 30);
+    const pid_t pid = startLunaveil();
+    ASSERT_TRUE(waitFor([&] { return popoverOpen(pid); })) << "the popover did not open by itself";
+
+    clickCheckBox(pid, QStringLiteral("lunaveilCheckboxOutlet"));
+    ASSERT_TRUE(waitFor([&] { return everyDisplayShowsFormula(Colour::blueColor(), 30); }))
+        << "the switch did not tint through the ramps";
+
+    const auto row = PopoverColourTables::trueColors();
+    const auto red = std::find(row.begin(), row.end(), Colour::redColor());
+    ASSERT_NE(red, row.end());
+    const QSize rowSize = layout_.rect(QStringLiteral("roundedViewCheckGroupOutlet")).size();
+    clickControl(pid, QStringLiteral("roundedViewCheckGroupOutlet"),
+                 swatchCentre(rowSize, static_cast<int>(row.size()), static_cast<int>(red - row.begin())));
+    EXPECT_TRUE(waitFor([&] { return everyDisplayShowsFormula(Colour::redColor(), 30); }))
+        << "the red swatch did not reach the ramps";
+    EXPECT_TRUE(lunaveil_->settings().getBackgroundTrueColor() == Colour::redColor());
+
+    quitFromTheOptionsMenu(pid);
+    EXPECT_EQ(lunaveil_->waitForExit(), 0);
+    for (const auto& [crtc, ramp] : calibrated)
+        EXPECT_TRUE(gamma_->getRamp(crtc) == ramp) << "CRTC " << crtc << " did not get its own ramp back";
+}
+
+TEST_F(LunaveilDesktop, StartAtLoginRegistersTheLauncherWhichStartsOneLunaveil)
+{
+    storeSettings(false, Colour::orangeColor(), 25);
+    const pid_t first = startLunaveil();
+    ASSERT_TRUE(waitFor([&] { return popoverOpen(first); })) << "the popover did not open by itself";
+
+    clickCheckBox(first, QStringLiteral("startAtLoginCheckboxOutlet"));
+    const fs::path entry = lunaveil_->home().toStdString() + "/config/autostart/com.quorvex.LunaveilLauncher.desktop";
+    ASSERT_TRUE(waitFor([&] { return fs::exists(entry); })) << "no autostart entry";
+    EXPECT_TRUE(lunaveil_->settings().getStartAtLogin());
+    const QString exec = execProgram(entry);
+    std::error_code ec;
+    EXPECT_EQ(fs::canonical(exec.toStdString(), ec), fs::canonical(LUNAVEIL_LAUNCHER)) << "Exec=" << exec.toStdString();
+    EXPECT_EQ(lunaveil_->endWith(SIGTERM), 0);
+
+    // As at login: the entry's program starts Lunaveil in a session of its own, and ends.
+    const fs::path lock = lunaveil_->home().toStdString() + "/runtime/com.quorvex.Lunaveil.lock";
+    ASSERT_FALSE(FileLock::isHeldElsewhere(lock));
+    QDBusConnection bus = QDBusConnection::connectToBus(bus_->address(), QStringLiteral("desktop-test"));
+    const auto onTheBus = [&] { return bus.interface()->isServiceRegistered(QStringLiteral("com.quorvex.Lunaveil")).value(); };
+    ASSERT_EQ(run(exec, {}, lunaveil_->environment()), 0);
+    ASSERT_TRUE(waitFor([&] { return FileLock::isHeldElsewhere(lock) && onTheBus(); })) << "the launcher started no Lunaveil";
+    const auto started = Adopter::children("lunaveil");
+    ASSERT_EQ(started.size(), 1u);
+    const pid_t running = started.front().pid;
+
+    // Lunaveil runs, so the launcher leaves it at that. Had it started another, that one would
+    // be a process of this test's now, running or ended.
+    ASSERT_EQ(run(exec, {}, lunaveil_->environment()), 0);
+    EXPECT_EQ(Adopter::children("lunaveil").size(), 1u) << "the launcher started a second Lunaveil";
+
+    // A start by hand asks the running Lunaveil to open its popover, and ends.
+    ASSERT_TRUE(waitFor([&] { return popoverOpen(running); })) << "the popover did not open by itself";
+    clickTrayIcon(running);
+    ASSERT_TRUE(waitFor([&] { return !popoverOpen(running); }));
+    EXPECT_EQ(lunaveil_->runOnce({}), 0);
+    EXPECT_TRUE(waitFor([&] { return popoverOpen(running); })) << "the running Lunaveil did not open its popover";
+    EXPECT_EQ(Adopter::children("lunaveil").size(), 1u);
+
+    EXPECT_EQ(Adopter::end(running), 0) << "Lunaveil ends with status 0 on SIGTERM";
+    QDBusConnection::disconnectFromBus(QStringLiteral("desktop-test"));
+}
+
+}  // namespace
+}  // namespace lunaveil
