@@ -683,6 +683,43 @@ TEST_F(LunaveilDesktop, TheRedSwatchOfTrueColorsSetsTheRampsAndQuitFromTheMenuGi
         EXPECT_TRUE(gamma_->getRamp(crtc) == ramp) << "CRTC " << crtc << " did not get its own ramp back";
 }
 
+TEST_F(LunaveilDesktop, InvertColorsIsUndoneByQuitSignalsAndAfterAKillByReset)
+{
+    std::map<CrtcId, GammaRamp> calibrated;
+    for (const CrtcId crtc : gamma_->crtcs()) {
+        ASSERT_TRUE(gamma_->setRamp(crtc, calibration(gamma_->getRamp(crtc)->size())));
+        calibrated[crtc] = *gamma_->getRamp(crtc);
+    }
+    const auto inverted = [&] {
+        return std::all_of(calibrated.begin(), calibrated.end(), [&](const auto& entry) {
+            return gamma_->getRamp(entry.first) ==
+                   rampFromTable(entry.second.size(), invertedTable, invertedTable, invertedTable);
+        });
+    };
+    const auto restored = [&] {
+        return std::all_of(calibrated.begin(), calibrated.end(),
+                           [&](const auto& entry) { return gamma_->getRamp(entry.first) == entry.second; });
+    };
+    storeSettings(true, Colour::orangeColor(), 25);
+
+    for (const int signal : {SIGTERM, SIGKILL}) {
+        SCOPED_TRACE(signal);
+        const pid_t pid = startLunaveil();
+        ASSERT_TRUE(waitFor([&] { return popoverOpen(pid); })) << "the popover did not open by itself";
+        clickCheckBox(pid, QStringLiteral("inverseColorsCheckboxOutlet"));
+        ASSERT_TRUE(waitFor(inverted)) << "Invert Colors did not reach the ramps";
+        const int status = lunaveil_->endWith(signal);
+        if (signal == SIGTERM) {
+            EXPECT_EQ(status, 0);
+            EXPECT_TRUE(restored());
+        } else {
+            EXPECT_TRUE(inverted()) << "gamma outlives a killed process";
+            EXPECT_EQ(lunaveil_->runOnce({QStringLiteral("--reset")}), 0);
+            EXPECT_TRUE(restored());
+        }
+    }
+}
+
 TEST_F(LunaveilDesktop, StartAtLoginRegistersTheLauncherWhichStartsOneLunaveil)
 {
     storeSettings(false, Colour::orangeColor(), 25);
