@@ -135,51 +135,40 @@ TEST_F(QtOverlayWindowTest, FadeMovesBothPropertiesAndLandsExactlyOnTheirEndValu
     EXPECT_EQ(overlay->alphaValue(), 0.6);
     EXPECT_EQ(overlay->backgroundColor(), orange);
     EXPECT_TRUE(showsPixel(*overlay, qRgba(153, 60, 0, 153)));
-}
-
-TEST_F(QtOverlayWindowTest, FinishedFadeLeavesNothingRunning)
-{
-    const auto overlay = makeOverlay();
-    overlay->show();
-    overlay->animateTo(0.5, orange, 100ms);
-    ASSERT_TRUE(spinUntil([&] { return !overlay->isFading(); }));
-    spinFor(50ms);  // the last frame's paint
-    // An idle event loop wakes a handful of times; a leftover animation timer, hundreds.
+    // Finished, it leaves nothing running: an idle event loop wakes a handful of times; a
+    // leftover animation timer, hundreds.
+    spinFor(50ms);
     EXPECT_LT(spinFor(500ms), 20);
 }
 
-TEST_F(QtOverlayWindowTest, SettingTheAlphaValueEndsOnlyTheAlphaFade)
-{
-    const auto overlay = makeOverlay();
-    overlay->show();
-    overlay->animateTo(1.0, Colour::redColor(), 300ms);
-    spinFor(60ms);
-    overlay->setAlphaValue(0.25);
-    EXPECT_EQ(overlay->alphaValue(), 0.25);
-    EXPECT_TRUE(overlay->isFading()) << "the fill goes on fading";
-    ASSERT_TRUE(spinUntil([&] { return !overlay->isFading(); }));
-    EXPECT_EQ(overlay->alphaValue(), 0.25);
-    EXPECT_EQ(overlay->backgroundColor(), Colour::redColor());
-    EXPECT_TRUE(showsPixel(*overlay, qRgba(64, 0, 0, 64)));
-}
-
-TEST_F(QtOverlayWindowTest, SettingTheFillEndsOnlyTheFillFade)
+// Setting one property ends only its own fade; the other goes on to its end.
+TEST_F(QtOverlayWindowTest, SettingOnePropertyEndsOnlyItsOwnFade)
 {
     const auto overlay = makeOverlay();
     overlay->setBackgroundColor(Colour::redColor());
     overlay->show();
     overlay->animateTo(1.0, Colour::greenColor(), 300ms);
     spinFor(60ms);
+    overlay->setAlphaValue(0.25);
+    EXPECT_EQ(overlay->alphaValue(), 0.25);
+    EXPECT_TRUE(overlay->isFading()) << "the fill goes on fading";
+    ASSERT_TRUE(spinUntil([&] { return !overlay->isFading(); }));
+    EXPECT_EQ(overlay->alphaValue(), 0.25);
+    EXPECT_EQ(overlay->backgroundColor(), Colour::greenColor());
+    EXPECT_TRUE(showsPixel(*overlay, qRgba(0, 64, 0, 64)));
+
+    overlay->animateTo(0.5, Colour::redColor(), 300ms);
+    spinFor(60ms);
     overlay->setBackgroundColor(Colour::blueColor());
     EXPECT_EQ(overlay->backgroundColor(), Colour::blueColor());
     EXPECT_TRUE(overlay->isFading()) << "the alpha value goes on fading";
     ASSERT_TRUE(spinUntil([&] { return !overlay->isFading(); }));
-    EXPECT_EQ(overlay->alphaValue(), 1.0);
+    EXPECT_EQ(overlay->alphaValue(), 0.5);
     EXPECT_EQ(overlay->backgroundColor(), Colour::blueColor());
-    EXPECT_TRUE(showsPixel(*overlay, qRgba(0, 0, 255, 255)));
+    EXPECT_TRUE(showsPixel(*overlay, qRgba(0, 0, 128, 128)));
 }
 
-TEST_F(QtOverlayWindowTest, FadeWithoutFillKeepsTheFill)
+TEST_F(QtOverlayWindowTest, FadeWithoutFillKeepsTheFillAndZeroDurationAppliesAtOnce)
 {
     const auto overlay = makeOverlay();
     overlay->setBackgroundColor(Colour::blueColor());
@@ -190,6 +179,11 @@ TEST_F(QtOverlayWindowTest, FadeWithoutFillKeepsTheFill)
     EXPECT_EQ(overlay->alphaValue(), 0.2);
     EXPECT_EQ(overlay->backgroundColor(), Colour::blueColor());
     EXPECT_TRUE(showsPixel(*overlay, qRgba(0, 0, 51, 51)));
+
+    overlay->animateTo(0.7, Colour::greenColor(), 0ms);  // a zero duration applies at once
+    EXPECT_FALSE(overlay->isFading());
+    EXPECT_EQ(overlay->alphaValue(), 0.7);
+    EXPECT_EQ(overlay->backgroundColor(), Colour::greenColor());
 }
 
 TEST_F(QtOverlayWindowTest, ALaterFadeStartsFromWhereTheRunningOneIs)
@@ -204,15 +198,6 @@ TEST_F(QtOverlayWindowTest, ALaterFadeStartsFromWhereTheRunningOneIs)
     EXPECT_LE(overlay->alphaValue(), reached) << "no jump back to the first fade's start";
     ASSERT_TRUE(spinUntil([&] { return !overlay->isFading(); }));
     EXPECT_EQ(overlay->alphaValue(), 0.0);
-}
-
-TEST_F(QtOverlayWindowTest, ZeroDurationAppliesAtOnce)
-{
-    const auto overlay = makeOverlay();
-    overlay->animateTo(0.7, Colour::greenColor(), 0ms);
-    EXPECT_FALSE(overlay->isFading());
-    EXPECT_EQ(overlay->alphaValue(), 0.7);
-    EXPECT_EQ(overlay->backgroundColor(), Colour::greenColor());
 }
 
 TEST_F(QtOverlayWindowTest, CloseTakesTheWindowOffAtOnceAndShowBringsItBack)

@@ -16,16 +16,11 @@
 namespace lunaveil {
 namespace {
 
-Colour shade(int index)
-{
-    return Colour::rgb(index / 10.0, 0.25, 1.0 - index / 10.0);
-}
-
 std::vector<Colour> shades(int count)
 {
     std::vector<Colour> colours;
     for (int i = 0; i < count; ++i)
-        colours.push_back(shade(i));
+        colours.push_back(Colour::rgb(i / 10.0, 0.25, 1.0 - i / 10.0));
     return colours;
 }
 
@@ -37,16 +32,20 @@ std::vector<bool> selection(const RoundedViewCheckGroup& group)
     return selected;
 }
 
-void hover(QWidget* widget)
+// Ten swatches with only `index` selected, or none for -1.
+std::vector<bool> only(int index)
 {
-    QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
-    QApplication::sendEvent(widget, &enter);
+    std::vector<bool> selected(10, false);
+    if (index >= 0)
+        selected[static_cast<std::size_t>(index)] = true;
+    return selected;
 }
 
-void unhover(QWidget* widget)
+void hover(QWidget* widget, bool entering = true)
 {
+    QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
     QEvent leave(QEvent::Leave);
-    QApplication::sendEvent(widget, &leave);
+    QApplication::sendEvent(widget, entering ? static_cast<QEvent*>(&enter) : &leave);
 }
 
 bool hasWhiteBorder(const RoundedViewCheckButton& item)
@@ -66,7 +65,6 @@ protected:
     {
         group.resize(300, 14);
         group.show();
-        displays.assign(colours.size(), std::nullopt);
         displays[1] = Colour::orangeColor();
         displays[9] = Colour::rgb(0.5, 0.5, 0.5);
         group.onColorSelected = [this](const Colour& colour) { presetClicks.push_back(colour); };
@@ -74,204 +72,129 @@ protected:
     }
 
     void build(const Colour& selected, bool custom = true) { group.initiate(colours, displays, custom, selected); }
+    void click(std::size_t index) { QTest::mouseClick(group.items()[index], Qt::LeftButton); }
 
     RoundedViewCheckGroup group;
     std::vector<Colour> colours = shades(10);
-    std::vector<std::optional<Colour>> displays;
+    std::vector<std::optional<Colour>> displays = std::vector<std::optional<Colour>>(10);
     std::vector<Colour> presetClicks;
     std::vector<Colour> customClicks;
+    const Colour picked = Colour::rgb(0.7, 0.1, 0.4);
 };
 
-TEST_F(SwatchRow, LaysSquaresOnTheBottomEdgeWithEqualGapsAtBothEndsAndBetween)
+TEST_F(SwatchRow, LaysSquaresOnTheBottomEdgeWithEqualGapsRoundingOnlyThePresets)
 {
     build(colours[2]);
 
     ASSERT_EQ(group.items().size(), 10u);
-    const double side = 12.0;
-    const double gap = (300.0 - 10 * side) / 11.0;  // 16.3636...
+    const double gap = (300.0 - 10 * 12.0) / 11.0;  // 16.3636...
     for (std::size_t i = 0; i < 10; ++i) {
         const QRectF frame = group.items()[i]->frame();
-        EXPECT_DOUBLE_EQ(frame.x(), gap + static_cast<double>(i) * (side + gap)) << "swatch " << i;
+        EXPECT_DOUBLE_EQ(frame.x(), gap + static_cast<double>(i) * (12.0 + gap)) << "swatch " << i;
         EXPECT_DOUBLE_EQ(frame.y(), 2.0);
-        EXPECT_DOUBLE_EQ(frame.width(), side);
-        EXPECT_DOUBLE_EQ(frame.height(), side);
+        EXPECT_EQ(frame.size(), QSizeF(12.0, 12.0));
         // The widget covers the fractional square and no more than the pixels it touches.
         EXPECT_EQ(group.items()[i]->geometry(), frame.toAlignedRect());
+        EXPECT_EQ(group.items()[i]->cornerRadius(), i < 9 ? 6.0 : 2.0);
     }
-    EXPECT_NEAR(group.items()[0]->frame().x(), 16.3636, 1e-4);
     EXPECT_NEAR(group.items()[9]->frame().x(), 271.6364, 1e-4);
     EXPECT_NEAR(300.0 - group.items()[9]->frame().right(), gap, 1e-9);
-}
 
-TEST_F(SwatchRow, RoundsPresetsAndSquaresTheCustomSwatch)
-{
-    build(colours[2]);
-
-    for (std::size_t i = 0; i < 9; ++i)
-        EXPECT_EQ(group.items()[i]->cornerRadius(), 6.0);
-    EXPECT_EQ(group.items()[9]->cornerRadius(), 2.0);
-}
-
-TEST_F(SwatchRow, SelectsOnlyThePresetEqualToTheSelectedColour)
-{
-    build(colours[2]);
-
-    std::vector<bool> expected(10, false);
-    expected[2] = true;
-    EXPECT_EQ(selection(group), expected);
-    EXPECT_TRUE(hasWhiteBorder(*group.items()[2]));
-    EXPECT_TRUE(hasNoBorder(*group.items()[9]));
-    // The custom swatch shows its own display colour; presets show theirs or their colour.
-    EXPECT_EQ(group.items()[9]->backgroundColour(), toQColor(*displays[9]));
-    EXPECT_EQ(group.items()[1]->backgroundColour(), toQColor(Colour::orangeColor()));
-    EXPECT_EQ(group.items()[2]->backgroundColour(), toQColor(colours[2]));
-}
-
-TEST_F(SwatchRow, CustomSwatchTakesAndSelectsAColourThatIsNoPreset)
-{
-    const Colour picked = Colour::rgb(0.1, 0.2, 0.3, 1.0, ColourSpace::DeviceRGB);
-    build(picked);
-
-    std::vector<bool> expected(10, false);
-    expected[9] = true;
-    EXPECT_EQ(selection(group), expected);
-    EXPECT_EQ(group.items()[9]->backgroundColour(), toQColor(picked));
-    // The swatch still stands for its own colour.
-    EXPECT_EQ(group.items()[9]->color, colours[9]);
-}
-
-TEST_F(SwatchRow, ComparesColoursExactlyIncludingTheirColourSpace)
-{
-    // Same components as a preset, but picked in device RGB: not that preset.
-    const Rgb components = colours[3].toRgb();
-    const Colour device = Colour::rgb(components.red, components.green, components.blue, 1.0, ColourSpace::DeviceRGB);
-    build(device);
-    EXPECT_FALSE(group.items()[3]->isSelected());
-    EXPECT_TRUE(group.items()[9]->isSelected());
-
-    build(device, false);
-    EXPECT_EQ(selection(group), std::vector<bool>(10, false));
-}
-
-TEST_F(SwatchRow, RowWithoutCustomSwatchSelectsNothingForANonPreset)
-{
-    build(Colour::rgb(0.9, 0.9, 0.9), false);
-
-    ASSERT_EQ(group.items().size(), 10u);
-    EXPECT_EQ(selection(group), std::vector<bool>(10, false));
+    build(colours[2], false);  // without a custom swatch, all are rounded
     for (const RoundedViewCheckButton* item : group.items())
         EXPECT_EQ(item->cornerRadius(), 6.0);
 }
 
-TEST_F(SwatchRow, SetSelectedColorMovesTheSelection)
+TEST_F(SwatchRow, SelectsThePresetEqualToTheColourAndDrawsTheDisplayColours)
 {
     build(colours[2]);
+    EXPECT_EQ(selection(group), only(2));
+    EXPECT_TRUE(hasWhiteBorder(*group.items()[2]));
+    EXPECT_TRUE(hasNoBorder(*group.items()[9]));
+    EXPECT_EQ(group.items()[9]->backgroundColour(), toQColor(*displays[9]));
+    EXPECT_EQ(group.items()[1]->backgroundColour(), toQColor(Colour::orangeColor()));
+    EXPECT_EQ(group.items()[2]->backgroundColour(), toQColor(colours[2]));
+
     group.setSelectedColor(colours[5]);
-
-    std::vector<bool> expected(10, false);
-    expected[5] = true;
-    EXPECT_EQ(selection(group), expected);
+    EXPECT_EQ(selection(group), only(5));
     EXPECT_TRUE(hasNoBorder(*group.items()[2]));
-
     group.setSelectedColor(Colour::rgb(0.01, 0.02, 0.03));
-    EXPECT_EQ(selection(group), std::vector<bool>(10, false));
+    EXPECT_EQ(selection(group), only(-1));
 }
 
-TEST_F(SwatchRow, SetCustomColorRepaintsOnlyTheLastSwatch)
+TEST_F(SwatchRow, ColourThatIsNoPresetGoesToTheCustomSwatchComparedExactlyWithColourSpace)
+{
+    const Colour device = Colour::rgb(0.1, 0.2, 0.3, 1.0, ColourSpace::DeviceRGB);
+    build(device);
+    EXPECT_EQ(selection(group), only(9));
+    EXPECT_EQ(group.items()[9]->backgroundColour(), toQColor(device));
+    EXPECT_EQ(group.items()[9]->color, colours[9]);  // it still stands for its own colour
+
+    // Same components as a preset, but picked in device RGB: not that preset.
+    const Rgb components = colours[3].toRgb();
+    const Colour same = Colour::rgb(components.red, components.green, components.blue, 1.0, ColourSpace::DeviceRGB);
+    build(same);
+    EXPECT_EQ(selection(group), only(9));
+    build(same, false);
+    EXPECT_EQ(selection(group), only(-1));
+}
+
+TEST_F(SwatchRow, SetCustomColorRepaintsOnlyTheLastSwatchWhichKeepsItsColour)
+{
+    for (const bool custom : {true, false}) {
+        build(colours[2], custom);
+        group.setCustomColor(picked);
+        EXPECT_EQ(group.items()[9]->backgroundColour(), toQColor(picked));
+        EXPECT_EQ(group.items()[9]->color, colours[9]);
+        EXPECT_EQ(group.items()[8]->backgroundColour(), toQColor(colours[8]));
+    }
+    click(9);  // without a custom swatch the last one is a preset
+    EXPECT_EQ(presetClicks, std::vector<Colour>{colours[9]});
+}
+
+TEST_F(SwatchRow, ClicksSelectAndReportTheSwatchsOwnColourOnce)
 {
     build(colours[2]);
-    const Colour picked = Colour::rgb(0.7, 0.1, 0.4);
+    click(6);
+    EXPECT_EQ(presetClicks, std::vector<Colour>{colours[6]});
+    EXPECT_EQ(selection(group), only(6));
+
     group.setCustomColor(picked);
+    click(9);
+    EXPECT_EQ(customClicks, std::vector<Colour>{colours[9]});  // not the colour it shows
+    EXPECT_EQ(presetClicks.size(), 1u);
+    EXPECT_EQ(selection(group), only(9));
 
-    EXPECT_EQ(group.items()[9]->backgroundColour(), toQColor(picked));
-    EXPECT_EQ(group.items()[9]->color, colours[9]);
-    EXPECT_EQ(group.items()[8]->backgroundColour(), toQColor(colours[8]));
-}
-
-TEST_F(SwatchRow, WithoutCustomSwatchSetCustomColorRepaintsTheLastPresetWhichKeepsItsColour)
-{
-    build(colours[0], false);
-    const Colour picked = Colour::rgb(0.7, 0.1, 0.4);
-    group.setCustomColor(picked);
-
-    EXPECT_EQ(group.items()[9]->backgroundColour(), toQColor(picked));
-    QTest::mouseClick(group.items()[9], Qt::LeftButton);
-    ASSERT_EQ(presetClicks.size(), 1u);
-    EXPECT_EQ(presetClicks[0], colours[9]);
-}
-
-TEST_F(SwatchRow, ClickingAPresetSelectsItAndReportsItsColourOnce)
-{
-    build(colours[2]);
-    QTest::mouseClick(group.items()[6], Qt::LeftButton);
-
-    ASSERT_EQ(presetClicks.size(), 1u);
-    EXPECT_EQ(presetClicks[0], colours[6]);
-    EXPECT_TRUE(customClicks.empty());
-    std::vector<bool> expected(10, false);
-    expected[6] = true;
-    EXPECT_EQ(selection(group), expected);
-}
-
-TEST_F(SwatchRow, ClickingTheCustomSwatchReportsItsOwnColourNotTheOneItShows)
-{
-    build(colours[2]);
-    group.setCustomColor(Colour::rgb(0.7, 0.1, 0.4));
-    QTest::mouseClick(group.items()[9], Qt::LeftButton);
-
-    ASSERT_EQ(customClicks.size(), 1u);
-    EXPECT_EQ(customClicks[0], colours[9]);
-    EXPECT_TRUE(presetClicks.empty());
-    EXPECT_TRUE(group.items()[9]->isSelected());
-    EXPECT_FALSE(group.items()[2]->isSelected());
-}
-
-TEST_F(SwatchRow, ClicksWithoutCallbacksStillMoveTheSelection)
-{
-    build(colours[2]);
     group.onColorSelected = nullptr;
-    QTest::mouseClick(group.items()[4], Qt::LeftButton);
-
-    EXPECT_TRUE(group.items()[4]->isSelected());
-    EXPECT_FALSE(group.items()[2]->isSelected());
+    click(4);
+    EXPECT_EQ(selection(group), only(4));
 }
 
 TEST_F(SwatchRow, DisabledGroupIgnoresClicksAndHoverButFollowsUpdates)
 {
-    build(colours[2]);
     group.setEnabled(false);
-
-    QTest::mouseClick(group.items()[6], Qt::LeftButton);
+    build(colours[2]);  // built while disabled: stays disabled
+    click(6);
     group.colorItemClick(colours[6]);
     group.customItemClick(colours[9]);
+    hover(group.items()[5]);
     EXPECT_TRUE(presetClicks.empty());
     EXPECT_TRUE(customClicks.empty());
-    EXPECT_TRUE(group.items()[2]->isSelected());
-    EXPECT_FALSE(group.items()[6]->isSelected());
-
-    hover(group.items()[5]);
+    EXPECT_EQ(selection(group), only(2));
     EXPECT_TRUE(hasNoBorder(*group.items()[5]));
 
     group.setSelectedColor(colours[4]);
-    EXPECT_TRUE(group.items()[4]->isSelected());
-    const Colour picked = Colour::rgb(0.7, 0.1, 0.4);
+    EXPECT_EQ(selection(group), only(4));
     group.setCustomColor(picked);
     EXPECT_EQ(group.items()[9]->backgroundColour(), toQColor(picked));
 
     group.setEnabled(true);
-    QTest::mouseClick(group.items()[6], Qt::LeftButton);
+    click(6);
     EXPECT_EQ(presetClicks.size(), 1u);
-}
-
-TEST_F(SwatchRow, RowsBuiltWhileDisabledStayDisabled)
-{
-    group.setEnabled(false);
-    build(colours[2]);
-
-    QTest::mouseClick(group.items()[6], Qt::LeftButton);
-    hover(group.items()[5]);
-    EXPECT_TRUE(presetClicks.empty());
-    EXPECT_TRUE(hasNoBorder(*group.items()[5]));
+    group.setEnabled(false);  // a row built while enabled follows too
+    click(7);
+    EXPECT_EQ(selection(group), only(6));
+    EXPECT_EQ(presetClicks.size(), 1u);
 }
 
 TEST_F(SwatchRow, HoverShowsTheBorderUntilTheUnselectedSwatchIsLeft)
@@ -283,11 +206,11 @@ TEST_F(SwatchRow, HoverShowsTheBorderUntilTheUnselectedSwatchIsLeft)
     hover(&unselected);
     EXPECT_TRUE(hasWhiteBorder(unselected));
     EXPECT_FALSE(unselected.isSelected());
-    unhover(&unselected);
+    hover(&unselected, false);
     EXPECT_TRUE(hasNoBorder(unselected));
 
     hover(&selected);
-    unhover(&selected);
+    hover(&selected, false);
     EXPECT_TRUE(hasWhiteBorder(selected));
     EXPECT_TRUE(selected.isSelected());
 }
@@ -305,24 +228,17 @@ TEST_F(SwatchRow, RebuildingLeavesOnlyTheNewSwatches)
     for (RoundedViewCheckButton* item : group.items())
         EXPECT_TRUE(children.contains(item));
     EXPECT_TRUE(group.items()[1]->isSelected());
-    // The new row is laid out for six swatches.
-    EXPECT_DOUBLE_EQ(group.items()[0]->frame().x(), (300.0 - 6 * 12.0) / 7.0);
+    EXPECT_DOUBLE_EQ(group.items()[0]->frame().x(), (300.0 - 6 * 12.0) / 7.0);  // laid out for six
 }
 
-TEST_F(SwatchRow, ShortDisplayListDrawsTheColoursThemselves)
+TEST_F(SwatchRow, ShortDisplayListDrawsTheColoursThemselvesAndAnEmptyRowBuildsNothing)
 {
     displays.resize(3);
     build(colours[0]);
-
     ASSERT_EQ(group.items().size(), 10u);
     EXPECT_EQ(group.items()[1]->backgroundColour(), toQColor(Colour::orangeColor()));
     EXPECT_EQ(group.items()[9]->backgroundColour(), toQColor(colours[9]));
-}
 
-TEST(SwatchRowEdges, EmptyRowWithCustomSwatchBuildsNothingAndIgnoresUpdates)
-{
-    RoundedViewCheckGroup group;
-    group.resize(300, 14);
     group.initiate({}, {}, true, Colour::redColor());
     EXPECT_TRUE(group.items().empty());
     group.setCustomColor(Colour::redColor());
@@ -350,27 +266,6 @@ TEST(SwatchPainting, DrawsTheFillAndTheSelectionBorderWhereTheSquareIs)
     const QColor background = group.palette().color(QPalette::Window);
     EXPECT_EQ(image.pixelColor(qRound(first.center().x()), 0), background);
     EXPECT_EQ(image.pixelColor(qRound(first.right() + 7.0), 20), background);
-}
-
-TEST(SwatchButton, StartsAsAnUnselectedRedSwatchAndReportsPresses)
-{
-    RoundedViewCheckButton button;
-    EXPECT_EQ(button.color, Colour::redColor());
-    EXPECT_FALSE(button.isSelected());
-
-    std::vector<Colour> clicks;
-    button.onClick = [&](const Colour& colour) { clicks.push_back(colour); };
-    button.initiate(Colour::blueColor(), Colour::rgb(0.2, 0.2, 0.9), true, true);
-    button.resize(12, 12);
-    button.show();
-    QTest::mouseClick(&button, Qt::LeftButton);
-
-    ASSERT_EQ(clicks.size(), 1u);
-    EXPECT_EQ(clicks[0], Colour::blueColor());
-    EXPECT_TRUE(hasWhiteBorder(button));
-    button.select(false);
-    EXPECT_TRUE(hasNoBorder(button));
-    EXPECT_FALSE(button.isSelected());
 }
 
 }  // namespace
