@@ -103,6 +103,12 @@ std::vector<CrtcId> X11DisplayGamma::crtcs()
 {
     if (!connectionAlive())
         return {};
+    // While RandR events are watched the layout cannot change unseen, so the every-second
+    // re-application of a transfer costs no CRTC queries: only a look at events already here.
+    if (knownCrtcs_)
+        readEvents();
+    if (knownCrtcs_)
+        return *knownCrtcs_;
     xcb_connection_t* c = connection_.get();
     const std::vector<CrtcId> candidates = allCrtcs();
 
@@ -120,7 +126,9 @@ std::vector<CrtcId> X11DisplayGamma::crtcs()
             && gammaSize->size > 0)
             result.push_back(candidates[i]);
     }
-    takeQueuedEvents();
+    if (notifier_)
+        knownCrtcs_ = result;
+    takeQueuedEvents();  // a change that came meanwhile forgets it again
     return connectionAlive() ? result : std::vector<CrtcId>{};
 }
 
@@ -216,6 +224,7 @@ bool X11DisplayGamma::isLayoutChange(const xcb_generic_event_t& event) const
 // One call per event-loop pass, however many events a reconfiguration sends.
 void X11DisplayGamma::announceChange()
 {
+    knownCrtcs_.reset();
     if (changeAnnounced_ || !notifier_)
         return;
     changeAnnounced_ = true;

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <vector>
 
 #include <xcb/xcb.h>
 
@@ -58,6 +60,7 @@ private:
     bool hasCurrentResources_;
     // Also the context of queued announcements, so none runs after this object is gone.
     std::unique_ptr<QSocketNotifier> notifier_;
+    std::optional<std::vector<CrtcId>> knownCrtcs_;  // the layout, until RandR says it changed
     bool changeAnnounced_ = false;
     bool lossAnnounced_ = false;
 };
