@@ -1,5 +1,7 @@
 #include "platform/CompositorWatch.h"
 
+#include "platform/XcbReply.h"
+
 #include <QCoreApplication>
 #include <QSocketNotifier>
 #include <QtGlobal>
@@ -11,34 +13,6 @@
 #include <xcb/xfixes.h>
 
 namespace lunaveil {
-namespace {
-
-struct FreeMemory {
-    void operator()(void* memory) const { std::free(memory); }
-};
-template <typename T>
-using XcbPointer = std::unique_ptr<T, FreeMemory>;
-
-// Waits for a request's reply; an X error gives null and is freed here.
-template <typename Reply, typename Cookie>
-XcbPointer<Reply> waitFor(Reply* (*fetch)(xcb_connection_t*, Cookie, xcb_generic_error_t**),
-                          xcb_connection_t* connection, Cookie cookie)
-{
-    xcb_generic_error_t* error = nullptr;
-    XcbPointer<Reply> reply(fetch(connection, cookie, &error));
-    std::free(error);
-    return reply;
-}
-
-const char* shownName(const char* displayName)
-{
-    if (displayName != nullptr)
-        return displayName;
-    const char* fromEnvironment = std::getenv("DISPLAY");
-    return fromEnvironment != nullptr ? fromEnvironment : "(DISPLAY unset)";
-}
-
-}  // namespace
 
 void CompositorWatch::Disconnect::operator()(xcb_connection_t* connection) const
 {
@@ -52,7 +26,7 @@ CompositorWatch::CompositorWatch(const char* displayName)
     xcb_connection_t* c = connection_.get();
     if (xcb_connection_has_error(c)) {
         qWarning("Lunaveil: cannot reach X display %s; no compositing manager can be found there",
-                 shownName(displayName));
+                 shownDisplayName(displayName));
         connection_.reset();
         return;
     }
@@ -61,7 +35,7 @@ CompositorWatch::CompositorWatch(const char* displayName)
     for (int i = 0; i < screenNumber && screens.rem > 0; ++i)
         xcb_screen_next(&screens);
     if (screens.rem == 0) {
-        qWarning("Lunaveil: X display %s has no screen %d", shownName(displayName), screenNumber);
+        qWarning("Lunaveil: X display %s has no screen %d", shownDisplayName(displayName), screenNumber);
         connection_.reset();
         return;
     }
@@ -90,7 +64,7 @@ CompositorWatch::CompositorWatch(const char* displayName)
                                               | XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_CLIENT_CLOSE);
     } else if (!version) {
         qWarning("Lunaveil: X display %s lacks XFixes; a compositing manager started later will go unnoticed",
-                 shownName(displayName));
+                 shownDisplayName(displayName));
     }
     const auto owner = waitFor(xcb_get_selection_owner_reply, c, xcb_get_selection_owner(c, selection_));
     active_ = owner && owner->owner != XCB_NONE;

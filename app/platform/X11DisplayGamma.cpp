@@ -1,5 +1,7 @@
 #include "platform/X11DisplayGamma.h"
 
+#include "platform/XcbReply.h"
+
 #include <QCoreApplication>
 #include <QSocketNotifier>
 #include <QtGlobal>
@@ -13,34 +15,9 @@
 namespace lunaveil {
 namespace {
 
-struct FreeMemory {
-    void operator()(void* memory) const { std::free(memory); }
-};
-template <typename T>
-using XcbPointer = std::unique_ptr<T, FreeMemory>;
-
-// Waits for a request's reply. An X error gives null and is freed here; passing no error
-// pointer would instead deliver it later as an event.
-template <typename Reply, typename Cookie>
-XcbPointer<Reply> waitFor(Reply* (*fetch)(xcb_connection_t*, Cookie, xcb_generic_error_t**),
-                          xcb_connection_t* connection, Cookie cookie)
-{
-    xcb_generic_error_t* error = nullptr;
-    XcbPointer<Reply> reply(fetch(connection, cookie, &error));
-    std::free(error);
-    return reply;
-}
-
 constexpr std::uint16_t layoutChangeEvents = XCB_RANDR_NOTIFY_MASK_SCREEN_CHANGE
     | XCB_RANDR_NOTIFY_MASK_CRTC_CHANGE | XCB_RANDR_NOTIFY_MASK_OUTPUT_CHANGE;
 
-const char* shownName(const char* displayName)
-{
-    if (displayName != nullptr)
-        return displayName;
-    const char* fromEnvironment = std::getenv("DISPLAY");
-    return fromEnvironment != nullptr ? fromEnvironment : "(DISPLAY unset)";
-}
 
 }  // namespace
 
@@ -50,7 +27,7 @@ std::unique_ptr<X11DisplayGamma> X11DisplayGamma::create(const char* displayName
     Connection connection(xcb_connect(displayName, &screenNumber));
     xcb_connection_t* c = connection.get();
     if (xcb_connection_has_error(c)) {
-        qWarning("Lunaveil: cannot reach X display %s; display gamma is unavailable", shownName(displayName));
+        qWarning("Lunaveil: cannot reach X display %s; display gamma is unavailable", shownDisplayName(displayName));
         return nullptr;
     }
 
@@ -63,7 +40,7 @@ std::unique_ptr<X11DisplayGamma> X11DisplayGamma::create(const char* displayName
     };
     if (!version || !atLeast(1, 2)) {
         qWarning("Lunaveil: X display %s has no RandR 1.2 gamma ramps; display gamma is unavailable",
-                 shownName(displayName));
+                 shownDisplayName(displayName));
         return nullptr;
     }
 
@@ -71,7 +48,7 @@ std::unique_ptr<X11DisplayGamma> X11DisplayGamma::create(const char* displayName
     for (int i = 0; i < screenNumber && screens.rem > 0; ++i)
         xcb_screen_next(&screens);
     if (screens.rem == 0) {
-        qWarning("Lunaveil: X display %s has no screen %d", shownName(displayName), screenNumber);
+        qWarning("Lunaveil: X display %s has no screen %d", shownDisplayName(displayName), screenNumber);
         return nullptr;
     }
     const xcb_window_t root = screens.data->root;

@@ -6,6 +6,7 @@
 #include "effects/TransferFormula.h"
 #include "platform/FileLock.h"
 #include "platform/X11DisplayGamma.h"
+#include "support/Calibration.h"
 #include "support/ChildProcess.h"
 #include "support/LunaveilProcess.h"
 #include "support/PrivateBus.h"
@@ -352,18 +353,6 @@ std::string hex(QRgb colour)
     return QStringLiteral("#%1").arg(colour & 0xffffffu, 6, 16, QLatin1Char('0')).toStdString();
 }
 
-// A calibration unlike the straight ramp, so that a restore can be told from a reset.
-GammaRamp calibration(std::size_t size)
-{
-    GammaRamp ramp;
-    for (std::size_t i = 0; i < size; ++i) {
-        const double x = static_cast<double>(i) / static_cast<double>(size - 1);
-        ramp.red.push_back(static_cast<std::uint16_t>(std::lround(std::pow(x, 0.9) * 65535)));
-        ramp.green.push_back(static_cast<std::uint16_t>(std::lround(std::pow(x, 1.1) * 65535)));
-        ramp.blue.push_back(static_cast<std::uint16_t>(std::lround(x * 60000)));
-    }
-    return ramp;
-}
 
 // The Exec value of a desktop entry that runs one program without arguments, unquoted.
 QString execProgram(const fs::path& entry)
@@ -656,7 +645,7 @@ TEST_F(LunaveilDesktop, TheRedSwatchOfTrueColorsSetsTheRampsAndQuitFromTheMenuGi
 {
     std::map<CrtcId, GammaRamp> calibrated;
     for (const CrtcId crtc : gamma_->crtcs()) {
-        ASSERT_TRUE(gamma_->setRamp(crtc, calibration(gamma_->getRamp(crtc)->size())));
+        ASSERT_TRUE(gamma_->setRamp(crtc, test::calibration(gamma_->getRamp(crtc)->size())));
         calibrated[crtc] = *gamma_->getRamp(crtc);
     }
     storeSettings(true, Colour::blueColor(), 30);
@@ -687,7 +676,7 @@ TEST_F(LunaveilDesktop, InvertColorsIsUndoneByQuitSignalsAndAfterAKillByReset)
 {
     std::map<CrtcId, GammaRamp> calibrated;
     for (const CrtcId crtc : gamma_->crtcs()) {
-        ASSERT_TRUE(gamma_->setRamp(crtc, calibration(gamma_->getRamp(crtc)->size())));
+        ASSERT_TRUE(gamma_->setRamp(crtc, test::calibration(gamma_->getRamp(crtc)->size())));
         calibrated[crtc] = *gamma_->getRamp(crtc);
     }
     const auto inverted = [&] {

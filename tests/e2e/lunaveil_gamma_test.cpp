@@ -6,6 +6,7 @@
 #include "effects/TransferFormula.h"
 #include "platform/X11DisplayGamma.h"
 #include "settings/SettingsDataAccess.h"
+#include "support/Calibration.h"
 #include "support/LunaveilProcess.h"
 #include "support/SpinEventLoop.h"
 #include "support/XServer.h"
@@ -24,33 +25,16 @@ using test::spinUntil;
 using test::XServer;
 using namespace std::chrono_literals;
 
-// A calibration unlike the straight ramp, so a restore can be told from a reset.
-GammaRamp calibration(std::size_t size)
-{
-    GammaRamp ramp;
-    for (std::size_t i = 0; i < size; ++i) {
-        const double x = static_cast<double>(i) / static_cast<double>(size - 1);
-        ramp.red.push_back(static_cast<std::uint16_t>(std::lround(std::pow(x, 0.9) * 65535)));
-        ramp.green.push_back(static_cast<std::uint16_t>(std::lround(std::pow(x, 1.1) * 65535)));
-        ramp.blue.push_back(static_cast<std::uint16_t>(std::lround(x * 60000)));
-    }
-    return ramp;
-}
-
 class LunaveilOnX : public testing::Test {
 protected:
     void SetUp() override
     {
         server_ = std::make_unique<XServer>(2);
-        if (!server_->running()) {
-            if (XServer::required())
-                FAIL() << "no X server for the end-to-end tests: " << server_->failure();
-            GTEST_SKIP() << "no X server for the end-to-end tests: " << server_->failure();
-        }
+        LUNAVEIL_REQUIRE_X_SERVER(*server_);
         gamma_ = X11DisplayGamma::create(server_->displayName().c_str());
         ASSERT_NE(gamma_, nullptr);
         for (const CrtcId crtc : gamma_->crtcs()) {
-            ASSERT_TRUE(gamma_->setRamp(crtc, calibration(gamma_->getRamp(crtc)->size())));
+            ASSERT_TRUE(gamma_->setRamp(crtc, test::calibration(gamma_->getRamp(crtc)->size())));
             originals_[crtc] = *gamma_->getRamp(crtc);
         }
         ASSERT_EQ(originals_.size(), 2u);

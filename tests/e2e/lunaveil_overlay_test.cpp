@@ -41,11 +41,7 @@ protected:
     void SetUp() override
     {
         server_ = std::make_unique<XServer>(2);
-        if (!server_->running()) {
-            if (XServer::required())
-                FAIL() << "no X server for the end-to-end tests: " << server_->failure();
-            GTEST_SKIP() << "no X server for the end-to-end tests: " << server_->failure();
-        }
+        LUNAVEIL_REQUIRE_X_SERVER(*server_);
         probe_ = std::make_unique<test::ScreenProbe>(server_->displayName());
         probe_->paintBackground(0, 0, 4096, 1536, background);
         gamma_ = X11DisplayGamma::create(server_->displayName().c_str());

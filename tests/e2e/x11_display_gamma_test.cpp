@@ -34,11 +34,7 @@ protected:
     void SetUp() override
     {
         server_ = std::make_unique<XServer>(2);
-        if (!server_->running()) {
-            if (XServer::required())
-                FAIL() << "no X server for the end-to-end tests: " << server_->failure();
-            GTEST_SKIP() << "no X server for the end-to-end tests: " << server_->failure();
-        }
+        LUNAVEIL_REQUIRE_X_SERVER(*server_);
         gamma_ = X11DisplayGamma::create(server_->displayName().c_str());
         ASSERT_NE(gamma_, nullptr);
         gamma_->onCrtcsChanged = [this] { ++changes_; };
@@ -160,11 +156,7 @@ TEST(X11DisplayGammaCreate, GivesNothingWithoutAReachableDisplayOrRandR)
     EXPECT_EQ(X11DisplayGamma::create("/nonexistent/lunaveil-socket:0"), nullptr);
 
     const XServer withoutRandR(1, XServer::RandR::Disabled);
-    if (!withoutRandR.running()) {
-        if (XServer::required())
-            FAIL() << "no X server for the end-to-end tests: " << withoutRandR.failure();
-        GTEST_SKIP() << "no X server for the end-to-end tests: " << withoutRandR.failure();
-    }
+    LUNAVEIL_REQUIRE_X_SERVER(withoutRandR);
     EXPECT_EQ(X11DisplayGamma::create(withoutRandR.displayName().c_str()), nullptr);
 }
 

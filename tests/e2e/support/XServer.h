@@ -43,3 +43,13 @@ private:
 };
 
 }  // namespace lunaveil::test
+
+// In a test: skips it when `server` did not start, or fails it in CI, where a server must start.
+#define LUNAVEIL_REQUIRE_X_SERVER(server)                                                                   \
+    do {                                                                                                  \
+        if (!(server).running()) {                                                                        \
+            if (::lunaveil::test::XServer::required())                                                    \
+                FAIL() << "no X server for the end-to-end tests: " << (server).failure();                 \
+            GTEST_SKIP() << "no X server for the end-to-end tests: " << (server).failure();               \
+        }                                                                                                 \
+    } while (false)

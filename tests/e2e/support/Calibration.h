@@ -1,0 +1,24 @@
+#pragma once
+// A calibration unlike the straight ramp, so that a restore can be told from a reset.
+
+#include "platform/DisplayGamma.h"
+
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+
+namespace lunaveil::test {
+
+inline GammaRamp calibration(std::size_t size)
+{
+    GammaRamp ramp;
+    for (std::size_t i = 0; i < size; ++i) {
+        const double x = static_cast<double>(i) / static_cast<double>(size - 1);
+        ramp.red.push_back(static_cast<std::uint16_t>(std::lround(std::pow(x, 0.9) * 65535)));
+        ramp.green.push_back(static_cast<std::uint16_t>(std::lround(std::pow(x, 1.1) * 65535)));
+        ramp.blue.push_back(static_cast<std::uint16_t>(std::lround(x * 60000)));
+    }
+    return ramp;
+}
+
+}  // namespace lunaveil::test
