@@ -159,6 +159,7 @@ protected:
     fs::path record() const { return tmp_.path() / "launches"; }
     fs::path gate() const { return tmp_.path() / "gate"; }
     fs::path launcherErrors() const { return tmp_.path() / "launcher.stderr"; }
+    fs::path strayFile() const { return tmp_.path() / "stray"; }
 
     // bin/lunaveil: records how it was started, then waits for the gate, so that the test sees
     // the launcher end while the program it started still runs.
@@ -169,7 +170,10 @@ protected:
                                  << "zero=$0 argc=$#\n"
                                  << "read -r stat < /proc/$$/stat\n"
                                  << "set -- $stat\n"
-                                 << "stray=closed; [ -e /proc/$$/fd/$STRAY_FD ] && stray=open\n"
+                                 << "stray=closed\n"
+                                 // By what it refers to, not by number: the shell holds fds of its own.
+                                 << "for fd in /proc/$$/fd/*; do"
+                                 << " [ \"$(readlink \"$fd\")\" = '" << strayFile().string() << "' ] && stray=open; done\n"
                                  << "echo pid=$$ session=$6 program=$zero argc=$argc"
                                  << " helper=${RestartedFromHelper-unset}"
                                  << " helpers=$(env | grep -c '^RestartedFromHelper=')"
@@ -184,7 +188,7 @@ protected:
     int runLauncher(const std::string& runtimeDirValue, const fs::path& workingDir = {})
     {
         // A descriptor left open across exec (no FD_CLOEXEC), which the launcher must not hand on.
-        const int stray = ::fcntl(STDERR_FILENO, F_DUPFD, 10);
+        const int stray = ::open(strayFile().c_str(), O_WRONLY | O_CREAT, 0600);
         std::vector<std::string> environment;
         for (char** entry = environ; *entry != nullptr; ++entry) {
             const std::string_view text(*entry);
@@ -194,7 +198,6 @@ protected:
         environment.push_back("XDG_RUNTIME_DIR=" + runtimeDirValue);
         // A stale entry from the caller's environment must give way to the launcher's own.
         environment.emplace_back("RestartedFromHelper=0");
-        environment.push_back("STRAY_FD=" + std::to_string(stray));
         std::vector<char*> envp;
         for (std::string& entry : environment)
             envp.push_back(entry.data());
