@@ -5,6 +5,7 @@
 
 #include <QCursor>
 #include <QEvent>
+#include <QInputEvent>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QPainterPath>
@@ -182,7 +183,9 @@ QPoint PopupSystem::popoverPosition(const QRect& anchor, QSize popover, const QR
 bool PopupSystem::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == viewController_.view()) {
-        if (event->type() == QEvent::Hide) {
+        if (event->type() == QEvent::MouseButtonPress) {
+            lastPopoverPress_ = static_cast<QInputEvent*>(event)->timestamp();
+        } else if (event->type() == QEvent::Hide) {
             popoverDidClose();
         } else if (event->type() == QEvent::Show && !active_) {
             // Brought back by the window manager (the window without a tray).
@@ -205,6 +208,7 @@ void PopupSystem::popoverDidClose()
         active_ = false;
         if (QGuiApplication::mouseButtons() != Qt::NoButton) {
             closedByClick_.start();
+            closingPress_ = lastPopoverPress_;
             QCoreApplication::instance()->installEventFilter(&releaseWatch_);
         }
         drawItem();
@@ -222,7 +226,9 @@ void PopupSystem::endClosingClick()
 
 bool PopupSystem::ReleaseWatch::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::MouseButtonRelease)
+    if (event->type() == QEvent::MouseButtonRelease
+        || (event->type() == QEvent::MouseButtonPress
+            && static_cast<QInputEvent*>(event)->timestamp() != owner_.closingPress_))
         owner_.endClosingClick();
     return QObject::eventFilter(watched, event);
 }

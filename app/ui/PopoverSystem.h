@@ -72,7 +72,8 @@ private:
     void waitForAnchor();
     void endClosingClick();
 
-    // Watches the whole application for the release of the click that closed the popover.
+    // Watches the whole application for the end of the click that closed the popover: its
+    // release, or a press of another click should the release never arrive.
     class ReleaseWatch final : public QObject {
     public:
         explicit ReleaseWatch(PopupSystem& owner) : owner_(owner) {}
@@ -99,7 +100,10 @@ private:
     QRect placedAnchor_;
     // When a click outside closed the popover; the same click may still reach the item until its
     // button comes up. An XEmbed tray never passes it on, so a later press is a click of its own.
+    // Presses are told apart by their timestamps: a passed-on press keeps the one it had.
     QElapsedTimer closedByClick_;
+    ulong lastPopoverPress_ = 0;
+    ulong closingPress_ = 0;
     ReleaseWatch releaseWatch_{*this};
     bool active_ = false;
     bool itemShown_ = true;

@@ -115,6 +115,14 @@ TEST_F(PopupSystemTest, AClickOnTheItemRightAfterTheClickThatClosedThePopoverOpe
     // ... so the next press on the item, however soon, is a click of its own.
     item->mouseDown();
     EXPECT_TRUE(item->isActive());
+
+    // So it is when the closing click's release never arrives: the item's press is another one.
+    QTest::mousePress(&popover(), Qt::LeftButton, {}, QPoint(-40, -40));
+    ASSERT_FALSE(item->isActive());
+    QWidget icon;
+    QTest::mousePress(&icon, Qt::LeftButton, {}, QPoint(4, 4));
+    item->mouseDown();
+    EXPECT_TRUE(item->isActive());
 }
 
 TEST_F(PopupSystemTest, EveryPressOnTheIconIsAClickAlsoWhenTheTrayReportsADoubleClick)
