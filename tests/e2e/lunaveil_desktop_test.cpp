@@ -28,7 +28,6 @@
 #include <cmath>
 #include <csignal>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <map>
 #include <memory>
@@ -38,7 +37,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <xcb/randr.h>
 #include <xcb/xcb.h>
 
 namespace lunaveil {
@@ -134,126 +132,6 @@ int run(const QString& program, const QStringList& arguments, const QProcessEnvi
     }
     return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
 }
-
-// ---- windows, as another client sees them -------------------------------------------------------
-
-struct FreeMemory {
-    void operator()(void* memory) const { std::free(memory); }
-};
-template <typename T>
-using Reply = std::unique_ptr<T, FreeMemory>;
-
-// The server's windows as another client sees them: where they are, whose, and what they are called.
-class WindowTree {
-public:
-    explicit WindowTree(const std::string& display) : connection_(xcb_connect(display.c_str(), nullptr))
-    {
-        if (xcb_connection_has_error(connection_) == 0)
-            root_ = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
-    }
-    ~WindowTree() { xcb_disconnect(connection_); }
-    WindowTree(const WindowTree&) = delete;
-    WindowTree& operator=(const WindowTree&) = delete;
-
-    bool selectionOwned(const char* selection) const
-    {
-        const Reply<xcb_get_selection_owner_reply_t> owner(
-            xcb_get_selection_owner_reply(connection_, xcb_get_selection_owner(connection_, atom(selection)), nullptr));
-        return owner && owner->owner != XCB_NONE;
-    }
-    std::vector<QRect> monitors() const
-    {
-        const Reply<xcb_randr_get_monitors_reply_t> reply(
-            xcb_randr_get_monitors_reply(connection_, xcb_randr_get_monitors(connection_, root_, 1), nullptr));
-        std::vector<QRect> found;
-        if (reply)
-            for (auto it = xcb_randr_get_monitors_monitors_iterator(reply.get()); it.rem > 0;
-                 xcb_randr_monitor_info_next(&it))
-                found.emplace_back(it.data->x, it.data->y, it.data->width, it.data->height);
-        return found;
-    }
-
-    QString title(xcb_window_t window) const
-    {
-        const QByteArray utf8 = property(window, atom("_NET_WM_NAME"));
-        return QString::fromUtf8(utf8.isEmpty() ? property(window, XCB_ATOM_WM_NAME) : utf8);
-    }
-    pid_t pid(xcb_window_t window) const
-    {
-        const QByteArray value = property(window, atom("_NET_WM_PID"));
-        std::uint32_t pid = 0;
-        if (value.size() == sizeof pid)
-            std::memcpy(&pid, value.constData(), sizeof pid);
-        return static_cast<pid_t>(pid);
-    }
-    bool overrideRedirect(xcb_window_t window) const
-    {
-        const Reply<xcb_get_window_attributes_reply_t> attributes(
-            xcb_get_window_attributes_reply(connection_, xcb_get_window_attributes(connection_, window), nullptr));
-        return attributes && attributes->override_redirect;
-    }
-    // Where the window is on the screen; empty once it is gone.
-    QRect geometry(xcb_window_t window) const
-    {
-        const Reply<xcb_get_geometry_reply_t> size(
-            xcb_get_geometry_reply(connection_, xcb_get_geometry(connection_, window), nullptr));
-        const Reply<xcb_translate_coordinates_reply_t> position(xcb_translate_coordinates_reply(
-            connection_, xcb_translate_coordinates(connection_, window, root_, 0, 0), nullptr));
-        if (!size || !position)
-            return {};
-        return {position->dst_x, position->dst_y, size->width, size->height};
-    }
-    // The first mapped window, depth first from the root, for which `matches(window, inTray)`
-    // holds; inTray tells that it sits in the tray's panel.
-    xcb_window_t find(const std::function<bool(xcb_window_t, bool inTray)>& matches) const
-    {
-        return find(root_, false, matches);
-    }
-
-private:
-    xcb_atom_t atom(const char* name) const
-    {
-        const Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
-            connection_, xcb_intern_atom(connection_, 0, static_cast<std::uint16_t>(std::strlen(name)), name), nullptr));
-        return reply ? reply->atom : XCB_NONE;
-    }
-    QByteArray property(xcb_window_t window, xcb_atom_t property) const
-    {
-        const Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(
-            connection_, xcb_get_property(connection_, 0, window, property, XCB_ATOM_ANY, 0, 1024), nullptr));
-        if (!reply || reply->type == XCB_NONE)
-            return {};
-        return QByteArray(static_cast<const char*>(xcb_get_property_value(reply.get())),
-                          xcb_get_property_value_length(reply.get()));
-    }
-    bool isTray(xcb_window_t window) const
-    {
-        // WM_CLASS is "instance\0class\0".
-        return property(window, XCB_ATOM_WM_CLASS).split('\0').value(1) == "trayer";
-    }
-    xcb_window_t find(xcb_window_t window, bool inTray, const std::function<bool(xcb_window_t, bool)>& matches) const
-    {
-        const Reply<xcb_query_tree_reply_t> tree(
-            xcb_query_tree_reply(connection_, xcb_query_tree(connection_, window), nullptr));
-        if (!tree)
-            return XCB_NONE;
-        const xcb_window_t* children = xcb_query_tree_children(tree.get());
-        for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i) {
-            const Reply<xcb_get_window_attributes_reply_t> attributes(xcb_get_window_attributes_reply(
-                connection_, xcb_get_window_attributes(connection_, children[i]), nullptr));
-            if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE)
-                continue;
-            if (matches(children[i], inTray))
-                return children[i];
-            if (const xcb_window_t found = find(children[i], inTray || isTray(children[i]), matches); found != XCB_NONE)
-                return found;
-        }
-        return XCB_NONE;
-    }
-
-    xcb_connection_t* connection_;
-    xcb_window_t root_ = XCB_NONE;
-};
 
 // ---- the popover's controls ---------------------------------------------------------------------
 
@@ -407,7 +285,6 @@ protected:
         screenshots_ = screenshots.get();
         testing::UnitTest::GetInstance()->listeners().Append(screenshots.release());
         screen_ = std::make_unique<test::ScreenProbe>(server_->displayName());
-        windows_ = std::make_unique<WindowTree>(server_->displayName());
         bus_ = std::make_unique<test::PrivateBus>();
         if (bus_->address().isEmpty())
             return unavailable("no session bus of its own (dbus-daemon, package dbus)");
@@ -428,14 +305,14 @@ protected:
                         QStringLiteral("--widthtype"), QStringLiteral("pixel"), QStringLiteral("--width"),
                         QStringLiteral("120"), QStringLiteral("--height"), QStringLiteral("32")},
             desktop);
-        if (!waitFor([&] { return windows_->selectionOwned("_NET_SYSTEM_TRAY_S0"); }))
+        if (!waitFor([&] { return screen_->ownsSelection("_NET_SYSTEM_TRAY_S0"); }))
             return unavailable("trayer did not start (package trayer)");
         if (xdotool({QStringLiteral("version")}) != 0)
             return unavailable("xdotool does not run (package xdotool)");
 
         gamma_ = X11DisplayGamma::create(server_->displayName().c_str());
         ASSERT_NE(gamma_, nullptr);
-        ASSERT_EQ(windows_->monitors().size(), 2u);
+        ASSERT_EQ(screen_->monitors().size(), 2u);
         ASSERT_FALSE(layout_.popoverSize().isEmpty()) << "cannot read " << LUNAVEIL_POPOVER_UI;
     }
 
@@ -492,8 +369,8 @@ protected:
     // The popover of Lunaveil `pid` while it is open: its top-level window of the popover's size.
     xcb_window_t popover(pid_t pid) const
     {
-        return windows_->find([&](xcb_window_t window, bool inTray) {
-            return !inTray && windows_->pid(window) == pid && windows_->geometry(window).size() == layout_.popoverSize();
+        return screen_->find([&](xcb_window_t window, bool inTray) {
+            return !inTray && screen_->pid(window) == pid && screen_->geometry(window).size() == layout_.popoverSize();
         });
     }
     bool popoverOpen(pid_t pid) const { return popover(pid) != XCB_NONE; }
@@ -501,17 +378,17 @@ protected:
     // the popover and over it (the tint's overlays cover whole monitors).
     bool optionsMenuOpen(pid_t pid) const
     {
-        const QRect over = windows_->geometry(popover(pid));
-        return windows_->find([&](xcb_window_t window, bool inTray) {
-            const QRect rect = windows_->geometry(window);
-            return !inTray && windows_->pid(window) == pid && windows_->overrideRedirect(window) && rect.intersects(over)
+        const QRect over = screen_->geometry(popover(pid));
+        return screen_->find([&](xcb_window_t window, bool inTray) {
+            const QRect rect = screen_->geometry(window);
+            return !inTray && screen_->pid(window) == pid && screen_->isOverrideRedirect(window) && rect.intersects(over)
                 && rect.width() * rect.height() < over.width() * over.height();
         }) != XCB_NONE;
     }
     bool greetingsShown(pid_t pid) const
     {
-        return windows_->find([&](xcb_window_t window, bool) {
-            return windows_->pid(window) == pid && windows_->title(window) == QStringLiteral("Welcome to Lunaveil");
+        return screen_->find([&](xcb_window_t window, bool) {
+            return screen_->pid(window) == pid && screen_->title(window) == QStringLiteral("Welcome to Lunaveil");
         }) != XCB_NONE;
     }
 
@@ -522,7 +399,7 @@ protected:
         QRect last;
         int polls = 0;
         waitFor([&] {
-            const QRect now = windows_->geometry(popover(pid));
+            const QRect now = screen_->geometry(popover(pid));
             polls = !now.isEmpty() && now == last ? polls + 1 : 0;
             last = now;
             return polls >= 10;
@@ -548,10 +425,10 @@ protected:
     {
         xcb_window_t icon = XCB_NONE;
         ASSERT_TRUE(waitFor([&] {
-            icon = windows_->find([&](xcb_window_t window, bool inTray) { return inTray && windows_->pid(window) == pid; });
+            icon = screen_->find([&](xcb_window_t window, bool inTray) { return inTray && screen_->pid(window) == pid; });
             return icon != XCB_NONE;
         })) << "Lunaveil has no icon in the tray";
-        click(windows_->geometry(icon).center());
+        click(screen_->geometry(icon).center());
     }
     void quitFromTheOptionsMenu(pid_t pid) const
     {
@@ -573,7 +450,6 @@ protected:
     testing::TestEventListener* screenshots_ = nullptr;  // owned by GoogleTest while registered
     std::unique_ptr<XServer> server_;
     std::unique_ptr<test::ScreenProbe> screen_;
-    std::unique_ptr<WindowTree> windows_;
     std::unique_ptr<test::PrivateBus> bus_;
     std::unique_ptr<ChildProcess> openbox_;
     std::unique_ptr<ChildProcess> picom_;
@@ -603,7 +479,7 @@ TEST_F(LunaveilDesktop, TheSwitchBlendsTheTintOverEachMonitorAndTheSliderStoresI
 {
     // A known background in the middle of each monitor, away from the tray and the popover.
     constexpr QRgb background = qRgb(20, 40, 200);
-    const auto monitors = windows_->monitors();
+    const auto monitors = screen_->monitors();
     for (const QRect& monitor : monitors)
         screen_->paintBackground(monitor.center().x() - 100, monitor.center().y() - 100, 200, 200, background);
     constexpr QRgb tint = qRgb(66, 172, 227);

@@ -1,19 +1,15 @@
 #include "ScreenProbe.h"
 
+#include "platform/XcbReply.h"
+
+#include <QByteArray>
+
 #include <cmath>
-#include <cstdlib>
-#include <memory>
+#include <cstring>
+
+#include <xcb/randr.h>
 
 namespace lunaveil::test {
-namespace {
-
-struct FreeMemory {
-    void operator()(void* memory) const { std::free(memory); }
-};
-template <typename T>
-using XcbPointer = std::unique_ptr<T, FreeMemory>;
-
-}  // namespace
 
 ScreenProbe::ScreenProbe(const std::string& displayName) : connection_(xcb_connect(displayName.c_str(), nullptr))
 {
@@ -28,11 +24,9 @@ ScreenProbe::~ScreenProbe()
 
 std::optional<QRgb> ScreenProbe::pixel(int x, int y) const
 {
-    const XcbPointer<xcb_get_image_reply_t> image(xcb_get_image_reply(
-        connection_,
-        xcb_get_image(connection_, XCB_IMAGE_FORMAT_Z_PIXMAP, root_, static_cast<std::int16_t>(x),
-                      static_cast<std::int16_t>(y), 1, 1, ~0u),
-        nullptr));
+    const auto image = waitFor(xcb_get_image_reply, connection_,
+                               xcb_get_image(connection_, XCB_IMAGE_FORMAT_Z_PIXMAP, root_, static_cast<std::int16_t>(x),
+                                             static_cast<std::int16_t>(y), 1, 1, ~0u));
     if (!image || image->depth != 24 || xcb_get_image_data_length(image.get()) < 4)
         return std::nullopt;
     const std::uint8_t* bgrx = xcb_get_image_data(image.get());
@@ -41,18 +35,8 @@ std::optional<QRgb> ScreenProbe::pixel(int x, int y) const
 
 std::vector<xcb_window_t> ScreenProbe::mappedStack() const
 {
-    const XcbPointer<xcb_query_tree_reply_t> tree(
-        xcb_query_tree_reply(connection_, xcb_query_tree(connection_, root_), nullptr));
-    std::vector<xcb_window_t> mapped;
-    if (!tree)
-        return mapped;
-    const xcb_window_t* children = xcb_query_tree_children(tree.get());
-    for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i) {
-        const XcbPointer<xcb_get_window_attributes_reply_t> attributes(xcb_get_window_attributes_reply(
-            connection_, xcb_get_window_attributes(connection_, children[i]), nullptr));
-        if (attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE)
-            mapped.push_back(children[i]);
-    }
+    std::vector<xcb_window_t> mapped = children(root_);
+    std::erase_if(mapped, [this](xcb_window_t window) { return !isMapped(window); });
     return mapped;
 }
 
@@ -60,54 +44,87 @@ void ScreenProbe::raise(WId window) const
 {
     const std::uint32_t above = XCB_STACK_MODE_ABOVE;
     xcb_configure_window(connection_, static_cast<xcb_window_t>(window), XCB_CONFIG_WINDOW_STACK_MODE, &above);
-    std::free(xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
+    waitFor(xcb_get_input_focus_reply, connection_, xcb_get_input_focus(connection_));
 }
 
 bool ScreenProbe::isOverrideRedirect(WId window) const
 {
-    const XcbPointer<xcb_get_window_attributes_reply_t> attributes(xcb_get_window_attributes_reply(
-        connection_, xcb_get_window_attributes(connection_, static_cast<xcb_window_t>(window)), nullptr));
+    const auto attributes = waitFor(xcb_get_window_attributes_reply, connection_,
+                                    xcb_get_window_attributes(connection_, static_cast<xcb_window_t>(window)));
     return attributes && attributes->override_redirect;
 }
 
 bool ScreenProbe::hasWindowManager() const
 {
-    if (selectionOwner("WM_S0") == XCB_NONE)
+    if (!ownsSelection("WM_S0"))
         return false;
-    const XcbPointer<xcb_get_property_reply_t> workArea(xcb_get_property_reply(
-        connection_, xcb_get_property(connection_, 0, root_, atom("_NET_WORKAREA"), XCB_ATOM_ANY, 0, 0), nullptr));
+    const auto workArea = waitFor(xcb_get_property_reply, connection_,
+                                  xcb_get_property(connection_, 0, root_, atom("_NET_WORKAREA"), XCB_ATOM_ANY, 0, 0));
     return workArea && workArea->type != XCB_NONE;
 }
 
-bool ScreenProbe::hasCompositor() const
+std::vector<QRect> ScreenProbe::monitors() const
 {
-    return selectionOwner("_NET_WM_CM_S0") != XCB_NONE;
+    const auto reply = waitFor(xcb_randr_get_monitors_reply, connection_, xcb_randr_get_monitors(connection_, root_, 1));
+    std::vector<QRect> found;
+    if (reply)
+        for (auto it = xcb_randr_get_monitors_monitors_iterator(reply.get()); it.rem > 0; xcb_randr_monitor_info_next(&it))
+            found.emplace_back(it.data->x, it.data->y, it.data->width, it.data->height);
+    return found;
 }
 
 std::vector<xcb_window_t> ScreenProbe::windowsOf(qint64 pid, bool mappedOnly) const
 {
-    const XcbPointer<xcb_query_tree_reply_t> tree(
-        xcb_query_tree_reply(connection_, xcb_query_tree(connection_, root_), nullptr));
-    std::vector<xcb_window_t> found;
-    if (!tree)
-        return found;
-    const xcb_atom_t pidAtom = atom("_NET_WM_PID");
-    const xcb_window_t* children = xcb_query_tree_children(tree.get());
-    for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i) {
-        const XcbPointer<xcb_get_property_reply_t> property(xcb_get_property_reply(
-            connection_, xcb_get_property(connection_, 0, children[i], pidAtom, XCB_ATOM_CARDINAL, 0, 1), nullptr));
-        if (!property || xcb_get_property_value_length(property.get()) != 4 ||
-            *static_cast<const std::uint32_t*>(xcb_get_property_value(property.get())) != pid)
-            continue;
-        if (mappedOnly) {
-            const XcbPointer<xcb_get_window_attributes_reply_t> attributes(xcb_get_window_attributes_reply(
-                connection_, xcb_get_window_attributes(connection_, children[i]), nullptr));
-            if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE)
-                continue;
-        }
-        found.push_back(children[i]);
-    }
+    std::vector<xcb_window_t> found = children(root_);
+    std::erase_if(found, [&](xcb_window_t window) {
+        return this->pid(window) != pid || (mappedOnly && !isMapped(window));
+    });
     return found;
+}
+
+QString ScreenProbe::title(xcb_window_t window) const
+{
+    const QByteArray utf8 = property(window, atom("_NET_WM_NAME"));
+    return QString::fromUtf8(utf8.isEmpty() ? property(window, XCB_ATOM_WM_NAME) : utf8);
+}
+
+qint64 ScreenProbe::pid(xcb_window_t window) const
+{
+    const QByteArray value = property(window, atom("_NET_WM_PID"));
+    std::uint32_t pid = 0;
+    if (value.size() == sizeof pid)
+        std::memcpy(&pid, value.constData(), sizeof pid);
+    return pid;
+}
+
+QRect ScreenProbe::geometry(xcb_window_t window) const
+{
+    const auto size = waitFor(xcb_get_geometry_reply, connection_, xcb_get_geometry(connection_, window));
+    const auto position = waitFor(xcb_translate_coordinates_reply, connection_,
+                                  xcb_translate_coordinates(connection_, window, root_, 0, 0));
+    if (!size || !position)
+        return {};
+    return {position->dst_x, position->dst_y, size->width, size->height};
+}
+
+xcb_window_t ScreenProbe::find(const std::function<bool(xcb_window_t, bool inTray)>& matches) const
+{
+    return find(root_, false, matches);
+}
+
+xcb_window_t ScreenProbe::find(xcb_window_t window, bool inTray, const std::function<bool(xcb_window_t, bool)>& matches) const
+{
+    for (const xcb_window_t child : children(window)) {
+        if (!isMapped(child))
+            continue;
+        if (matches(child, inTray))
+            return child;
+        // WM_CLASS is "instance\0class\0".
+        const bool tray = inTray || property(child, XCB_ATOM_WM_CLASS).split('\0').value(1) == "trayer";
+        if (const xcb_window_t found = find(child, tray, matches); found != XCB_NONE)
+            return found;
+    }
+    return XCB_NONE;
 }
 
 void ScreenProbe::paintBackground(int x, int y, int width, int height, QRgb colour) const
@@ -121,22 +138,47 @@ void ScreenProbe::paintBackground(int x, int y, int width, int height, QRgb colo
                       0, XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual,
                       XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT, values);
     xcb_map_window(connection_, window);
-    std::free(xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
+    waitFor(xcb_get_input_focus_reply, connection_, xcb_get_input_focus(connection_));
 }
 
 xcb_atom_t ScreenProbe::atom(const std::string& name) const
 {
-    const XcbPointer<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
-        connection_, xcb_intern_atom(connection_, 0, static_cast<std::uint16_t>(name.size()), name.c_str()),
-        nullptr));
+    const auto reply = waitFor(xcb_intern_atom_reply, connection_,
+                               xcb_intern_atom(connection_, 0, static_cast<std::uint16_t>(name.size()), name.c_str()));
     return reply ? reply->atom : XCB_NONE;
 }
 
 xcb_window_t ScreenProbe::selectionOwner(const std::string& name) const
 {
-    const XcbPointer<xcb_get_selection_owner_reply_t> owner(xcb_get_selection_owner_reply(
-        connection_, xcb_get_selection_owner(connection_, atom(name)), nullptr));
+    const auto owner = waitFor(xcb_get_selection_owner_reply, connection_,
+                               xcb_get_selection_owner(connection_, atom(name)));
     return owner ? owner->owner : XCB_NONE;
+}
+
+QByteArray ScreenProbe::property(xcb_window_t window, xcb_atom_t property) const
+{
+    const auto reply = waitFor(xcb_get_property_reply, connection_,
+                               xcb_get_property(connection_, 0, window, property, XCB_ATOM_ANY, 0, 1024));
+    if (!reply || reply->type == XCB_NONE)
+        return {};
+    return QByteArray(static_cast<const char*>(xcb_get_property_value(reply.get())),
+                      xcb_get_property_value_length(reply.get()));
+}
+
+bool ScreenProbe::isMapped(xcb_window_t window) const
+{
+    const auto attributes = waitFor(xcb_get_window_attributes_reply, connection_,
+                                    xcb_get_window_attributes(connection_, window));
+    return attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
+}
+
+std::vector<xcb_window_t> ScreenProbe::children(xcb_window_t window) const
+{
+    const auto tree = waitFor(xcb_query_tree_reply, connection_, xcb_query_tree(connection_, window));
+    if (!tree)
+        return {};
+    const xcb_window_t* first = xcb_query_tree_children(tree.get());
+    return {first, first + xcb_query_tree_children_length(tree.get())};
 }
 
 bool near(QRgb actual, QRgb expected, int tolerance)

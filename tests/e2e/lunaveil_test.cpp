@@ -1,0 +1,261 @@
+// Lunaveil itself on a real X server with two calibrated monitors and no desktop around it: the
+// tint through overlays blended by a compositor, through the displays' ramps where none runs or
+// for True Colors, and the displays given back on every way out.
+
+#include "effects/TransferFormula.h"
+#include "platform/X11DisplayGamma.h"
+#include "support/Calibration.h"
+#include "support/ChildProcess.h"
+#include "support/LunaveilProcess.h"
+#include "support/ScreenProbe.h"
+#include "support/SpinEventLoop.h"
+#include "support/XServer.h"
+
+#include <QPoint>
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <map>
+#include <string_view>
+
+namespace lunaveil {
+namespace {
+
+using namespace std::chrono_literals;
+using test::blend;
+using test::ChildProcess;
+using test::near;
+using test::XServer;
+
+constexpr QRgb background = qRgb(20, 40, 200);
+constexpr QRgb tint = qRgb(255, 100, 0);
+const Colour tintColour = Colour::rgb(1.0, 100.0 / 255.0, 0.0);
+constexpr double opacity = 0.4;
+// scripts/virtual-desktop lays its 1024x768 monitors out in rows of four.
+QPoint centreOfMonitor(int index)
+{
+    return {1024 * (index % 4) + 512, 768 * (index / 4) + 384};
+}
+
+// LUNAVEIL_LONG_TESTS=1 (scripts/test --long) runs the long variants of the fault tests.
+int faultRounds(int normal, int longer)
+{
+    const char* value = std::getenv("LUNAVEIL_LONG_TESTS");
+    return value != nullptr && std::string_view(value) == "1" ? longer : normal;
+}
+
+class LunaveilOnX : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        server_ = std::make_unique<XServer>(2);
+        LUNAVEIL_REQUIRE_X_SERVER(*server_);
+        probe_ = std::make_unique<test::ScreenProbe>(server_->displayName());
+        probe_->paintBackground(0, 0, 4096, 1536, background);
+        gamma_ = X11DisplayGamma::create(server_->displayName().c_str());
+        ASSERT_NE(gamma_, nullptr);
+        // A calibration of its own on each display, so that a restore can be told from a reset.
+        for (const CrtcId crtc : gamma_->crtcs()) {
+            ASSERT_TRUE(gamma_->setRamp(crtc, test::calibration(gamma_->getRamp(crtc)->size())));
+            originals_[crtc] = *gamma_->getRamp(crtc);
+        }
+        ASSERT_EQ(originals_.size(), 2u);
+        lunaveil_ = std::make_unique<test::LunaveilProcess>(QStringLiteral(LUNAVEIL_PROGRAM), server_->displayName());
+        storeSettings(false, tintColour, opacity * 100);
+    }
+
+    // Greeted already, the given tint, and a schedule that holds the present minute (the tint
+    // comes on at the first tick) or not.
+    void storeSettings(bool trueColor, const Colour& colour, double alpha, bool scheduleNow = true) const
+    {
+        SettingsDataAccess settings = lunaveil_->settings();
+        settings.setFirstTimeOpened(true);
+        settings.setTrueColor(trueColor);
+        if (trueColor)
+            settings.setBackgroundTrueColor(colour);
+        else
+            settings.setBackgroundColor(colour);
+        settings.setBackgroundAlpha(alpha);
+        const TimePoint now = systemNow();
+        settings.setScheduleIsActive(scheduleNow, now - 1h, now + 1h);
+    }
+
+    std::unique_ptr<ChildProcess> startPicom() const
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("DISPLAY"), QString::fromStdString(server_->displayName()));
+        auto picom = std::make_unique<ChildProcess>(QStringLiteral("picom"), test::picomArguments(), environment);
+        EXPECT_TRUE(waitFor([&] { return probe_->hasCompositor(); })) << "picom did not start (package picom)";
+        return picom;
+    }
+
+    // Conditions the server decides, of which this process hears nothing: looked at every 20 ms.
+    static bool waitFor(const std::function<bool()>& condition) { return test::spinUntil(condition, 10s); }
+
+    bool everyMonitorShows(QRgb expected, int monitors = 2) const
+    {
+        for (int i = 0; i < monitors; ++i) {
+            const QPoint at = centreOfMonitor(i);
+            const auto shown = probe_->pixel(at.x(), at.y());
+            if (!shown || !near(*shown, expected))
+                return false;
+        }
+        return true;
+    }
+    bool showsFormula(CrtcId crtc, const TransferFormula& formula) const
+    {
+        const auto ramp = gamma_->getRamp(crtc);
+        return ramp && *ramp == rampFromFormula(ramp->size(), formula);
+    }
+    bool everyDisplayShows(const TransferFormula& formula) const
+    {
+        const auto crtcs = gamma_->crtcs();
+        return std::all_of(crtcs.begin(), crtcs.end(), [&](CrtcId crtc) { return showsFormula(crtc, formula); });
+    }
+    bool displaysBlend() const { return everyDisplayShows(blendFormula(tintColour, opacity)); }
+    bool displaysCalibrated() const
+    {
+        return std::all_of(originals_.begin(), originals_.end(),
+                           [&](const auto& entry) { return gamma_->getRamp(entry.first) == entry.second; });
+    }
+
+    std::unique_ptr<XServer> server_;
+    std::unique_ptr<test::ScreenProbe> probe_;
+    std::unique_ptr<X11DisplayGamma> gamma_;
+    std::map<CrtcId, GammaRamp> originals_;
+    std::unique_ptr<test::LunaveilProcess> lunaveil_;
+};
+
+TEST_F(LunaveilOnX, TrueColorsHoldsEveryMonitorAgainstOtherProgramsAndTintsANewOne)
+{
+    const TransferFormula red = *trueColorFormula(Colour::redColor(), 60);
+    storeSettings(true, Colour::redColor(), 60);
+    ASSERT_TRUE(lunaveil_->start());
+    ASSERT_TRUE(waitFor([&] { return everyDisplayShows(red); }));
+    EXPECT_TRUE(everyMonitorShows(background)) << "True Colors shows no overlay";
+
+    const auto& [first, calibrated] = *originals_.begin();
+    ASSERT_TRUE(gamma_->setRamp(first, calibrated));
+    EXPECT_TRUE(waitFor([&] { return showsFormula(first, red); })) << "another program's change stayed";
+
+    ASSERT_TRUE(server_->enableMonitor(2));
+    EXPECT_TRUE(waitFor([&] { return gamma_->crtcs().size() == 3 && everyDisplayShows(red); }));
+    EXPECT_EQ(lunaveil_->endWith(SIGTERM), 0);
+    EXPECT_TRUE(displaysCalibrated());
+}
+
+TEST_F(LunaveilOnX, EveryWayOutGivesTheDisplaysBack)
+{
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(signal);
+        ASSERT_TRUE(lunaveil_->start());
+        ASSERT_TRUE(waitFor([&] { return displaysBlend(); }));
+        EXPECT_EQ(lunaveil_->endWith(signal), 0);
+        EXPECT_TRUE(displaysCalibrated());
+    }
+
+    ASSERT_TRUE(lunaveil_->start());
+    ASSERT_TRUE(waitFor([&] { return displaysBlend(); }));
+    lunaveil_->endWith(SIGKILL);
+    ASSERT_TRUE(displaysBlend()) << "gamma outlives a killed process";
+    EXPECT_EQ(lunaveil_->runOnce({QStringLiteral("--reset")}), 0);
+    EXPECT_TRUE(displaysCalibrated());
+    EXPECT_EQ(lunaveil_->runOnce({QStringLiteral("--reset")}), 0) << "nothing left to restore is no error";
+
+    const TransferFormula blue = *trueColorFormula(Colour::blueColor(), 40);
+    storeSettings(true, Colour::blueColor(), 40);
+    ASSERT_TRUE(lunaveil_->start());
+    ASSERT_TRUE(waitFor([&] { return everyDisplayShows(blue); }));
+    lunaveil_->endWith(SIGKILL);
+    storeSettings(true, Colour::blueColor(), 40, false);  // no tint at the next start
+    ASSERT_TRUE(lunaveil_->start());
+    EXPECT_TRUE(waitFor([&] { return displaysCalibrated(); })) << "the next start restores what the crash left";
+    EXPECT_EQ(lunaveil_->endWith(SIGTERM), 0);
+}
+
+TEST_F(LunaveilOnX, OverlaysBlendOnEveryMonitorAndCoverOneAddedLater)
+{
+    const auto picom = startPicom();
+    ASSERT_TRUE(lunaveil_->start());
+
+    const QRgb expected = blend(background, tint, opacity);
+    EXPECT_TRUE(waitFor([&] { return everyMonitorShows(expected); }));
+    EXPECT_TRUE(displaysCalibrated()) << "with a compositor the displays keep their own transfer";
+
+    ASSERT_TRUE(server_->enableMonitor(2));
+    EXPECT_TRUE(waitFor([&] { return everyMonitorShows(expected, 3); })) << "the new monitor is tinted too";
+
+    EXPECT_EQ(lunaveil_->endWith(SIGTERM), 0);
+    EXPECT_TRUE(waitFor([&] { return everyMonitorShows(background, 3); }));
+}
+
+TEST_F(LunaveilOnX, WithoutACompositorThePlainTintGoesThroughTheDisplaysAndFollowsOneStarting)
+{
+    ASSERT_TRUE(lunaveil_->start());
+    EXPECT_TRUE(waitFor([&] { return displaysBlend(); }));
+    // No opaque block: what clients see is the untouched background (gamma acts at scan-out).
+    EXPECT_TRUE(everyMonitorShows(background));
+
+    {
+        const auto picom = startPicom();
+        EXPECT_TRUE(waitFor([&] { return displaysCalibrated() && everyMonitorShows(blend(background, tint, opacity)); }))
+            << "with a compositor the overlays take over";
+    }
+    EXPECT_TRUE(waitFor([&] { return displaysBlend() && everyMonitorShows(background); }))
+        << "the compositor gone, the displays carry the tint again";
+
+    EXPECT_EQ(lunaveil_->endWith(SIGTERM), 0);
+    EXPECT_TRUE(displaysCalibrated());
+}
+
+TEST_F(LunaveilOnX, MonitorsComingAndGoingLeaveOneOverlayPerScreenAndNoLeak)
+{
+    const auto picom = startPicom();
+    ASSERT_TRUE(lunaveil_->start());
+    const QRgb expected = blend(background, tint, opacity);
+    ASSERT_TRUE(waitFor([&] { return everyMonitorShows(expected); }));
+
+    // The overlays are Lunaveil's mapped override-redirect windows; the popover (shown at start,
+    // for want of a tray) is the one other mapped window of its own.
+    const auto overlaysShown = [&](std::size_t monitors) {
+        return probe_->windowsOf(lunaveil_->pid(), true).size() == monitors + 1 && everyMonitorShows(expected, static_cast<int>(monitors));
+    };
+    const int cycles = faultRounds(20, 100);
+    std::size_t windowsAfterWarmUp = 0;
+    long memoryAfterWarmUp = 0;
+    for (int cycle = 0; cycle < cycles; ++cycle) {
+        ASSERT_TRUE(server_->enableMonitor(2));
+        ASSERT_TRUE(waitFor([&] { return overlaysShown(3); }))
+            << "cycle " << cycle << ": " << probe_->windowsOf(lunaveil_->pid(), true).size() << " windows shown";
+        ASSERT_TRUE(server_->disableMonitor(2));
+        ASSERT_TRUE(waitFor([&] { return overlaysShown(2); }))
+            << "cycle " << cycle << ": " << probe_->windowsOf(lunaveil_->pid(), true).size() << " windows shown";
+        if (cycle == 2) {
+            windowsAfterWarmUp = probe_->windowsOf(lunaveil_->pid(), false).size();
+            memoryAfterWarmUp = lunaveil_->residentKilobytes();
+        }
+    }
+    // A restart may still be settling: a leak never does.
+    EXPECT_TRUE(waitFor([&] { return probe_->windowsOf(lunaveil_->pid(), false).size() <= windowsAfterWarmUp; }))
+        << "X windows leaked: " << probe_->windowsOf(lunaveil_->pid(), false).size() << " after the cycles, "
+        << windowsAfterWarmUp << " before";
+    EXPECT_LT(lunaveil_->residentKilobytes() - memoryAfterWarmUp, 4096) << "memory grew with every cycle";
+    EXPECT_EQ(lunaveil_->endWith(SIGTERM), 0);
+}
+
+TEST_F(LunaveilOnX, AVanishedServerEndsLunaveilWithAMessage)
+{
+    lunaveil_->captureErrors();
+    ASSERT_TRUE(lunaveil_->start());
+    ASSERT_TRUE(waitFor([&] { return displaysBlend(); }));
+    gamma_.reset();
+    probe_.reset();
+    server_->stop();
+    EXPECT_NE(lunaveil_->waitForExit(10000), 0) << "Lunaveil must end, neither hang nor spin";
+    EXPECT_FALSE(lunaveil_->running());
+    EXPECT_TRUE(lunaveil_->errors().contains(QStringLiteral("X11"))) << "a person is told why";
+}
+
+}  // namespace
+}  // namespace lunaveil
