@@ -312,6 +312,8 @@ protected:
 
         gamma_ = X11DisplayGamma::create(server_->displayName().c_str());
         ASSERT_NE(gamma_, nullptr);
+        calibrated_ = test::calibrateDisplays(*gamma_);
+        ASSERT_EQ(calibrated_.size(), 2u);
         ASSERT_EQ(screen_->monitors().size(), 2u);
         ASSERT_FALSE(layout_.popoverSize().isEmpty()) << "cannot read " << LUNAVEIL_POPOVER_UI;
     }
@@ -333,20 +335,6 @@ protected:
         GTEST_SKIP() << "the desktop for the end-to-end tests cannot start: " << why;
     }
 
-    // Greeted already, the given tint, no schedule.
-    void storeSettings(bool trueColor, const Colour& colour, double alpha) const
-    {
-        SettingsDataAccess stored = lunaveil_->settings();
-        stored.setFirstTimeOpened(true);
-        stored.setTrueColor(trueColor);
-        if (trueColor)
-            stored.setBackgroundTrueColor(colour);
-        else
-            stored.setBackgroundColor(colour);
-        stored.setBackgroundAlpha(alpha);
-        const TimePoint now = systemNow();
-        stored.setScheduleIsActive(false, now - 1h, now + 1h);
-    }
     pid_t startLunaveil() const
     {
         EXPECT_TRUE(lunaveil_->start());
@@ -446,6 +434,12 @@ protected:
         });
     }
 
+    bool displaysCalibrated() const
+    {
+        return std::all_of(calibrated_.begin(), calibrated_.end(),
+                           [&](const auto& entry) { return gamma_->getRamp(entry.first) == entry.second; });
+    }
+
     Adopter adopter_;  // first in, last out: it reaps what the members below leave behind
     testing::TestEventListener* screenshots_ = nullptr;  // owned by GoogleTest while registered
     std::unique_ptr<XServer> server_;
@@ -455,6 +449,7 @@ protected:
     std::unique_ptr<ChildProcess> picom_;
     std::unique_ptr<ChildProcess> trayer_;
     std::unique_ptr<X11DisplayGamma> gamma_;
+    std::map<CrtcId, GammaRamp> calibrated_;
     std::unique_ptr<LunaveilProcess> lunaveil_;
     const PopoverLayout layout_;
 };
@@ -483,7 +478,7 @@ TEST_F(LunaveilDesktop, TheSwitchBlendsTheTintOverEachMonitorAndTheSliderStoresI
     for (const QRect& monitor : monitors)
         screen_->paintBackground(monitor.center().x() - 100, monitor.center().y() - 100, 200, 200, background);
     constexpr QRgb tint = qRgb(66, 172, 227);
-    storeSettings(false, Colour::rgb(qRed(tint) / 255.0, qGreen(tint) / 255.0, qBlue(tint) / 255.0), 40);
+    lunaveil_->storeTint(false, Colour::rgb(qRed(tint) / 255.0, qGreen(tint) / 255.0, qBlue(tint) / 255.0), 40, false);
     const pid_t pid = startLunaveil();
     ASSERT_TRUE(waitFor([&] { return popoverOpen(pid); })) << "the popover did not open by itself";
 
@@ -519,12 +514,7 @@ TEST_F(LunaveilDesktop, TheSwitchBlendsTheTintOverEachMonitorAndTheSliderStoresI
 
 TEST_F(LunaveilDesktop, TheRedSwatchOfTrueColorsSetsTheRampsAndQuitFromTheMenuGivesThemBack)
 {
-    std::map<CrtcId, GammaRamp> calibrated;
-    for (const CrtcId crtc : gamma_->crtcs()) {
-        ASSERT_TRUE(gamma_->setRamp(crtc, test::calibration(gamma_->getRamp(crtc)->size())));
-        calibrated[crtc] = *gamma_->getRamp(crtc);
-    }
-    storeSettings(true, Colour::blueColor(), 30);
+    lunaveil_->storeTint(true, Colour::blueColor(), 30, false);
     const pid_t pid = startLunaveil();
     ASSERT_TRUE(waitFor([&] { return popoverOpen(pid); })) << "the popover did not open by itself";
 
@@ -544,28 +534,18 @@ TEST_F(LunaveilDesktop, TheRedSwatchOfTrueColorsSetsTheRampsAndQuitFromTheMenuGi
 
     quitFromTheOptionsMenu(pid);
     EXPECT_EQ(lunaveil_->waitForExit(), 0);
-    for (const auto& [crtc, ramp] : calibrated)
-        EXPECT_TRUE(gamma_->getRamp(crtc) == ramp) << "CRTC " << crtc << " did not get its own ramp back";
+    EXPECT_TRUE(displaysCalibrated()) << "the displays did not get their own ramps back";
 }
 
 TEST_F(LunaveilDesktop, InvertColorsIsUndoneByQuitSignalsAndAfterAKillByReset)
 {
-    std::map<CrtcId, GammaRamp> calibrated;
-    for (const CrtcId crtc : gamma_->crtcs()) {
-        ASSERT_TRUE(gamma_->setRamp(crtc, test::calibration(gamma_->getRamp(crtc)->size())));
-        calibrated[crtc] = *gamma_->getRamp(crtc);
-    }
     const auto inverted = [&] {
-        return std::all_of(calibrated.begin(), calibrated.end(), [&](const auto& entry) {
+        return std::all_of(calibrated_.begin(), calibrated_.end(), [&](const auto& entry) {
             return gamma_->getRamp(entry.first) ==
                    rampFromTable(entry.second.size(), invertedTable, invertedTable, invertedTable);
         });
     };
-    const auto restored = [&] {
-        return std::all_of(calibrated.begin(), calibrated.end(),
-                           [&](const auto& entry) { return gamma_->getRamp(entry.first) == entry.second; });
-    };
-    storeSettings(true, Colour::orangeColor(), 25);
+    lunaveil_->storeTint(true, Colour::orangeColor(), 25, false);
 
     for (const int signal : {SIGTERM, SIGKILL}) {
         SCOPED_TRACE(signal);
@@ -576,18 +556,18 @@ TEST_F(LunaveilDesktop, InvertColorsIsUndoneByQuitSignalsAndAfterAKillByReset)
         const int status = lunaveil_->endWith(signal);
         if (signal == SIGTERM) {
             EXPECT_EQ(status, 0);
-            EXPECT_TRUE(restored());
+            EXPECT_TRUE(displaysCalibrated());
         } else {
             EXPECT_TRUE(inverted()) << "gamma outlives a killed process";
             EXPECT_EQ(lunaveil_->runOnce({QStringLiteral("--reset")}), 0);
-            EXPECT_TRUE(restored());
+            EXPECT_TRUE(displaysCalibrated());
         }
     }
 }
 
 TEST_F(LunaveilDesktop, StartAtLoginRegistersTheLauncherWhichStartsOneLunaveil)
 {
-    storeSettings(false, Colour::orangeColor(), 25);
+    lunaveil_->storeTint(false, Colour::orangeColor(), 25, false);
     const pid_t first = startLunaveil();
     ASSERT_TRUE(waitFor([&] { return popoverOpen(first); })) << "the popover did not open by itself";
 

@@ -55,30 +55,10 @@ protected:
         probe_->paintBackground(0, 0, 4096, 1536, background);
         gamma_ = X11DisplayGamma::create(server_->displayName().c_str());
         ASSERT_NE(gamma_, nullptr);
-        // A calibration of its own on each display, so that a restore can be told from a reset.
-        for (const CrtcId crtc : gamma_->crtcs()) {
-            ASSERT_TRUE(gamma_->setRamp(crtc, test::calibration(gamma_->getRamp(crtc)->size())));
-            originals_[crtc] = *gamma_->getRamp(crtc);
-        }
+        originals_ = test::calibrateDisplays(*gamma_);
         ASSERT_EQ(originals_.size(), 2u);
         lunaveil_ = std::make_unique<test::LunaveilProcess>(QStringLiteral(LUNAVEIL_PROGRAM), server_->displayName());
-        storeSettings(false, tintColour, opacity * 100);
-    }
-
-    // Greeted already, the given tint, and a schedule that holds the present minute (the tint
-    // comes on at the first tick) or not.
-    void storeSettings(bool trueColor, const Colour& colour, double alpha, bool scheduleNow = true) const
-    {
-        SettingsDataAccess settings = lunaveil_->settings();
-        settings.setFirstTimeOpened(true);
-        settings.setTrueColor(trueColor);
-        if (trueColor)
-            settings.setBackgroundTrueColor(colour);
-        else
-            settings.setBackgroundColor(colour);
-        settings.setBackgroundAlpha(alpha);
-        const TimePoint now = systemNow();
-        settings.setScheduleIsActive(scheduleNow, now - 1h, now + 1h);
+        lunaveil_->storeTint(false, tintColour, opacity * 100, true);
     }
 
     std::unique_ptr<ChildProcess> startPicom() const
@@ -130,7 +110,7 @@ protected:
 TEST_F(LunaveilOnX, TrueColorsHoldsEveryMonitorAgainstOtherProgramsAndTintsANewOne)
 {
     const TransferFormula red = *trueColorFormula(Colour::redColor(), 60);
-    storeSettings(true, Colour::redColor(), 60);
+    lunaveil_->storeTint(true, Colour::redColor(), 60, true);
     ASSERT_TRUE(lunaveil_->start());
     ASSERT_TRUE(waitFor([&] { return everyDisplayShows(red); }));
     EXPECT_TRUE(everyMonitorShows(background)) << "True Colors shows no overlay";
@@ -164,11 +144,11 @@ TEST_F(LunaveilOnX, EveryWayOutGivesTheDisplaysBack)
     EXPECT_EQ(lunaveil_->runOnce({QStringLiteral("--reset")}), 0) << "nothing left to restore is no error";
 
     const TransferFormula blue = *trueColorFormula(Colour::blueColor(), 40);
-    storeSettings(true, Colour::blueColor(), 40);
+    lunaveil_->storeTint(true, Colour::blueColor(), 40, true);
     ASSERT_TRUE(lunaveil_->start());
     ASSERT_TRUE(waitFor([&] { return everyDisplayShows(blue); }));
     lunaveil_->endWith(SIGKILL);
-    storeSettings(true, Colour::blueColor(), 40, false);  // no tint at the next start
+    lunaveil_->storeTint(true, Colour::blueColor(), 40, false);  // no tint at the next start
     ASSERT_TRUE(lunaveil_->start());
     EXPECT_TRUE(waitFor([&] { return displaysCalibrated(); })) << "the next start restores what the crash left";
     EXPECT_EQ(lunaveil_->endWith(SIGTERM), 0);

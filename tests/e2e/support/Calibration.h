@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <map>
 
 namespace lunaveil::test {
 
@@ -19,6 +20,19 @@ inline GammaRamp calibration(std::size_t size)
         ramp.blue.push_back(static_cast<std::uint16_t>(std::lround(x * 60000)));
     }
     return ramp;
+}
+
+// Gives every display a calibration of its own; what each then holds, or nothing when one refused.
+inline std::map<CrtcId, GammaRamp> calibrateDisplays(DisplayGamma& gamma)
+{
+    std::map<CrtcId, GammaRamp> calibrated;
+    for (const CrtcId crtc : gamma.crtcs()) {
+        const auto current = gamma.getRamp(crtc);
+        if (!current || !gamma.setRamp(crtc, calibration(current->size())))
+            return {};
+        calibrated[crtc] = *gamma.getRamp(crtc);
+    }
+    return calibrated;
 }
 
 }  // namespace lunaveil::test

@@ -21,6 +21,20 @@ LunaveilProcess::~LunaveilProcess()
     }
 }
 
+void LunaveilProcess::storeTint(bool trueColor, const Colour& colour, double alpha, bool scheduleNow) const
+{
+    SettingsDataAccess stored = settings();
+    stored.setFirstTimeOpened(true);
+    stored.setTrueColor(trueColor);
+    if (trueColor)
+        stored.setBackgroundTrueColor(colour);
+    else
+        stored.setBackgroundColor(colour);
+    stored.setBackgroundAlpha(alpha);
+    const TimePoint now = systemNow();
+    stored.setScheduleIsActive(scheduleNow, now - std::chrono::hours(1), now + std::chrono::hours(1));
+}
+
 void LunaveilProcess::setSessionBus(const QString& address)
 {
     sessionBus_ = address;

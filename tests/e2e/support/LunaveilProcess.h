@@ -27,6 +27,9 @@ public:
     std::filesystem::path settingsFile() const;
     // The settings store the program reads at start, to prepare or inspect.
     SettingsDataAccess settings() const { return SettingsDataAccess(settingsFile()); }
+    // Stores a tint to start with: greeted already, and a schedule that holds the present minute
+    // (the tint comes on at the first tick) or not.
+    void storeTint(bool trueColor, const Colour& colour, double alpha, bool scheduleNow) const;
 
     // Keeps what the program writes to stderr for errors() instead of passing it on.
     void captureErrors() { captureErrors_ = true; }
