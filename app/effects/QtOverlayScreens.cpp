@@ -6,6 +6,8 @@
 #include <QGuiApplication>
 #include <QScreen>
 
+#include <algorithm>
+
 namespace lunaveil {
 
 QtOverlayScreens::QtOverlayScreens()
@@ -28,7 +30,7 @@ std::optional<int> QtOverlayScreens::screenCount() const
 {
     if (qGuiApp == nullptr)
         return std::nullopt;
-    return static_cast<int>(QGuiApplication::screens().size());
+    return static_cast<int>(coveredScreens().size());
 }
 
 std::vector<std::unique_ptr<OverlayWindow>> QtOverlayScreens::createWindows()
@@ -36,9 +38,28 @@ std::vector<std::unique_ptr<OverlayWindow>> QtOverlayScreens::createWindows()
     std::vector<std::unique_ptr<OverlayWindow>> windows;
     if (qGuiApp == nullptr)
         return windows;
-    for (QScreen* screen : QGuiApplication::screens())
+    for (QScreen* screen : coveredScreens())
         windows.push_back(std::make_unique<QtOverlayWindow>(screen, stackingGuard_));
     return windows;
+}
+
+// A screen within a larger one is a mirror showing part of its picture; of equal ones the
+// first stands for both.
+std::vector<QScreen*> QtOverlayScreens::coveredScreens()
+{
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    std::vector<QScreen*> covered;
+    for (qsizetype i = 0; i < screens.size(); ++i) {
+        const QRect area = screens[i]->geometry();
+        const bool mirrored = std::any_of(screens.begin(), screens.end(), [&](const QScreen* other) {
+            const QRect otherArea = other->geometry();
+            return other != screens[i] && otherArea.contains(area)
+                && (otherArea != area || screens.indexOf(other) < i);
+        });
+        if (!mirrored)
+            covered.push_back(screens[i]);
+    }
+    return covered;
 }
 
 void QtOverlayScreens::watch(QScreen* screen)

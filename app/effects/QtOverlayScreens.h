@@ -6,6 +6,7 @@
 #include <QObject>
 
 #include <memory>
+#include <vector>
 
 class QScreen;
 
@@ -13,8 +14,10 @@ namespace lunaveil {
 
 class X11StackingGuard;
 
-// Screens are QGuiApplication::screens(), primary first. onScreensChanged fires once per
-// event-loop pass however many screens were added, removed or changed geometry in it.
+// Screens are QGuiApplication::screens(), primary first, less those that show part of another
+// screen's picture: a mirrored monitor is one screen to the tint, or its area would be tinted
+// twice. onScreensChanged fires once per event-loop pass however many screens were added,
+// removed or changed geometry in it.
 class QtOverlayScreens final : public OverlayScreens {
 public:
     // Without a QGuiApplication there is no screen list: screenCount() is empty.
@@ -28,6 +31,7 @@ public:
     std::vector<std::unique_ptr<OverlayWindow>> createWindows() override;
 
 private:
+    static std::vector<QScreen*> coveredScreens();
     void watch(QScreen* screen);
     void announce();
 

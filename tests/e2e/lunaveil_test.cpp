@@ -170,6 +170,19 @@ TEST_F(LunaveilOnX, OverlaysBlendOnEveryMonitorAndCoverOneAddedLater)
     EXPECT_TRUE(waitFor([&] { return everyMonitorShows(background, 3); }));
 }
 
+TEST_F(LunaveilOnX, AMirroredMonitorIsTintedOnce)
+{
+    const auto picom = startPicom();
+    ASSERT_TRUE(server_->mirrorMonitor(1));
+    ASSERT_TRUE(lunaveil_->start());
+    const QRgb once = blend(background, tint, opacity);
+    EXPECT_TRUE(waitFor([&] { return everyMonitorShows(once, 1); }));
+    // The popover (shown for want of a tray) and one overlay.
+    EXPECT_TRUE(waitFor([&] { return probe_->windowsOf(lunaveil_->pid(), true).size() == 2; }));
+    EXPECT_TRUE(everyMonitorShows(once, 1)) << "the mirror's overlay tints the picture a second time";
+    EXPECT_EQ(lunaveil_->endWith(SIGTERM), 0);
+}
+
 TEST_F(LunaveilOnX, WithoutACompositorThePlainTintGoesThroughTheDisplaysAndFollowsOneStarting)
 {
     ASSERT_TRUE(lunaveil_->start());

@@ -49,6 +49,11 @@ bool XServer::enableMonitor(int index)
     return running() && runScript({"monitor", displayName_, std::to_string(index), "on"}).has_value();
 }
 
+bool XServer::mirrorMonitor(int index)
+{
+    return running() && runScript({"monitor", displayName_, std::to_string(index), "mirror"}).has_value();
+}
+
 bool XServer::disableMonitor(int index)
 {
     return running() && runScript({"monitor", displayName_, std::to_string(index), "off"}).has_value();

@@ -26,6 +26,8 @@ public:
 
     // Turns output DUMMY<index> on (a 1024x768 monitor) or off through xrandr.
     bool enableMonitor(int index);
+    // Enables monitor `index` showing monitor 0's picture, as a mirrored display does.
+    bool mirrorMonitor(int index);
     bool disableMonitor(int index);
 
     // Ends the server now, as a crash or logout would; the destructor then has nothing to do.
