@@ -147,8 +147,12 @@ void PopoverViewController::setLightMonitorNowCheckBox(bool on)
 
 void PopoverViewController::setSelectedBackgroundColor(const Colour& colour)
 {
-    if (ui_)
-        ui_->roundedViewCheckGroupOutlet->setSelectedColor(colour);
+    if (!ui_)
+        return;
+    // The row is laid out again as at the first opening, so that a colour of no preset (a custom
+    // tint, after a switch to True Colors and back) shows on the custom swatch, selected.
+    currentSelectedBackgroundColor_ = colour;
+    buildRow();
 }
 
 void PopoverViewController::setInverseColorsEnabled(bool on)

@@ -29,10 +29,10 @@ public:
 
     static QJsonObject screen(const QString& name, const QRect& geometry)
     {
-        return {{QStringLiteral("name"), name},         {QStringLiteral("x"), geometry.x()},
-                {QStringLiteral("y"), geometry.y()},    {QStringLiteral("width"), geometry.width()},
+        return {{QStringLiteral("name"), name},          {QStringLiteral("x"), geometry.x()},
+                {QStringLiteral("y"), geometry.y()},     {QStringLiteral("width"), geometry.width()},
                 {QStringLiteral("height"), geometry.height()}, {QStringLiteral("logicalDpi"), 96},
-                {QStringLiteral("logicalBaseDpi"), 96}, {QStringLiteral("dpr"), 1.0}};
+                {QStringLiteral("logicalBaseDpi"), 96},  {QStringLiteral("dpr"), 1.0}};
     }
 
     // All of the change reaches Qt within this call, in one event-loop pass.
@@ -45,18 +45,16 @@ public:
     }
 
 private:
-    using Get = QJsonObject (*)(QPlatformNativeInterface*);
-    using Set = void (*)(const QJsonObject&, QPlatformNativeInterface*);
-
     static QJsonObject configuration()
     {
         QPlatformNativeInterface* native = QGuiApplication::platformNativeInterface();
+        using Get = QJsonObject (*)(QPlatformNativeInterface*);
         return reinterpret_cast<Get>(native->nativeResourceForIntegration("configuration"))(native);
     }
-
     static void apply(const QJsonObject& configuration)
     {
         QPlatformNativeInterface* native = QGuiApplication::platformNativeInterface();
+        using Set = void (*)(const QJsonObject&, QPlatformNativeInterface*);
         reinterpret_cast<Set>(native->nativeResourceForIntegration("setConfiguration"))(configuration, native);
     }
 

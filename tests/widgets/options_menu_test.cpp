@@ -1,16 +1,23 @@
-// The options menu: its entries, highlight images, where it opens and what it fires.
+// The options menu (its entries, highlight images, where it opens and what it fires), the options
+// button's press and hover dimming, and the popover's gradient background.
 
+#include "ui/GrayGradientView.h"
+#include "ui/ImageButtonView.h"
 #include "ui/OptionsMenu.h"
 #include "ui/Resources.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QEnterEvent>
 #include <QImage>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <vector>
 
 namespace lunaveil {
 namespace {
@@ -61,7 +68,7 @@ protected:
     QWidget* button = nullptr;
 };
 
-TEST_F(OptionsMenuTest, HelpSeparatorQuitAndOnlyTheHighlightedEntryShowsItsWhiteImage)
+TEST_F(OptionsMenuTest, HelpSeparatorQuitWhoseImagesTurnWhiteWhereThePointerHighlights)
 {
     OptionsMenu menu;
     const QList<QAction*> entries = menu.actions();
@@ -69,19 +76,9 @@ TEST_F(OptionsMenuTest, HelpSeparatorQuitAndOnlyTheHighlightedEntryShowsItsWhite
     EXPECT_EQ(entries[0]->iconText(), QStringLiteral("Help & Support"));  // no mnemonic eats the '&'
     EXPECT_TRUE(entries[1]->isSeparator());
     EXPECT_EQ(entries[2]->iconText(), QStringLiteral("Quit"));
+    menu.helpAction()->trigger();  // without callbacks: nothing
+    menu.quitAction()->trigger();
 
-    expectWhite(menu, false, false);
-    menu.willHighlightItem(menu.helpAction());
-    expectWhite(menu, true, false);
-    menu.willHighlightItem(menu.quitAction());
-    expectWhite(menu, false, true);
-    menu.willHighlightItem(nullptr);
-    expectWhite(menu, false, false);
-}
-
-TEST_F(OptionsMenuTest, ImagesFollowThePointerAcrossTheOpenMenu)
-{
-    OptionsMenu menu;
     const auto requests = whileOpen(menu, [&] {
         ASSERT_TRUE(menu.isVisible());
         EXPECT_EQ(menu.activeAction(), nullptr);
@@ -102,23 +99,17 @@ TEST_F(OptionsMenuTest, ImagesFollowThePointerAcrossTheOpenMenu)
     EXPECT_EQ(requests, std::pair(0, 0));
 }
 
-TEST_F(OptionsMenuTest, OpensHalfwayAcrossAndAQuarterOfTheHeightBelowTheButton)
-{
-    EXPECT_EQ(OptionsMenu::popupPosition(QSize(20, 20)), QPoint(10, 25));
-    EXPECT_EQ(OptionsMenu::popupPosition(QSize(40, 16)), QPoint(20, 20));
-
-    OptionsMenu menu;
-    QPoint topLeft;
-    whileOpen(menu, [&] { topLeft = menu.geometry().topLeft(); });
-    EXPECT_EQ(topLeft, button->mapToGlobal(QPoint(10, 25)));
-}
-
+// Each opening is a new menu, as the popover builds them, halfway across and a quarter of the
+// height below the button.
 TEST_F(OptionsMenuTest, KeysHAndQAndClicksFireTheirEntryOnceAndCloseTheMenu)
 {
     struct Case {
         const char* what;
         std::function<void(OptionsMenu&)> act;
         std::pair<int, int> requests;  // help, quit
+    };
+    const auto clickOn = [](OptionsMenu& m, QAction* entry) {
+        QTest::mouseClick(&m, Qt::LeftButton, {}, m.actionGeometry(entry).center());
     };
     const std::vector<Case> cases{
         {"key H", [](OptionsMenu& m) { QTest::keyClick(&m, Qt::Key_H); }, {1, 0}},
@@ -129,17 +120,14 @@ TEST_F(OptionsMenuTest, KeysHAndQAndClicksFireTheirEntryOnceAndCloseTheMenu)
              QTest::keyClick(&m, Qt::Key_Q, Qt::ControlModifier);
          },
          {0, 0}},
-        {"click Help",
-         [](OptionsMenu& m) { QTest::mouseClick(&m, Qt::LeftButton, {}, m.actionGeometry(m.helpAction()).center()); },
-         {1, 0}},
-        {"click Quit",
-         [](OptionsMenu& m) { QTest::mouseClick(&m, Qt::LeftButton, {}, m.actionGeometry(m.quitAction()).center()); },
-         {0, 1}},
+        {"click Help", [&](OptionsMenu& m) { clickOn(m, m.helpAction()); }, {1, 0}},
+        {"click Quit", [&](OptionsMenu& m) { clickOn(m, m.quitAction()); }, {0, 1}},
     };
     for (const Case& each : cases) {
-        OptionsMenu menu;  // a new menu for every opening, as the popover builds them
+        OptionsMenu menu;
         bool closedByIt = false;
         const auto requests = whileOpen(menu, [&] {
+            EXPECT_EQ(menu.geometry().topLeft(), button->mapToGlobal(QPoint(10, 25)));
             each.act(menu);
             closedByIt = !menu.isVisible();
         });
@@ -148,11 +136,105 @@ TEST_F(OptionsMenuTest, KeysHAndQAndClicksFireTheirEntryOnceAndCloseTheMenu)
     }
 }
 
-TEST(OptionsMenuCallbacks, EntriesWithoutCallbacksDoNothing)
+constexpr int patienceMs = 5000;
+
+void hover(QWidget* widget)
 {
-    OptionsMenu menu;
-    menu.helpAction()->trigger();
-    menu.quitAction()->trigger();
+    QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
+    QApplication::sendEvent(widget, &enter);
+}
+
+// The alpha values a dimming button goes through until it is back at 1.0 (or patience runs out).
+std::vector<double> alphaUntilBack(const ImageButtonView& button)
+{
+    std::vector<double> seen{button.alphaValue()};
+    bool dimmed = seen.back() < 1.0;
+    QElapsedTimer clock;
+    clock.start();
+    while (!(dimmed && seen.back() == 1.0) && clock.elapsed() < patienceMs) {
+        QTest::qWait(5);
+        seen.push_back(button.alphaValue());
+        dimmed = dimmed || seen.back() < 1.0;
+    }
+    return seen;
+}
+
+// A parent that counts the presses its child lets through.
+class PressCounter : public QWidget {
+public:
+    int presses = 0;
+
+protected:
+    void mousePressEvent(QMouseEvent*) override { ++presses; }
+};
+
+TEST(ImageButton, PressReportsTheTagOnlyAndEntriesDipItOnceInitiatedAnimatedEndingOpaque)
+{
+    PressCounter parent;
+    parent.resize(100, 100);
+    auto* button = new ImageButtonView(&parent);
+    button->setGeometry(10, 10, 20, 20);
+    parent.show();
+    hover(button);  // not yet initiated, and below not animated: the pointer changes nothing
+    QTest::mouseClick(button, Qt::LeftButton);  // without a callback
+    std::vector<int> tags;
+    button->onClick = [&](int tag) { tags.push_back(tag); };
+    button->initiate(7, false);
+    QTest::mouseClick(button, Qt::LeftButton);
+    EXPECT_EQ(tags, std::vector<int>{7});
+    EXPECT_EQ(parent.presses, 0);
+    hover(button);
+    QTest::qWait(ImageButtonView::fadeBackDelayMs);
+    EXPECT_EQ(button->alphaValue(), 1.0);
+
+    button->initiate(0, true);
+    hover(button);
+    const std::vector<double> seen = alphaUntilBack(*button);
+    EXPECT_EQ(seen.back(), 1.0);
+    const auto lowest = std::min_element(seen.begin(), seen.end());
+    // A dip towards 0.3 that the return at 0.2 s cuts short, never below 0.3.
+    EXPECT_LT(*lowest, 0.95);
+    EXPECT_GE(*lowest, ImageButtonView::dimmedAlpha);
+    EXPECT_TRUE(std::is_sorted(seen.begin(), lowest + 1, std::greater<>()));
+    EXPECT_TRUE(std::is_sorted(lowest, seen.end()));
+
+    hover(button);
+    QTest::qWait(50);
+    hover(button);
+    EXPECT_EQ(alphaUntilBack(*button).back(), 1.0);
+    QTest::qWait(2 * (ImageButtonView::fadeBackDelayMs + ImageButtonView::fadeDurationMs));
+    EXPECT_EQ(button->alphaValue(), 1.0);
+}
+
+int distance(QColor a, QColor b)
+{
+    return std::max({std::abs(a.red() - b.red()), std::abs(a.green() - b.green()), std::abs(a.blue() - b.blue())});
+}
+
+// Standing alone and placed inside a parent, the view is filled dark at the bottom to light at the top.
+TEST(GradientBackground, FillsTheWholeViewDarkAtTheBottomAndLightAtTheTopWhereverItIsPlaced)
+{
+    QWidget parent;
+    parent.resize(200, 200);
+    GrayGradientView alone;
+    auto* placed = new GrayGradientView(&parent);
+    alone.resize(60, 120);
+    placed->setGeometry(30, 50, 60, 120);
+    alone.show();
+    parent.show();
+    for (GrayGradientView* view : {&alone, placed}) {
+        const QImage image = view->grab().toImage();
+        const int bottom = image.height() - 1;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                ASSERT_EQ(image.pixelColor(x, y).alpha(), 255) << "unfilled at " << x << "," << y;
+        EXPECT_LE(distance(image.pixelColor(5, bottom), GrayGradientView::startingColour()), 2);
+        EXPECT_LE(distance(image.pixelColor(5, 0), GrayGradientView::endingColour()), 2);
+        // Lighter upwards, and the same across each row.
+        for (int y = bottom; y > 0; --y)
+            EXPECT_GE(image.pixelColor(5, y - 1).lightness(), image.pixelColor(5, y).lightness());
+        EXPECT_EQ(image.pixelColor(0, bottom / 2), image.pixelColor(image.width() - 1, bottom / 2));
+    }
 }
 
 }  // namespace

@@ -1,6 +1,11 @@
-// The swatch row and its swatches: layout, selection by exact colour equality, clicks, hover.
+// The swatch row and its swatches (layout, selection by exact colour equality, clicks, hover), the
+// popover's colour tables, and the compiled-in images.
 
+#include "settings/ColourArchive.h"
+#include "settings/Constants.h"
+#include "ui/PopoverColourTables.h"
 #include "ui/QtColour.h"
+#include "ui/Resources.h"
 #include "ui/RoundedViewCheckButton.h"
 #include "ui/RoundedViewCheckGroup.h"
 
@@ -10,6 +15,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <vector>
 
@@ -24,23 +30,6 @@ std::vector<Colour> shades(int count)
     return colours;
 }
 
-std::vector<bool> selection(const RoundedViewCheckGroup& group)
-{
-    std::vector<bool> selected;
-    for (const RoundedViewCheckButton* item : group.items())
-        selected.push_back(item->isSelected());
-    return selected;
-}
-
-// Ten swatches with only `index` selected, or none for -1.
-std::vector<bool> only(int index)
-{
-    std::vector<bool> selected(10, false);
-    if (index >= 0)
-        selected[static_cast<std::size_t>(index)] = true;
-    return selected;
-}
-
 void hover(QWidget* widget, bool entering = true)
 {
     QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
@@ -48,14 +37,9 @@ void hover(QWidget* widget, bool entering = true)
     QApplication::sendEvent(widget, entering ? static_cast<QEvent*>(&enter) : &leave);
 }
 
-bool hasWhiteBorder(const RoundedViewCheckButton& item)
+bool hasWhiteBorder(const RoundedViewCheckButton* item)
 {
-    return item.borderWidth() == 1.0 && item.borderColour() == QColor(Qt::white);
-}
-
-bool hasNoBorder(const RoundedViewCheckButton& item)
-{
-    return item.borderWidth() == 0.0 && item.borderColour().alpha() == 0;
+    return item->borderWidth() == 1.0 && item->borderColour() == QColor(Qt::white);
 }
 
 // A group 300 wide and 14 high, as in the popover: ten colours, the last one the custom swatch.
@@ -73,6 +57,16 @@ protected:
 
     void build(const Colour& selected, bool custom = true) { group.initiate(colours, displays, custom, selected); }
     void click(std::size_t index) { QTest::mouseClick(group.items()[index], Qt::LeftButton); }
+    RoundedViewCheckButton* item(std::size_t index) { return group.items().at(index); }
+    // The index of the one selected swatch: -1 for none, -2 for several.
+    int selected() const
+    {
+        int found = -1;
+        for (std::size_t i = 0; i < group.items().size(); ++i)
+            if (group.items()[i]->isSelected())
+                found = found == -1 ? static_cast<int>(i) : -2;
+        return found;
+    }
 
     RoundedViewCheckGroup group;
     std::vector<Colour> colours = shades(10);
@@ -84,72 +78,54 @@ protected:
 
 TEST_F(SwatchRow, LaysSquaresOnTheBottomEdgeWithEqualGapsRoundingOnlyThePresets)
 {
-    build(colours[2]);
-
+    build(colours[1]);
     ASSERT_EQ(group.items().size(), 10u);
-    const double gap = (300.0 - 10 * 12.0) / 11.0;  // 16.3636...
-    for (std::size_t i = 0; i < 10; ++i) {
-        const QRectF frame = group.items()[i]->frame();
-        EXPECT_DOUBLE_EQ(frame.x(), gap + static_cast<double>(i) * (12.0 + gap)) << "swatch " << i;
-        EXPECT_DOUBLE_EQ(frame.y(), 2.0);
-        EXPECT_EQ(frame.size(), QSizeF(12.0, 12.0));
+    const double gap = item(0)->frame().x();
+    double right = 0.0;
+    for (const RoundedViewCheckButton* each : group.items()) {
+        EXPECT_NEAR(each->frame().x() - right, gap, 1e-9);
+        EXPECT_EQ(each->frame(), QRectF(each->frame().x(), 2.0, 12.0, 12.0));
         // The widget covers the fractional square and no more than the pixels it touches.
-        EXPECT_EQ(group.items()[i]->geometry(), frame.toAlignedRect());
-        EXPECT_EQ(group.items()[i]->cornerRadius(), i < 9 ? 6.0 : 2.0);
+        EXPECT_EQ(each->geometry(), each->frame().toAlignedRect());
+        EXPECT_EQ(each->cornerRadius(), each == group.items().back() ? 2.0 : 6.0);
+        right = each->frame().right();
     }
-    EXPECT_NEAR(group.items()[9]->frame().x(), 271.6364, 1e-4);
-    EXPECT_NEAR(300.0 - group.items()[9]->frame().right(), gap, 1e-9);
+    EXPECT_NEAR(300.0 - right, gap, 1e-9);
+    build(colours[1], false);  // without a custom swatch, all are rounded
+    EXPECT_EQ(group.items().back()->cornerRadius(), 6.0);
 
-    build(colours[2], false);  // without a custom swatch, all are rounded
-    for (const RoundedViewCheckButton* item : group.items())
-        EXPECT_EQ(item->cornerRadius(), 6.0);
+    group.initiate({}, {}, true, Colour::redColor());  // an empty row builds nothing, and takes updates
+    group.setCustomColor(Colour::redColor());
+    group.setSelectedColor(Colour::redColor());
+    EXPECT_TRUE(group.items().empty());
 }
 
-TEST_F(SwatchRow, SelectsThePresetEqualToTheColourAndDrawsTheDisplayColours)
+TEST_F(SwatchRow, SelectsTheSwatchEqualToTheColourComparedExactlyWithColourSpace)
 {
     build(colours[2]);
-    EXPECT_EQ(selection(group), only(2));
-    EXPECT_TRUE(hasWhiteBorder(*group.items()[2]));
-    EXPECT_TRUE(hasNoBorder(*group.items()[9]));
-    EXPECT_EQ(group.items()[9]->backgroundColour(), toQColor(*displays[9]));
-    EXPECT_EQ(group.items()[1]->backgroundColour(), toQColor(Colour::orangeColor()));
-    EXPECT_EQ(group.items()[2]->backgroundColour(), toQColor(colours[2]));
-
+    EXPECT_EQ(selected(), 2);
+    EXPECT_TRUE(hasWhiteBorder(item(2)));
+    EXPECT_EQ(item(1)->backgroundColour(), toQColor(Colour::orangeColor()));  // its display colour
+    EXPECT_EQ(item(2)->backgroundColour(), toQColor(colours[2]));
+    EXPECT_EQ(item(9)->backgroundColour(), toQColor(*displays[9]));
     group.setSelectedColor(colours[5]);
-    EXPECT_EQ(selection(group), only(5));
-    EXPECT_TRUE(hasNoBorder(*group.items()[2]));
+    EXPECT_EQ(selected(), 5);
+    EXPECT_EQ(item(2)->borderWidth(), 0.0);
     group.setSelectedColor(Colour::rgb(0.01, 0.02, 0.03));
-    EXPECT_EQ(selection(group), only(-1));
-}
+    EXPECT_EQ(selected(), -1);
 
-TEST_F(SwatchRow, ColourThatIsNoPresetGoesToTheCustomSwatchComparedExactlyWithColourSpace)
-{
-    const Colour device = Colour::rgb(0.1, 0.2, 0.3, 1.0, ColourSpace::DeviceRGB);
-    build(device);
-    EXPECT_EQ(selection(group), only(9));
-    EXPECT_EQ(group.items()[9]->backgroundColour(), toQColor(device));
-    EXPECT_EQ(group.items()[9]->color, colours[9]);  // it still stands for its own colour
-
-    // Same components as a preset, but picked in device RGB: not that preset.
+    // A colour that is no preset goes to the custom swatch, which still stands for its own colour;
+    // the same components as a preset, picked in device RGB, are not that preset.
     const Rgb components = colours[3].toRgb();
-    const Colour same = Colour::rgb(components.red, components.green, components.blue, 1.0, ColourSpace::DeviceRGB);
-    build(same);
-    EXPECT_EQ(selection(group), only(9));
-    build(same, false);
-    EXPECT_EQ(selection(group), only(-1));
-}
-
-TEST_F(SwatchRow, SetCustomColorRepaintsOnlyTheLastSwatchWhichKeepsItsColour)
-{
-    for (const bool custom : {true, false}) {
-        build(colours[2], custom);
-        group.setCustomColor(picked);
-        EXPECT_EQ(group.items()[9]->backgroundColour(), toQColor(picked));
-        EXPECT_EQ(group.items()[9]->color, colours[9]);
-        EXPECT_EQ(group.items()[8]->backgroundColour(), toQColor(colours[8]));
-    }
-    click(9);  // without a custom swatch the last one is a preset
-    EXPECT_EQ(presetClicks, std::vector<Colour>{colours[9]});
+    const Colour device = Colour::rgb(components.red, components.green, components.blue, 1.0, ColourSpace::DeviceRGB);
+    displays.resize(3);  // a short display list: the rest draw their own colours
+    build(device);
+    EXPECT_EQ(selected(), 9);
+    EXPECT_EQ(item(9)->backgroundColour(), toQColor(device));
+    EXPECT_EQ(item(9)->color, colours[9]);
+    build(device, false);
+    EXPECT_EQ(selected(), -1);
+    EXPECT_EQ(item(9)->backgroundColour(), toQColor(colours[9]));
 }
 
 TEST_F(SwatchRow, ClicksSelectAndReportTheSwatchsOwnColourOnce)
@@ -157,17 +133,39 @@ TEST_F(SwatchRow, ClicksSelectAndReportTheSwatchsOwnColourOnce)
     build(colours[2]);
     click(6);
     EXPECT_EQ(presetClicks, std::vector<Colour>{colours[6]});
-    EXPECT_EQ(selection(group), only(6));
+    EXPECT_EQ(selected(), 6);
 
-    group.setCustomColor(picked);
+    group.setCustomColor(picked);  // shown on the last swatch only, which keeps its colour
+    EXPECT_EQ(item(9)->backgroundColour(), toQColor(picked));
+    EXPECT_EQ(item(8)->backgroundColour(), toQColor(colours[8]));
     click(9);
-    EXPECT_EQ(customClicks, std::vector<Colour>{colours[9]});  // not the colour it shows
+    EXPECT_EQ(customClicks, std::vector<Colour>{colours[9]});
     EXPECT_EQ(presetClicks.size(), 1u);
-    EXPECT_EQ(selection(group), only(9));
+    EXPECT_EQ(selected(), 9);
 
     group.onColorSelected = nullptr;
     click(4);
-    EXPECT_EQ(selection(group), only(4));
+    EXPECT_EQ(selected(), 4);
+
+    build(colours[2], false);  // without a custom swatch the last one is a preset
+    group.onColorSelected = [this](const Colour& colour) { presetClicks.push_back(colour); };
+    click(9);
+    EXPECT_EQ(presetClicks.back(), colours[9]);
+    EXPECT_EQ(customClicks.size(), 1u);
+}
+
+TEST_F(SwatchRow, HoverShowsTheBorderUntilTheUnselectedSwatchIsLeft)
+{
+    build(colours[2]);
+    hover(item(5));
+    EXPECT_TRUE(hasWhiteBorder(item(5)));
+    EXPECT_FALSE(item(5)->isSelected());
+    hover(item(5), false);
+    EXPECT_EQ(item(5)->borderWidth(), 0.0);
+    EXPECT_EQ(item(5)->borderColour().alpha(), 0);
+    hover(item(2));
+    hover(item(2), false);
+    EXPECT_TRUE(hasWhiteBorder(item(2)));
 }
 
 TEST_F(SwatchRow, DisabledGroupIgnoresClicksAndHoverButFollowsUpdates)
@@ -177,73 +175,19 @@ TEST_F(SwatchRow, DisabledGroupIgnoresClicksAndHoverButFollowsUpdates)
     click(6);
     group.colorItemClick(colours[6]);
     group.customItemClick(colours[9]);
-    hover(group.items()[5]);
-    EXPECT_TRUE(presetClicks.empty());
-    EXPECT_TRUE(customClicks.empty());
-    EXPECT_EQ(selection(group), only(2));
-    EXPECT_TRUE(hasNoBorder(*group.items()[5]));
-
+    hover(item(5));
+    EXPECT_TRUE(presetClicks.empty() && customClicks.empty());
+    EXPECT_EQ(selected(), 2);
+    EXPECT_EQ(item(5)->borderWidth(), 0.0);
     group.setSelectedColor(colours[4]);
-    EXPECT_EQ(selection(group), only(4));
-    group.setCustomColor(picked);
-    EXPECT_EQ(group.items()[9]->backgroundColour(), toQColor(picked));
+    EXPECT_EQ(selected(), 4);
 
     group.setEnabled(true);
     click(6);
-    EXPECT_EQ(presetClicks.size(), 1u);
     group.setEnabled(false);  // a row built while enabled follows too
     click(7);
-    EXPECT_EQ(selection(group), only(6));
+    EXPECT_EQ(selected(), 6);
     EXPECT_EQ(presetClicks.size(), 1u);
-}
-
-TEST_F(SwatchRow, HoverShowsTheBorderUntilTheUnselectedSwatchIsLeft)
-{
-    build(colours[2]);
-    RoundedViewCheckButton& unselected = *group.items()[5];
-    RoundedViewCheckButton& selected = *group.items()[2];
-
-    hover(&unselected);
-    EXPECT_TRUE(hasWhiteBorder(unselected));
-    EXPECT_FALSE(unselected.isSelected());
-    hover(&unselected, false);
-    EXPECT_TRUE(hasNoBorder(unselected));
-
-    hover(&selected);
-    hover(&selected, false);
-    EXPECT_TRUE(hasWhiteBorder(selected));
-    EXPECT_TRUE(selected.isSelected());
-}
-
-TEST_F(SwatchRow, RebuildingLeavesOnlyTheNewSwatches)
-{
-    build(colours[2]);
-    const std::vector<Colour> six = shades(6);
-    group.initiate(six, std::vector<std::optional<Colour>>(6), false, six[1]);
-
-    ASSERT_EQ(group.items().size(), 6u);
-    const QList<RoundedViewCheckButton*> children =
-        group.findChildren<RoundedViewCheckButton*>(Qt::FindDirectChildrenOnly);
-    EXPECT_EQ(children.size(), 6);
-    for (RoundedViewCheckButton* item : group.items())
-        EXPECT_TRUE(children.contains(item));
-    EXPECT_TRUE(group.items()[1]->isSelected());
-    EXPECT_DOUBLE_EQ(group.items()[0]->frame().x(), (300.0 - 6 * 12.0) / 7.0);  // laid out for six
-}
-
-TEST_F(SwatchRow, ShortDisplayListDrawsTheColoursThemselvesAndAnEmptyRowBuildsNothing)
-{
-    displays.resize(3);
-    build(colours[0]);
-    ASSERT_EQ(group.items().size(), 10u);
-    EXPECT_EQ(group.items()[1]->backgroundColour(), toQColor(Colour::orangeColor()));
-    EXPECT_EQ(group.items()[9]->backgroundColour(), toQColor(colours[9]));
-
-    group.initiate({}, {}, true, Colour::redColor());
-    EXPECT_TRUE(group.items().empty());
-    group.setCustomColor(Colour::redColor());
-    group.setSelectedColor(Colour::redColor());
-    EXPECT_TRUE(group.findChildren<RoundedViewCheckButton*>().isEmpty());
 }
 
 TEST(SwatchPainting, DrawsTheFillAndTheSelectionBorderWhereTheSquareIs)
@@ -266,6 +210,75 @@ TEST(SwatchPainting, DrawsTheFillAndTheSelectionBorderWhereTheSquareIs)
     const QColor background = group.palette().color(QPalette::Window);
     EXPECT_EQ(image.pixelColor(qRound(first.center().x()), 0), background);
     EXPECT_EQ(image.pixelColor(qRound(first.right() + 7.0), 20), background);
+}
+
+// A row selects by exact equality, so each row needs distinct colours, one display entry per
+// swatch, and its default colour among them: a fresh popover then shows exactly one selection.
+// A row selects by exact equality, so each row needs distinct colours, one display entry per
+// swatch, and its default colour among them: a fresh popover then shows exactly one selection.
+// The True Colors formula knows exactly six colours, by exact equality; a swatch of any other
+// colour would leave the displays as they are.
+TEST(ColourTables, RowsHoldTheirDefaultsOnceSurviveTheSettingsFileAndTrueColorsAreKnownOnes)
+{
+    const auto check = [](const std::vector<Colour>& row, std::size_t displays, const Colour& fallback) {
+        EXPECT_EQ(displays, row.size());
+        EXPECT_EQ(std::count(row.begin(), row.end(), fallback), 1);
+        for (const Colour& colour : row) {
+            EXPECT_EQ(std::count(row.begin(), row.end(), colour), 1);
+            EXPECT_EQ(colour.alpha(), 1.0);
+            // Read back from the settings, a colour must still select its swatch.
+            EXPECT_EQ(unarchiveColour(archiveColour(colour)), colour);
+        }
+    };
+    check(PopoverColourTables::colors(), PopoverColourTables::displayColors().size(),
+          Constants::DEFAULT_DIM_BACKGROUND_COLOR);
+    check(PopoverColourTables::trueColors(), PopoverColourTables::displayTrueColors().size(),
+          Constants::DEFAULT_BACKGROUND_TRUE_COLOR);
+    const std::vector<Colour> known{Colour::redColor(),   Colour::orangeColor(), Colour::yellowColor(),
+                                    Colour::greenColor(), Colour::blueColor(),   Colour::blackColor()};
+    for (const Colour& colour : PopoverColourTables::trueColors())
+        EXPECT_EQ(std::count(known.begin(), known.end(), colour), 1);
+}
+
+// Pixels at least half opaque, and how many of them are near black and near white.
+struct Ink {
+    int drawn = 0, black = 0, white = 0;
+};
+
+Ink inkOf(const char* name)
+{
+    const QImage image = loadImage(QString::fromLatin1(name), QSize(22, 22)).toImage();
+    Ink ink;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (const QColor pixel = image.pixelColor(x, y); pixel.alpha() >= 128)
+                ink = {ink.drawn + 1, ink.black + (pixel.lightness() < 80), ink.white + (pixel.lightness() > 230)};
+    return ink;
+}
+
+TEST(Images, LoadByNameSharpAndTheTrayAndMenuImagesComeDarkAndWhiteInTheSameShape)
+{
+    for (const char* name : {"AppMenuBarIconBlack", "AppMenuBarIconWhite", "HelpMenuOption", "HelpMenuOption_White",
+                             "QuitApplicationMenuOption", "QuitApplicationMenuOption_White", "OptionsMenuButton",
+                             "StatusLightOn", "StatusLightOff", "com.quorvex.Lunaveil"}) {
+        EXPECT_FALSE(loadIcon(QString::fromLatin1(name)).pixmap(QSize(22, 22)).isNull()) << name;
+        const QPixmap hiDpi = loadImage(QString::fromLatin1(name), QSize(16, 16), 2.0);
+        EXPECT_EQ(hiDpi.size(), QSize(32, 32)) << name;
+        EXPECT_EQ(hiDpi.devicePixelRatio(), 2.0) << name;
+    }
+    EXPECT_TRUE(loadIcon(QStringLiteral("NoSuchImage")).isNull());
+    EXPECT_TRUE(loadImage(QStringLiteral("NoSuchImage")).isNull());
+
+    for (const auto& [dark, white] : {std::pair{"AppMenuBarIconBlack", "AppMenuBarIconWhite"},
+                                      std::pair{"HelpMenuOption", "HelpMenuOption_White"},
+                                      std::pair{"QuitApplicationMenuOption", "QuitApplicationMenuOption_White"}}) {
+        const Ink darkInk = inkOf(dark);
+        const Ink whiteInk = inkOf(white);
+        EXPECT_GT(darkInk.drawn, 20) << dark;
+        EXPECT_EQ(darkInk.black, darkInk.drawn) << dark;
+        EXPECT_EQ(whiteInk.white, whiteInk.drawn) << white;
+        EXPECT_EQ(darkInk.drawn, whiteInk.drawn) << dark << " and " << white << " have the same shape";
+    }
 }
 
 }  // namespace
