@@ -69,6 +69,20 @@ TEST(QtOverlayScreensTest, AnnouncesAddedMovedAndRemovedScreensOncePerEventLoopP
     EXPECT_EQ(screens.screenCount(), 1);
 }
 
+TEST(QtOverlayScreensTest, AMirrorOfAnotherScreensPictureGetsNoOverlayOfItsOwn)
+{
+    OffscreenScreens offscreen;
+    // A projector cloning the left monitor at its own resolution, and an exact clone.
+    offscreen.setScreens({left, right, OffscreenScreens::screen(QStringLiteral("projector"), {0, 0, 800, 600}),
+                          OffscreenScreens::screen(QStringLiteral("clone"), {1664, 0, 800, 600})});
+    QtOverlayScreens screens;
+    EXPECT_EQ(screens.screenCount(), 2);
+    const auto windows = screens.createWindows();
+    ASSERT_EQ(windows.size(), 2u);
+    EXPECT_EQ(static_cast<const QtOverlayWindow*>(windows[0].get())->window()->screen()->name(), QStringLiteral("left"));
+    EXPECT_EQ(static_cast<const QtOverlayWindow*>(windows[1].get())->window()->screen()->name(), QStringLiteral("right"));
+}
+
 TEST(QtOverlayScreensTest, AnnouncesNothingOnceDestroyed)
 {
     OffscreenScreens offscreen;
