@@ -16,9 +16,12 @@
 #include <fstream>
 #include <iterator>
 #include <linux/capability.h>
+#include <optional>
 #include <string>
 #include <sys/syscall.h>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 namespace lunaveil {
 namespace {
@@ -36,36 +39,6 @@ void countWarnings(QtMsgType type, const QMessageLogContext&, const QString& mes
     std::fprintf(stderr, "%s\n", qUtf8Printable(message));
 }
 
-// A read-only device must stay an ordinary 0444 brightness file, as sysfs shows root's files to a
-// user; a folder or a broken link in its place would test something else. But the tests run as
-// root in CI, and root's CAP_DAC_OVERRIDE writes through permission bits. So each test lowers that
-// capability in its thread's effective set (the permitted set keeps it, and it comes back after):
-// root then meets the bits as a user does. Capabilities are per thread, and Backlight opens the
-// files on the calling thread. Its only test of "writable" is opening the file for writing.
-class WithoutPermissionOverride {
-public:
-    WithoutPermissionOverride()
-    {
-        if (::syscall(SYS_capget, &header_, saved_) != 0)
-            return;
-        __user_cap_data_struct lowered[2] = {saved_[0], saved_[1]};
-        lowered[0].effective &= ~(1u << CAP_DAC_OVERRIDE);
-        lowered_ = ::syscall(SYS_capset, &header_, lowered) == 0;
-    }
-    ~WithoutPermissionOverride()
-    {
-        if (lowered_)
-            ::syscall(SYS_capset, &header_, saved_);
-    }
-    WithoutPermissionOverride(const WithoutPermissionOverride&) = delete;
-    WithoutPermissionOverride& operator=(const WithoutPermissionOverride&) = delete;
-
-private:
-    __user_cap_header_struct header_{_LINUX_CAPABILITY_VERSION_3, 0};
-    __user_cap_data_struct saved_[2]{};
-    bool lowered_ = false;
-};
-
 std::string readFile(const fs::path& file)
 {
     std::ifstream in(file);
@@ -78,11 +51,6 @@ Call call(const QString& name, uint brightness)
     return {QStringLiteral("backlight"), name, brightness};
 }
 
-void writeFile(const fs::path& file, const std::string& text)
-{
-    std::ofstream(file) << text;
-}
-
 class BacklightTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -91,8 +59,16 @@ protected:
         warningCount = 0;
         previousHandler = qInstallMessageHandler(countWarnings);
 
+        // A read-only device is an ordinary 0444 brightness file, as sysfs shows root's files to a
+        // user. Root (as in CI) writes through permission bits with CAP_DAC_OVERRIDE, so the test
+        // lowers it in this thread's effective set, where Backlight opens the files, until TearDown.
+        if (::syscall(SYS_capget, &capHeader, savedCaps) == 0) {
+            __user_cap_data_struct lowered[2] = {savedCaps[0], savedCaps[1]};
+            lowered[0].effective &= ~(1u << CAP_DAC_OVERRIDE);
+            capsLowered = ::syscall(SYS_capset, &capHeader, lowered) == 0;
+        }
         const fs::path probe = root() / "probe";
-        writeFile(probe, "");
+        std::ofstream(probe).close();
         fs::permissions(probe, fs::perms::owner_read);
         const int fd = ::open(probe.c_str(), O_WRONLY | O_CLOEXEC);
         fs::remove(probe);
@@ -101,7 +77,12 @@ protected:
             GTEST_SKIP() << "this process cannot be kept from writing a read-only file";
         }
     }
-    void TearDown() override { qInstallMessageHandler(previousHandler); }
+    void TearDown() override
+    {
+        if (capsLowered)
+            ::syscall(SYS_capset, &capHeader, savedCaps);
+        qInstallMessageHandler(previousHandler);
+    }
 
     // Lays a device out as sysfs does: the device folder elsewhere, a symlink to it in class/backlight.
     // Its brightness reads 1 until something sets it.
@@ -111,8 +92,8 @@ protected:
         fs::create_directories(device);
         fs::create_directories(root() / "class" / "backlight");
         fs::create_directory_symlink(fs::path("../../devices") / name, root() / "class" / "backlight" / name);
-        writeFile(device / "max_brightness", maxBrightness + "\n");
-        writeFile(device / "brightness", "1\n");
+        std::ofstream(device / "max_brightness") << maxBrightness << "\n";
+        std::ofstream(device / "brightness") << "1\n";
         if (!writable)
             fs::permissions(device / "brightness",
                             fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
@@ -125,37 +106,40 @@ protected:
 
     static QString busAddress() { return qEnvironmentVariable("DBUS_SYSTEM_BUS_ADDRESS"); }
 
-    const WithoutPermissionOverride asOrdinaryUser;
+    __user_cap_header_struct capHeader{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct savedCaps[2]{};
+    bool capsLowered = false;
     QTemporaryDir sysfs;
     QtMessageHandler previousHandler = nullptr;
 };
 
-TEST_F(BacklightTest, WritesWhereItMayAndAsksLogindForTheRest)
+TEST_F(BacklightTest, WritesWhereItMayAndAsksLogindForTheRestByExactNameInNameOrder)
 {
     FakeLogind logind(busAddress());
     ASSERT_TRUE(logind.registered());
+    const QString odd = QStringLiteral("b odd 'näme' \"$(x)\\..");
     const fs::path writable = addDevice("acpi_video0", "15");
     const fs::path readOnly = addDevice("intel_backlight", "1000", false);
-    writeFile(root() / "class" / "backlight" / "not_a_device", "15\n");
+    addDevice(odd.toStdString(), "10", false);
+    addDevice("a:1", "10", false);
+    std::ofstream(root() / "class" / "backlight" / "not_a_device") << "15\n";
 
     setLevel(0.5f);
 
     EXPECT_EQ(readFile(writable), "8\n");  // round(7.5)
     EXPECT_EQ(readFile(readOnly), "1\n");
-    EXPECT_EQ(logind.calls(), (QList<Call>{call(QStringLiteral("intel_backlight"), 500)}));
+    EXPECT_EQ(logind.calls(), (QList<Call>{call(QStringLiteral("a:1"), 5), call(odd, 5),
+                                           call(QStringLiteral("intel_backlight"), 500)}));
     EXPECT_EQ(warningCount, 0);
 }
 
 TEST_F(BacklightTest, ClampsTheLevelToZeroAndFull)
 {
     const fs::path device = addDevice("panel", "255");
-
     setLevel(1.7f);
     EXPECT_EQ(readFile(device), "255\n");
     setLevel(-0.2f);
     EXPECT_EQ(readFile(device), "0\n");
-    setLevel(0.3f);
-    EXPECT_EQ(readFile(device), "77\n");  // round(76.5)
 }
 
 TEST_F(BacklightTest, SkipsDevicesWithoutAUsableMaximumAndIsQuietWithoutBacklights)
@@ -166,81 +150,65 @@ TEST_F(BacklightTest, SkipsDevicesWithoutAUsableMaximumAndIsQuietWithoutBackligh
     fs::create_directories(root() / "class" / "backlight");
     setLevel(0.5f);  // an empty one
     EXPECT_EQ(warningCount, 0);
-    const fs::path garbage = addDevice("a_garbage", "bright");
-    const fs::path zero = addDevice("b_zero", "0");
-    const fs::path trailing = addDevice("c_trailing", "100abc");
-    const fs::path negative = addDevice("d_negative", "-100");
-    const fs::path tooLarge = addDevice("e_too_large", "99999999999");
-    const fs::path missing = addDevice("f_missing", "100");
-    fs::remove(missing.parent_path() / "max_brightness");
+    const std::pair<const char*, const char*> unusable[] = {{"a_garbage", "bright"}, {"b_zero", "0"},
+        {"c_trailing", "100abc"}, {"d_negative", "-100"}, {"e_too_large", "99999999999"}, {"f_missing", "100"}};
+    std::vector<fs::path> skipped;
+    for (const auto& [name, maximum] : unusable)
+        skipped.push_back(addDevice(name, maximum));
+    fs::remove(skipped.back().parent_path() / "max_brightness");
     const fs::path good = addDevice("g_good", "100");
 
     setLevel(0.5f);
 
-    for (const auto& skipped : {garbage, zero, trailing, negative, tooLarge, missing})
-        EXPECT_EQ(readFile(skipped), "1\n") << skipped;
+    for (const auto& device : skipped)
+        EXPECT_EQ(readFile(device), "1\n") << device;
     EXPECT_EQ(readFile(good), "50\n");
     EXPECT_TRUE(logind.calls().isEmpty());
 }
 
-TEST_F(BacklightTest, GivesLogindOddNamesVerbatimInNameOrder)
+// How logind fails for the first read-only device, and which calls it then gets: asking a logind
+// that does not answer for every further device would keep the UI waiting its timeout for each.
+struct LogindFailure {
+    const char* name;
+    std::optional<FakeLogind::Answer> answer;  // nothing: no logind on the bus
+    qsizetype calls;
+};
+
+void PrintTo(const LogindFailure& failure, std::ostream* out)
 {
-    FakeLogind logind(busAddress());
-    ASSERT_TRUE(logind.registered());
-    const QString odd = QStringLiteral("b odd 'näme' \"$(x)\\..");
-    const fs::path second = addDevice(odd.toStdString(), "10", false);
-    const fs::path first = addDevice("a:1", "10", false);
-
-    setLevel(0.5f);
-
-    EXPECT_EQ(logind.calls(), (QList<Call>{call(QStringLiteral("a:1"), 5), call(odd, 5)}));
-    EXPECT_EQ(readFile(second), "1\n");
+    *out << failure.name;
 }
 
-TEST_F(BacklightTest, GoesOnAfterLogindRefusesADevice)
+class LogindFails : public BacklightTest, public ::testing::WithParamInterface<LogindFailure> {};
+
+TEST_P(LogindFails, WarnsOnceAndStillWritesWhatItMay)
 {
-    FakeLogind logind(busAddress());
-    ASSERT_TRUE(logind.registered());
-    logind.setAnswer(QStringLiteral("a_refused"), FakeLogind::Answer::Refuse);
-    const fs::path refused = addDevice("a_refused", "10", false);
-    addDevice("b_accepted", "10", false);
+    std::optional<FakeLogind> logind;
+    if (GetParam().answer) {
+        logind.emplace(busAddress());
+        ASSERT_TRUE(logind->registered());
+        logind->setAnswer(QStringLiteral("a_failing"), *GetParam().answer);
+    }
+    const fs::path failing = addDevice("a_failing", "10", false);
+    addDevice("b_read_only", "10", false);
     const fs::path direct = addDevice("c_direct", "10");
 
     setLevel(0.5f);
 
-    EXPECT_EQ(logind.calls(), (QList<Call>{call(QStringLiteral("a_refused"), 5), call(QStringLiteral("b_accepted"), 5)}));
+    if (logind) {
+        EXPECT_EQ(logind->calls(), (QList<Call>{call(QStringLiteral("a_failing"), 5),
+                                                call(QStringLiteral("b_read_only"), 5)}.first(GetParam().calls)));
+    }
+    EXPECT_EQ(readFile(failing), "1\n");
     EXPECT_EQ(readFile(direct), "5\n");
     EXPECT_EQ(warningCount, 1);
 }
 
-TEST_F(BacklightTest, ReturnsWhenNoLogindIsOnTheBus)
-{
-    const fs::path readOnly = addDevice("a_read_only", "10", false);
-    const fs::path direct = addDevice("b_direct", "10");
-
-    setLevel(0.5f);
-
-    EXPECT_EQ(readFile(readOnly), "1\n");
-    EXPECT_EQ(readFile(direct), "5\n");
-    EXPECT_EQ(warningCount, 1);
-}
-
-// One device waits out the call timeout; asking again for every further device would keep the
-// UI waiting that long for each.
-TEST_F(BacklightTest, StopsAskingALogindThatDoesNotAnswer)
-{
-    FakeLogind logind(busAddress());
-    ASSERT_TRUE(logind.registered());
-    logind.setAnswer(QStringLiteral("a_silent"), FakeLogind::Answer::Never);
-    const fs::path silent = addDevice("a_silent", "10", false);
-    addDevice("b_not_asked", "10", false);
-    const fs::path direct = addDevice("c_direct", "10");
-
-    setLevel(0.5f);
-
-    EXPECT_EQ(logind.calls(), (QList<Call>{call(QStringLiteral("a_silent"), 5)}));
-    EXPECT_EQ(readFile(direct), "5\n");
-}
+INSTANTIATE_TEST_SUITE_P(Cases, LogindFails,
+                         ::testing::Values(LogindFailure{"Refuses", FakeLogind::Answer::Refuse, 2},
+                                           LogindFailure{"NeverAnswers", FakeLogind::Answer::Never, 1},
+                                           LogindFailure{"IsAbsent", std::nullopt, 0}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // The address of the system bus is fixed once a process first connects, so this runs in a fresh
 // child process, where the bus is made to be missing before anything connects.

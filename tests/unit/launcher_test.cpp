@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <fcntl.h>
@@ -11,7 +10,6 @@
 #include <fstream>
 #include <iterator>
 #include <map>
-#include <spawn.h>
 #include <sstream>
 #include <string>
 #include <sys/file.h>
@@ -21,14 +19,10 @@
 #include <unistd.h>
 #include <vector>
 
-extern char** environ;
-
 namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-
-constexpr auto patience = 10s;
 
 std::string readFile(const fs::path& file)
 {
@@ -36,97 +30,13 @@ std::string readFile(const fs::path& file)
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
-std::vector<std::string> lines(const std::string& text)
+std::string quoted(const std::string& text)
 {
-    std::vector<std::string> result;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        result.push_back(line);
-    return result;
+    std::string result = "'";
+    for (const char c : text)
+        result += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return result + "'";
 }
-
-// "key=value key=value ..." as the stand-in records it.
-std::map<std::string, std::string> fields(const std::string& line)
-{
-    std::map<std::string, std::string> result;
-    std::istringstream in(line);
-    for (std::string word; in >> word;) {
-        const auto equals = word.find('=');
-        result[word.substr(0, equals)] = equals == std::string::npos ? "" : word.substr(equals + 1);
-    }
-    return result;
-}
-
-class TempDir {
-public:
-    TempDir()
-    {
-        std::string pattern = (fs::temp_directory_path() / "lunaveil-launcher-test.XXXXXX").string();
-        // Resolved, as the launcher sees its own path.
-        if (::mkdtemp(pattern.data()) != nullptr)
-            path_ = fs::canonical(pattern);
-    }
-    ~TempDir()
-    {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-};
-
-// A child process that holds Lunaveil's lock as the running program does, until destroyed.
-class LockHolder {
-public:
-    explicit LockHolder(const fs::path& lockFile)
-    {
-        int ready[2];
-        int release[2];
-        if (::pipe2(ready, O_CLOEXEC) != 0 || ::pipe2(release, O_CLOEXEC) != 0)
-            return;
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            const int fd = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-            if (fd < 0 || ::flock(fd, LOCK_EX) != 0)
-                ::_exit(1);
-            ::close(release[1]);
-            (void)::write(ready[1], "x", 1);
-            char byte;
-            ssize_t result;
-            do {
-                result = ::read(release[0], &byte, 1);
-            } while (result < 0 && errno == EINTR);
-            ::_exit(0);
-        }
-        ::close(ready[1]);
-        ::close(release[0]);
-        releaseFd_ = release[1];
-        char byte;
-        locked_ = ::read(ready[0], &byte, 1) == 1;
-        ::close(ready[0]);
-    }
-    ~LockHolder()
-    {
-        if (releaseFd_ >= 0)
-            ::close(releaseFd_);
-        if (pid_ > 0)
-            ::waitpid(pid_, nullptr, 0);
-    }
-    LockHolder(const LockHolder&) = delete;
-    LockHolder& operator=(const LockHolder&) = delete;
-
-    bool locked() const { return locked_; }
-
-private:
-    pid_t pid_ = -1;
-    int releaseFd_ = -1;
-    bool locked_ = false;
-};
 
 class LauncherTest : public ::testing::Test {
 protected:
@@ -138,33 +48,16 @@ protected:
 
     void SetUp() override
     {
-        ASSERT_FALSE(tmp_.path().empty());
-        fs::create_directories(prefix() / "libexec" / "lunaveil");
+        std::string pattern = (fs::temp_directory_path() / "lunaveil-launcher-test.XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        tmp_ = fs::canonical(pattern);  // resolved, as the launcher sees its own path
+        fs::create_directories(launcher().parent_path());
         fs::create_directories(runtimeDir());
         // A copy, not a link: the launcher finds bin/lunaveil from its resolved own path.
         fs::copy_file(LUNAVEIL_LAUNCHER, launcher());
-    }
 
-    void TearDown() override
-    {
-        std::ofstream(gate()).close();
-        reapAll();
-    }
-
-    fs::path prefix() const { return tmp_.path() / "prefix"; }
-    fs::path launcher() const { return prefix() / "libexec" / "lunaveil" / "lunaveil-launcher"; }
-    fs::path program() const { return prefix() / "bin" / "lunaveil"; }
-    fs::path runtimeDir() const { return tmp_.path() / "runtime"; }
-    fs::path lockFile() const { return runtimeDir() / "com.quorvex.Lunaveil.lock"; }
-    fs::path record() const { return tmp_.path() / "launches"; }
-    fs::path gate() const { return tmp_.path() / "gate"; }
-    fs::path launcherErrors() const { return tmp_.path() / "launcher.stderr"; }
-    fs::path strayFile() const { return tmp_.path() / "stray"; }
-
-    // bin/lunaveil: records how it was started, then waits for the gate, so that the test sees
-    // the launcher end while the program it started still runs.
-    void installProgram() const
-    {
+        // bin/lunaveil records how it was started as "key=value ..." lines, then waits for the gate,
+        // so that the test sees the launcher end while the program it started still runs.
         fs::create_directories(program().parent_path());
         std::ofstream(program()) << "#!/bin/sh\n"
                                  << "zero=$0 argc=$#\n"
@@ -173,101 +66,83 @@ protected:
                                  << "stray=closed\n"
                                  // By what it refers to, not by number: the shell holds fds of its own.
                                  << "for fd in /proc/$$/fd/*; do"
-                                 << " [ \"$(readlink \"$fd\")\" = '" << strayFile().string() << "' ] && stray=open; done\n"
+                                 << " [ \"$(readlink \"$fd\")\" = " << quoted(tmp_ / "stray")
+                                 << " ] && stray=open; done\n"
                                  << "echo pid=$$ session=$6 program=$zero argc=$argc"
                                  << " helper=${RestartedFromHelper-unset}"
                                  << " helpers=$(env | grep -c '^RestartedFromHelper=')"
-                                 << " stdin=$(readlink /proc/$$/fd/0) stray=$stray >> '" << record().string() << "'\n"
-                                 << "i=0; while [ ! -e '" << gate().string() << "' ] && [ $i -lt 1000 ]; do"
+                                 << " stdin=$(readlink /proc/$$/fd/0) stray=$stray >> " << quoted(tmp_ / "launches")
+                                 << "\n"
+                                 << "i=0; while [ ! -e " << quoted(gate()) << " ] && [ $i -lt 1000 ]; do"
                                  << " sleep 0.01; i=$((i+1)); done\n";
         fs::permissions(program(), fs::perms::owner_all);
     }
 
-    // Runs the launcher as a login would, in `workingDir` when given, and returns its wait status,
-    // or -1 when it did not end in time.
-    int runLauncher(const std::string& runtimeDirValue, const fs::path& workingDir = {})
+    void TearDown() override
     {
-        // A descriptor left open across exec (no FD_CLOEXEC), which the launcher must not hand on.
-        const int stray = ::open(strayFile().c_str(), O_WRONLY | O_CREAT, 0600);
-        std::vector<std::string> environment;
-        for (char** entry = environ; *entry != nullptr; ++entry) {
-            const std::string_view text(*entry);
-            if (!text.starts_with("XDG_RUNTIME_DIR="))
-                environment.emplace_back(text);
-        }
-        environment.push_back("XDG_RUNTIME_DIR=" + runtimeDirValue);
-        // A stale entry from the caller's environment must give way to the launcher's own.
-        environment.emplace_back("RestartedFromHelper=0");
-        std::vector<char*> envp;
-        for (std::string& entry : environment)
-            envp.push_back(entry.data());
-        envp.push_back(nullptr);
-
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, launcherErrors().c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (!workingDir.empty())
-            posix_spawn_file_actions_addchdir_np(&actions, workingDir.c_str());
-        std::string path = launcher().string();
-        char* const argv[] = {path.data(), nullptr};
-        pid_t pid = -1;
-        const int error = ::posix_spawn(&pid, path.c_str(), &actions, nullptr, argv, envp.data());
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(stray);
-        if (error != 0)
-            return -1;
-
-        const auto deadline = std::chrono::steady_clock::now() + patience;
-        int status = 0;
-        while (::waitpid(pid, &status, WNOHANG) == 0) {
-            if (std::chrono::steady_clock::now() > deadline) {
-                ::kill(pid, SIGKILL);
-                ::waitpid(pid, &status, 0);
-                return -1;
-            }
-            std::this_thread::sleep_for(1ms);
-        }
-        return status;
+        if (tmp_.empty())
+            return;
+        launches();
+        std::error_code ec;
+        fs::remove_all(tmp_, ec);
     }
 
-    // Opens the gate and waits for every process the launcher started; their records are then complete.
-    std::vector<std::string> launches()
+    fs::path launcher() const { return tmp_ / "prefix" / "libexec" / "lunaveil" / "lunaveil-launcher"; }
+    fs::path program() const { return tmp_ / "prefix" / "bin" / "lunaveil"; }
+    fs::path runtimeDir() const { return tmp_ / "runtime"; }
+    fs::path lockFile() const { return runtimeDir() / "com.quorvex.Lunaveil.lock"; }
+    fs::path gate() const { return tmp_ / "gate"; }
+
+    // Runs the launcher as a login would, in the test's folder, with a stray descriptor open across
+    // exec, stdin that is not /dev/null and a stale RestartedFromHelper entry, none of which it may
+    // hand on; while `heldLock` is held, when given, as a running Lunaveil holds its lock.
+    // True when it ended in time with status 0.
+    bool runLauncher(const std::string& runtimeDirValue, const fs::path& heldLock = {}) const
+    {
+        const std::string command = "cd " + quoted(tmp_) + " && exec " +
+                                    (heldLock.empty() ? "" : "flock --nonblock --close " + quoted(heldLock) + " ") +
+                                    "env XDG_RUNTIME_DIR=" + quoted(runtimeDirValue) +
+                                    " RestartedFromHelper=0 timeout 10 " + quoted(launcher()) + " </dev/zero 9>" +
+                                    quoted(tmp_ / "stray") + " 2>" + quoted(tmp_ / "stderr");
+        const int status = std::system(command.c_str());
+        return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    }
+
+    // Opens the gate and reaps every process the launcher started; the records, each as its fields.
+    std::vector<std::map<std::string, std::string>> launches() const
     {
         std::ofstream(gate()).close();
-        reapAll();
-        return lines(readFile(record()));
-    }
-
-    void reapAll()
-    {
-        const auto deadline = std::chrono::steady_clock::now() + patience;
-        for (;;) {
+        const auto deadline = std::chrono::steady_clock::now() + 10s;
+        while (std::chrono::steady_clock::now() < deadline) {
             const pid_t pid = ::waitpid(-1, nullptr, WNOHANG);
-            if (pid < 0 || std::chrono::steady_clock::now() > deadline)
-                return;
+            if (pid < 0)
+                break;
             if (pid == 0)
                 std::this_thread::sleep_for(1ms);
         }
+        std::vector<std::map<std::string, std::string>> result;
+        std::istringstream lines(readFile(tmp_ / "launches"));
+        for (std::string line; std::getline(lines, line);) {
+            std::istringstream words(line);
+            auto& fields = result.emplace_back();
+            for (std::string word; words >> word;)
+                fields[word.substr(0, word.find('='))] = word.substr(word.find('=') + 1);
+        }
+        return result;
     }
 
-    static bool endedWithZero(int status) { return status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0; }
-
-    TempDir tmp_;
+    fs::path tmp_;
 };
 
 TEST_F(LauncherTest, StartsLunaveilOnceDetachedWhenItDoesNotRun)
 {
-    installProgram();
-
-    const int status = runLauncher(runtimeDir().string());
+    EXPECT_TRUE(runLauncher(runtimeDir().string()));
     // The launcher has ended while the program it started still waits at the gate.
-    EXPECT_TRUE(endedWithZero(status)) << status;
     EXPECT_FALSE(fs::exists(gate()));
 
-    const std::vector<std::string> started = launches();
-    ASSERT_EQ(started.size(), 1u) << readFile(record());
-    auto launch = fields(started.front());
+    const auto started = launches();
+    ASSERT_EQ(started.size(), 1u) << readFile(tmp_ / "launches");
+    auto launch = started.front();
     EXPECT_EQ(launch["program"], program().string());
     EXPECT_EQ(launch["argc"], "0");
     EXPECT_EQ(launch["helper"], "1");
@@ -279,24 +154,13 @@ TEST_F(LauncherTest, StartsLunaveilOnceDetachedWhenItDoesNotRun)
     EXPECT_FALSE(fs::exists(lockFile()));
 }
 
-TEST_F(LauncherTest, StartsLunaveilWhenTheLockFileIsLeftUnlocked)
+TEST_F(LauncherTest, OnlyAHeldLockMeansLunaveilRuns)
 {
-    installProgram();
     std::ofstream(lockFile()).close();  // left behind by a Lunaveil that has ended
-
-    EXPECT_TRUE(endedWithZero(runLauncher(runtimeDir().string())));
+    EXPECT_TRUE(runLauncher(runtimeDir().string()));
     EXPECT_EQ(launches().size(), 1u);
-}
-
-TEST_F(LauncherTest, LeavesARunningLunaveilAlone)
-{
-    installProgram();
-    {
-        const LockHolder running(lockFile());
-        ASSERT_TRUE(running.locked());
-        EXPECT_TRUE(endedWithZero(runLauncher(runtimeDir().string())));
-    }
-    EXPECT_TRUE(launches().empty()) << readFile(record());
+    EXPECT_TRUE(runLauncher(runtimeDir().string(), lockFile()));
+    EXPECT_EQ(launches().size(), 1u) << "a running Lunaveil is left alone";
 }
 
 TEST_F(LauncherTest, IgnoresARelativeRuntimeDirectory)
@@ -309,25 +173,18 @@ TEST_F(LauncherTest, IgnoresARelativeRuntimeDirectory)
         if (held)
             GTEST_SKIP() << "a Lunaveil of this user runs with the fallback runtime folder";
     }
-    installProgram();
     // A lock held under the relative name would stop the launch only if the launcher used that name.
-    fs::create_directories(tmp_.path() / "relative");
-    {
-        const LockHolder running(tmp_.path() / "relative" / "com.quorvex.Lunaveil.lock");
-        ASSERT_TRUE(running.locked());
-        EXPECT_TRUE(endedWithZero(runLauncher("relative", tmp_.path())));
-    }
+    fs::create_directories(tmp_ / "relative");
+    EXPECT_TRUE(runLauncher("relative", tmp_ / "relative" / "com.quorvex.Lunaveil.lock"));
     EXPECT_EQ(launches().size(), 1u);
 }
 
 TEST_F(LauncherTest, EndsQuietlyWithZeroWhenLunaveilIsMissing)
 {
-    const int status = runLauncher(runtimeDir().string());
-
-    EXPECT_TRUE(endedWithZero(status)) << status;
+    fs::remove(program());
+    EXPECT_TRUE(runLauncher(runtimeDir().string()));
     EXPECT_TRUE(launches().empty());
-    EXPECT_NE(readFile(launcherErrors()).find(program().string()), std::string::npos)
-        << "stderr: " << readFile(launcherErrors());
+    EXPECT_NE(readFile(tmp_ / "stderr").find(program().string()), std::string::npos) << readFile(tmp_ / "stderr");
 }
 
 }  // namespace
