@@ -8,7 +8,6 @@
 #include <map>
 #include <optional>
 #include <set>
-#include <utility>
 #include <vector>
 
 namespace lunaveil {
@@ -20,9 +19,9 @@ public:
     {
         GammaRamp ramp;
         for (std::size_t i = 0; i < size; ++i) {
-            ramp.red.push_back(static_cast<std::uint16_t>((i * 97 + crtc) % 65536));
-            ramp.green.push_back(static_cast<std::uint16_t>((i * 89 + crtc * 3) % 65536));
-            ramp.blue.push_back(static_cast<std::uint16_t>((i * 83 + crtc * 7) % 65536));
+            ramp.red.push_back(static_cast<std::uint16_t>(i * 97 + crtc));
+            ramp.green.push_back(static_cast<std::uint16_t>(i * 89 + crtc * 3));
+            ramp.blue.push_back(static_cast<std::uint16_t>(i * 83 + crtc * 7));
         }
         return ramp;
     }
@@ -32,35 +31,29 @@ public:
         online.push_back(crtc);
         ramps[crtc] = calibration(crtc, size);
     }
-
     // Adds a CRTC the way a monitor being plugged in does, and tells the listener.
     void plugIn(CrtcId crtc, std::size_t size = 256)
     {
         addCrtc(crtc, size);
-        if (onCrtcsChanged)
-            onCrtcsChanged();
+        onCrtcsChanged();
     }
 
     std::vector<CrtcId> crtcs() override { return online; }
-
     std::optional<GammaRamp> getRamp(CrtcId crtc) override
     {
-        const auto it = ramps.find(crtc);
-        if (it == ramps.end() || unreadable.contains(crtc))
+        if (!ramps.contains(crtc) || unreadable.contains(crtc))
             return std::nullopt;
-        return it->second;
+        return ramps.at(crtc);
     }
-
     // Like the X server: an unknown CRTC, a refusing one or a ramp of the wrong size is rejected.
     bool setRamp(CrtcId crtc, const GammaRamp& ramp) override
     {
         if (beforeSet)
             beforeSet(crtc);
-        const auto it = ramps.find(crtc);
-        if (it == ramps.end() || refusing.contains(crtc) || ramp.size() != it->second.size())
+        if (!ramps.contains(crtc) || refusing.contains(crtc) || ramp.size() != ramps.at(crtc).size())
             return false;
-        it->second = ramp;
-        sets.emplace_back(crtc, ramp);
+        ramps[crtc] = ramp;
+        ++sets;
         return true;
     }
 
@@ -68,7 +61,7 @@ public:
     std::map<CrtcId, GammaRamp> ramps;
     std::set<CrtcId> unreadable;
     std::set<CrtcId> refusing;
-    std::vector<std::pair<CrtcId, GammaRamp>> sets;  // the accepted setRamp calls, in order
+    int sets = 0;  // accepted setRamp calls
     std::function<void(CrtcId)> beforeSet;
 };
 

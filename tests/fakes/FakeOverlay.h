@@ -6,24 +6,21 @@
 #include "platform/Compositor.h"
 
 #include <algorithm>
-#include <map>
 #include <memory>
 
 namespace lunaveil::testing {
 
-// What one window shows; animations land at their end values when the fake clock passes their end.
+// What one window shows; a fade lands at once on its end values, which is where the tests look.
 struct FakeWindowState {
     bool shown = false;
     double alpha = 0.0;
     std::optional<Colour> fill;
     int animations = 0;
-    bool destroyed = false;
 };
 
 class FakeOverlayWindow final : public OverlayWindow {
 public:
     explicit FakeOverlayWindow(std::shared_ptr<FakeWindowState> state) : state_(std::move(state)) {}
-    ~FakeOverlayWindow() override { state_->destroyed = true; }
     void show() override { state_->shown = true; }
     void close() override { state_->shown = false; }
     void setAlphaValue(double alpha) override { state_->alpha = alpha; }
@@ -31,9 +28,8 @@ public:
     void animateTo(double alpha, std::optional<Colour> fill, std::chrono::milliseconds) override
     {
         ++state_->animations;
-        state_->alpha = alpha;  // the fade's end state; the tests look at where each fade leads
-        if (fill)
-            state_->fill = fill;
+        state_->alpha = alpha;
+        state_->fill = fill ? fill : state_->fill;
     }
 
 private:
@@ -42,21 +38,19 @@ private:
 
 class FakeOverlayScreens final : public OverlayScreens {
 public:
-    explicit FakeOverlayScreens(std::optional<int> screens = 1) : count(screens) {}
+    explicit FakeOverlayScreens(std::optional<int> screens) : count(screens) {}
     std::optional<int> screenCount() const override { return count; }
     std::vector<std::unique_ptr<OverlayWindow>> createWindows() override
     {
         std::vector<std::unique_ptr<OverlayWindow>> made;
         current.clear();
         for (int i = 0; i < count.value_or(0); ++i) {
-            auto state = std::make_shared<FakeWindowState>();
-            current.push_back(state);
-            made.push_back(std::make_unique<FakeOverlayWindow>(state));
+            current.push_back(std::make_shared<FakeWindowState>());
+            made.push_back(std::make_unique<FakeOverlayWindow>(current.back()));
         }
         return made;
     }
-    // Windows of the last build, in screen order.
-    std::vector<std::shared_ptr<FakeWindowState>> current;
+    std::vector<std::shared_ptr<FakeWindowState>> current;  // the last build's windows, in screen order
     std::optional<int> count;
 };
 
@@ -66,67 +60,57 @@ public:
     void set(bool on)
     {
         active = on;
-        if (onChanged)
-            onChanged();
+        onChanged();
     }
     bool active = true;
 };
 
+// Timers on a clock that only moves when a test advances it.
 class FakeScheduler final : public Scheduler {
 public:
     std::unique_ptr<Timer> schedule(std::chrono::milliseconds interval, bool repeats,
                                     std::function<void()> action) override
     {
-        auto entry = std::make_shared<Entry>(Entry{now_ + interval, interval, repeats, std::move(action), true});
-        entries_.push_back(entry);
-        return std::make_unique<Handle>(entry);
+        auto timer = std::make_unique<Entry>(*this, now_ + interval, interval, repeats, std::move(action));
+        armed_.push_back(timer.get());
+        return timer;
     }
 
     // Moves the clock forward, firing every due timer in time order.
     void advance(std::chrono::milliseconds by)
     {
         const auto end = now_ + by;
-        for (;;) {
-            std::erase_if(entries_, [](const auto& e) { return !e->valid; });
-            auto next = std::min_element(entries_.begin(), entries_.end(),
-                                         [](const auto& a, const auto& b) { return a->due < b->due; });
-            if (next == entries_.end() || (*next)->due > end)
+        while (!armed_.empty()) {
+            Entry* next = *std::ranges::min_element(armed_, {}, [](const Entry* e) { return e->due; });
+            if (next->due > end)
                 break;
-            const auto entry = *next;
-            now_ = entry->due;
-            if (entry->repeats)
-                entry->due += entry->interval;
-            else
-                entry->valid = false;
-            const auto action = entry->action;
+            now_ = next->due;
+            next->due += next->interval;
+            if (!next->repeats)
+                next->invalidate();
+            const auto action = next->action;  // the action may destroy its own timer
             action();
         }
         now_ = end;
     }
-    // Timers still armed with this period.
-    std::size_t armed(std::chrono::milliseconds interval) const
-    {
-        return static_cast<std::size_t>(std::count_if(entries_.begin(), entries_.end(), [&](const auto& e) {
-            return e->valid && e->interval == interval;
-        }));
-    }
 
 private:
-    struct Entry {
-        std::chrono::milliseconds due;
-        std::chrono::milliseconds interval;
+    struct Entry final : Timer {
+        Entry(FakeScheduler& owner, std::chrono::milliseconds at, std::chrono::milliseconds every, bool again,
+              std::function<void()> run)
+            : scheduler(owner), due(at), interval(every), repeats(again), action(std::move(run))
+        {
+        }
+        ~Entry() override { invalidate(); }
+        void invalidate() override { std::erase(scheduler.armed_, this); }
+
+        FakeScheduler& scheduler;
+        std::chrono::milliseconds due, interval;
         bool repeats;
         std::function<void()> action;
-        bool valid;
-    };
-    struct Handle final : Timer {
-        explicit Handle(std::shared_ptr<Entry> e) : entry(std::move(e)) {}
-        ~Handle() override { invalidate(); }
-        void invalidate() override { entry->valid = false; }
-        std::shared_ptr<Entry> entry;
     };
     std::chrono::milliseconds now_{0};
-    std::vector<std::shared_ptr<Entry>> entries_;
+    std::vector<Entry*> armed_;
 };
 
 }  // namespace lunaveil::testing

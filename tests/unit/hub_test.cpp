@@ -1,4 +1,5 @@
-// The hub's start sequence and tint rules, driven through recording collaborators and a real settings file.
+// The hub's start sequence and tint rules, driven through the presenter's callbacks, recording
+// collaborators and a real settings file.
 
 #include "fakes/HubFakes.h"
 #include "schedule/DateTimeMonitor.h"
@@ -23,26 +24,18 @@ protected:
         s.makeSettings = [this] { return std::make_unique<SettingsDataAccess>(settingsFile()); };
         s.makeDimmer = [this] { return own(dimmer, log); };
         s.makePresenter = [this] { return own(presenter, log); };
-        s.makeScheduleMonitor = [this] { return own(monitor, log); };
+        s.makeScheduleMonitor = [this] { return own(monitor); };
         s.makeScreenControl = [this] { return std::make_unique<FakeScreenControl>(log); };
-        s.makeLoginItem = [this] { return std::make_unique<FakeLoginItem>(log); };
         s.makeGreetingsWindow = [this] { return std::make_unique<FakeGreetingsWindow>(log); };
-        s.makeHelpWindow = [this] {
-            ++helpWindowsMade;
-            return std::make_unique<FakeHelpWindow>(log);
-        };
+        s.makeHelpWindow = [this] { return std::make_unique<FakeHelpWindow>(log); };
         s.makeColourPanel = [this] { return own(panel, log); };
-        s.makeAlert = [this](const std::string& message, const std::string& informative) {
-            return std::make_unique<FakeAlert>(log, message + "|" + informative);
-        };
-        s.quit = [this] { log.push_back("quit"); };
         return s;
     }
 
-    template <typename T>
-    static std::unique_ptr<T> own(T*& observer, CallLog& log)
+    template <typename T, typename... Args>
+    static std::unique_ptr<T> own(T*& observer, Args&... args)
     {
-        auto made = std::make_unique<T>(log);
+        auto made = std::make_unique<T>(args...);
         observer = made.get();
         return made;
     }
@@ -50,15 +43,31 @@ protected:
     std::filesystem::path settingsFile() const { return std::filesystem::path(dir.path().toStdString()) / "s.json"; }
     SettingsDataAccess settings() const { return SettingsDataAccess(settingsFile()); }
 
-    PresetersMainHub& start()
+    // A started hub, with the log cleared; the user's actions reach it through the presenter.
+    FakePresenter& start()
     {
         hub = std::make_unique<PresetersMainHub>(services());
         hub->startService();
         log.clear();
-        return *hub;
+        return *presenter;
     }
-    bool logged(const std::string& entry) const { return std::find(log.begin(), log.end(), entry) != log.end(); }
-    std::ptrdiff_t count(const std::string& entry) const { return std::count(log.begin(), log.end(), entry); }
+    // Plays events in order: a schedule tick inside ('i') or outside ('o') the interval, or the user
+    // switching the tint on ('+') or off ('-'). Gives the tint after each event: on ('1') or off ('0'),
+    // or '?' where the tint switch shows otherwise.
+    std::string play(std::string_view events)
+    {
+        std::string tint;
+        for (const char event : events) {
+            if (event == '+' || event == '-') {
+                presenter->tintSwitch = event == '+';  // the user clicks the switch
+                presenter->onLightMonitorNowChanged(presenter->tintSwitch);
+            } else {
+                monitor->tick(event == 'i');
+            }
+            tint += dimmer->running != presenter->tintSwitch ? '?' : dimmer->running ? '1' : '0';
+        }
+        return tint;
+    }
 
     QTemporaryDir dir;
     CallLog log;
@@ -66,326 +75,176 @@ protected:
     FakePresenter* presenter = nullptr;
     FakeScheduleMonitor* monitor = nullptr;
     FakeColourPanel* panel = nullptr;
-    int helpWindowsMade = 0;
     std::unique_ptr<PresetersMainHub> hub;
 };
 
-// --- Start sequence -------------------------------------------------------------------------------
-
-TEST_F(Hub, FirstRunGreetsThenLoadsTheDefaults)
+TEST_F(Hub, GreetsOnlyOnTheFirstRunAndStartsFromTheStoredSettings)
 {
-    PresetersMainHub h(services());
-    h.startService();
-    const CallLog expected{"greetings.show", "presenter.start", "monitor.start"};
-    EXPECT_EQ(log, expected);
-    EXPECT_TRUE(settings().getFirstTimeOpened());
-
+    PresetersMainHub first(services());
+    first.startService();
+    EXPECT_EQ(log, (CallLog{"greetings.show", "presenter.start"}));
     ASSERT_TRUE(presenter->started);
-    const auto& s = *presenter->started;
-    EXPECT_EQ(s.colour, Colour::orangeColor()) << "True Colors is on by default, so its colour is current";
-    EXPECT_EQ(s.alpha, 25.0);
-    EXPECT_TRUE(s.scheduleIsActive && s.trueColor);
-    EXPECT_FALSE(s.startAtLogin || s.lightMonitorNowIsEnabled || s.inverseColorsIsEnabled);
-    EXPECT_EQ(localMinuteOfDay(s.start), 22 * 60);
-    EXPECT_EQ(localMinuteOfDay(s.stop), 7 * 60);
-    EXPECT_TRUE(monitor->onDuringInterval && monitor->onOutsideInterval);
+    EXPECT_EQ(presenter->started->colour, Colour::orangeColor()) << "True Colors is on by default, so its colour is current";
+    EXPECT_TRUE(presenter->started->trueColor && monitor->running);
     EXPECT_FALSE(dimmer->running) << "the tint never starts at launch";
-}
 
-TEST_F(Hub, LaterRunsSkipGreetingsAndTakeTheStoredState)
-{
     {
         auto stored = settings();
-        stored.setFirstTimeOpened(true);
         stored.setTrueColor(false);
         stored.setBackgroundColor(Colour::blueColor());
-        stored.setBackgroundAlpha(42);
         stored.setScheduleIsActive(false, DateTimeMonitor::dateFromComponents(21, 0),
                                    DateTimeMonitor::dateFromComponents(6, 0));
     }
-    PresetersMainHub h(services());
-    h.startService();
-    EXPECT_FALSE(logged("greetings.show"));
+    log.clear();
+    PresetersMainHub later(services());
+    later.startService();
+    EXPECT_EQ(log, CallLog{"presenter.start"});
     EXPECT_EQ(presenter->started->colour, Colour::blueColor());
-    EXPECT_EQ(presenter->started->alpha, 42);
-    EXPECT_FALSE(presenter->started->trueColor);
-    EXPECT_EQ(localMinuteOfDay(presenter->started->start), 21 * 60);
-    EXPECT_TRUE(logged("monitor.stop"));
-    EXPECT_FALSE(monitor->onDuringInterval || monitor->onOutsideInterval);
+    EXPECT_FALSE(presenter->started->trueColor || monitor->running);
 }
 
 TEST_F(Hub, DelegateOpensThePopoverUnlessLaunchedWithPsn)
 {
-    const auto opens = [this](QStringList arguments) {
+    const std::pair<const char*, bool> cases[] = {
+        {"", true}, {"-psn_0_12345", false}, {"-psn", true}, {"x-psn_1", true}};
+    for (const auto& [argument, opens] : cases) {
         log.clear();
         AppDelegate delegate(services());
-        delegate.applicationDidFinishLaunching(arguments);
-        return logged("presenter.showPopover");
-    };
-    const QString self = QStringLiteral("/usr/bin/lunaveil");
-    EXPECT_TRUE(opens({self}));
-    EXPECT_FALSE(opens({self, QStringLiteral("-psn_0_12345")}));
-    EXPECT_FALSE(opens({self, QStringLiteral("--verbose"), QStringLiteral("-psn_")}));
-    EXPECT_TRUE(opens({self, QStringLiteral("-psn")}));
-    EXPECT_TRUE(opens({self, QStringLiteral("x-psn_1")}));
-    EXPECT_TRUE(opens({self, QStringLiteral("RestartedFromHelper")}));
+        delegate.applicationDidFinishLaunching({QStringLiteral("/usr/bin/lunaveil"), QString::fromLatin1(argument)});
+        EXPECT_EQ(std::ranges::count(log, "presenter.showPopover"), opens) << argument;
+    }
 }
 
 // --- Colour, opacity and mode ---------------------------------------------------------------------
 
-TEST_F(Hub, ChoosingTrueColorsWithoutAColourTakesItsStoredColour)
+TEST_F(Hub, EachModeKeepsItsOwnColourAndChangesToARunningTintEndAnInversion)
 {
     settings().setBackgroundTrueColor(Colour::greenColor());
-    start();
-    hub->onBackgroundColorChanged(std::nullopt, true);
-    EXPECT_EQ(presenter->selected, Colour::greenColor());
-    EXPECT_EQ(dimmer->lastColour, Colour::greenColor());
-    EXPECT_TRUE(dimmer->lastTrueColor);
-    EXPECT_TRUE(settings().getTrueColor());
-}
-
-TEST_F(Hub, AColourChangeWhileOffIsRecordedAndStoredForItsMode)
-{
-    start();
-    hub->onBackgroundColorChanged(Colour::redColor(), false);
-    EXPECT_FALSE(presenter->selected) << "a colour from a click is not sent back";
-    EXPECT_EQ(log, CallLog{"dimmer.change"});
+    FakePresenter& p = start();
+    p.onBackgroundColorChanged(Colour::redColor(), false);
+    p.onBackgroundAlphaChanged(61.5);
+    EXPECT_EQ(log, (CallLog{"dimmer.change", "dimmer.change"})) << "recorded while off, with no inversion to end";
+    EXPECT_FALSE(presenter->selected) << "a clicked colour is not sent back";
     EXPECT_EQ(settings().getBackgroundColor(), Colour::redColor());
-    EXPECT_EQ(settings().getBackgroundTrueColor(), Colour::orangeColor()) << "each mode keeps its own colour";
-    EXPECT_FALSE(settings().getTrueColor());
-
-    hub->onLightMonitorNowChanged(true);
-    EXPECT_EQ(dimmer->lastColour, Colour::redColor());
-    EXPECT_FALSE(dimmer->lastTrueColor);
-}
-
-TEST_F(Hub, ChangesWhileTheTintRunsEndAnInversion)
-{
-    start();
-    hub->onLightMonitorNowChanged(true);
-    hub->onInverseColorsChanged(true);
-    log.clear();
-    hub->onBackgroundAlphaChanged(70);
-    EXPECT_EQ(log, (CallLog{"presenter.invert(off)", "dimmer.change"}));
-    EXPECT_EQ(dimmer->lastAlpha, 70);
-
-    hub->onInverseColorsChanged(true);
-    log.clear();
-    hub->onBackgroundColorChanged(Colour::yellowColor(), true);
-    EXPECT_EQ(log, (CallLog{"presenter.invert(off)", "dimmer.change"}));
-}
-
-TEST_F(Hub, OpacityIsStoredAtOnceEvenWhileOff)
-{
-    start();
-    hub->onBackgroundAlphaChanged(61.5);
+    EXPECT_EQ(settings().getBackgroundTrueColor(), Colour::greenColor());
     EXPECT_EQ(settings().getBackgroundAlpha(), 61.5);
-    EXPECT_EQ(dimmer->lastAlpha, 61.5);
-    EXPECT_FALSE(logged("presenter.invert(off)"));
+
+    p.onLightMonitorNowChanged(true);
+    p.onInverseColorsChanged(true);
+    log.clear();
+    p.onBackgroundColorChanged(std::nullopt, true);  // True Colors chosen without a colour takes its stored one
+    EXPECT_EQ(log, (CallLog{"presenter.invert(off)", "dimmer.change"}));
+    EXPECT_EQ(presenter->selected, Colour::greenColor());
+    EXPECT_TRUE(dimmer->last.colour == Colour::greenColor() && dimmer->last.alpha == 61.5 && dimmer->last.trueColor);
+    EXPECT_TRUE(settings().getTrueColor());
+
+    p.onInverseColorsChanged(true);
+    log.clear();
+    p.onBackgroundAlphaChanged(70);
+    EXPECT_EQ(log, (CallLog{"presenter.invert(off)", "dimmer.change"}));
 }
 
 TEST_F(Hub, CustomColourPanelOpensOnceAndEveryPickIsAPlainColour)
 {
-    start();
-    const Colour lilac = Colour::rgb(193 / 255.0, 125 / 255.0, 209 / 255.0, 1, ColourSpace::DeviceRGB);
-    hub->onBackgroundCustomColorSelected(lilac);
-    EXPECT_EQ(log, (CallLog{"panel.setColor", "panel.front"}));
-    hub->onBackgroundCustomColorSelected(Colour::redColor());
-    EXPECT_EQ(count("panel.setColor"), 1);
-    EXPECT_EQ(panel->shown, lilac) << "a later request only brings the panel forward";
+    FakePresenter& p = start();
+    p.onBackgroundCustomColorSelected(Colour::blueColor());
+    p.onBackgroundCustomColorSelected(Colour::redColor());
+    EXPECT_EQ(log, (CallLog{"panel.setColor", "panel.front", "panel.front"}))
+        << "a later request only brings the panel forward";
+    EXPECT_EQ(panel->shown, Colour::blueColor());
 
     const Colour teal = Colour::rgb(0, 0.5, 0.5, 1, ColourSpace::DeviceRGB);
     panel->pick(teal);
     EXPECT_EQ(presenter->customColour, teal);
-    EXPECT_EQ(dimmer->lastColour, teal);
-    EXPECT_FALSE(dimmer->lastTrueColor);
-    EXPECT_EQ(settings().getBackgroundColor(), teal);
-    EXPECT_FALSE(settings().getTrueColor());
+    EXPECT_TRUE(dimmer->last.colour == teal && !dimmer->last.trueColor);
+    EXPECT_TRUE(settings().getBackgroundColor() == teal && !settings().getTrueColor());
 }
 
-// --- Tint and invert switches ---------------------------------------------------------------------
+// --- Tint and invert switches, and the schedule ----------------------------------------------------
 
-TEST_F(Hub, TintSwitchStartsOnlyAStoppedTintAndStopsIt)
+TEST_F(Hub, InvertClosesTheOverlayAndStraighteningBringsBackOnlyARunningTint)
 {
-    start();
-    hub->onLightMonitorNowChanged(true);
-    EXPECT_EQ(log, (CallLog{"presenter.invert(off)", "dimmer.start"}));
-    log.clear();
-    hub->onLightMonitorNowChanged(true);
-    EXPECT_EQ(log, CallLog{"presenter.invert(off)"}) << "a running tint is not restarted";
-    log.clear();
-    hub->onLightMonitorNowChanged(false);
-    EXPECT_EQ(log, (CallLog{"presenter.invert(off)", "presenter.invert(off)", "dimmer.stop"}));
-    EXPECT_FALSE(dimmer->running);
-}
-
-TEST_F(Hub, InvertClosesTheOverlayAndBringsItBackOnlyForARunningTint)
-{
-    start();
-    hub->onInverseColorsChanged(true);
+    FakePresenter& p = start();
+    p.onInverseColorsChanged(true);
     EXPECT_EQ(log, (CallLog{"screen.invert", "dimmer.close"}));
     log.clear();
-    hub->onInverseColorsChanged(false);
+    p.onInverseColorsChanged(false);
     EXPECT_EQ(log, CallLog{"screen.straight"}) << "no tint was on, so none starts";
 
-    hub->onLightMonitorNowChanged(true);
-    hub->onInverseColorsChanged(true);
+    p.onInverseColorsChanged(true);
     log.clear();
-    hub->onInverseColorsChanged(false);
+    p.onLightMonitorNowChanged(true);
+    EXPECT_EQ(log, (CallLog{"presenter.invert(off)", "dimmer.start"})) << "the tint switch ends an inversion";
+    p.onInverseColorsChanged(true);
+    log.clear();
+    p.onInverseColorsChanged(false);
     EXPECT_EQ(log, (CallLog{"screen.straight", "dimmer.start"}));
 }
 
-TEST_F(Hub, InvertOffBringsBackTheSchedulesTint)
+TEST_F(Hub, InvertOffBringsBackTheSchedulesTintAndAnInsideTickWhileInvertedStartsNoOverlay)
 {
-    start();
+    FakePresenter& p = start();
     monitor->tick(true);  // the schedule switches the tint on
-    ASSERT_TRUE(dimmer->running);
-    hub->onInverseColorsChanged(true);
+    p.onInverseColorsChanged(true);
     log.clear();
-    hub->onInverseColorsChanged(false);
+    p.onInverseColorsChanged(false);
     EXPECT_EQ(log, (CallLog{"screen.straight", "dimmer.start"})) << "the tint switch shows on, so the tint comes back";
-}
 
-// --- The schedule -------------------------------------------------------------------------------
-
-TEST_F(Hub, ScheduleSwitchesTheTintAtEachBoundary)
-{
-    start();
-    monitor->tick(false);
-    monitor->tick(false);
-    EXPECT_FALSE(dimmer->running);
-
-    monitor->tick(true);  // evening: the interval begins
-    EXPECT_TRUE(dimmer->running);
-    EXPECT_EQ(presenter->tintCheckBox, true);
-    EXPECT_EQ(count("dimmer.start"), 1);
-    monitor->tick(true);
-    EXPECT_EQ(count("dimmer.start"), 1) << "a running tint is left alone";
-
-    monitor->tick(false);  // morning: the interval ends
-    EXPECT_FALSE(dimmer->running);
-    EXPECT_EQ(presenter->tintCheckBox, false);
-    monitor->tick(true);  // next evening
-    EXPECT_TRUE(dimmer->running);
-}
-
-TEST_F(Hub, UserSwitchingOffInsideHoldsUntilTheNextInterval)
-{
-    start();
-    monitor->tick(true);
-    hub->onLightMonitorNowChanged(false);
-    monitor->tick(true);
-    monitor->tick(true);
-    EXPECT_FALSE(dimmer->running) << "the user's choice holds for the rest of the interval";
-
-    monitor->tick(false);
-    monitor->tick(false);
-    monitor->tick(true);
-    EXPECT_TRUE(dimmer->running) << "the schedule takes over at the next interval";
-}
-
-TEST_F(Hub, UserSwitchingOnOutsideHoldsThroughTheNextIntervalUntilItEnds)
-{
-    start();
-    monitor->tick(false);
-    hub->onLightMonitorNowChanged(true);
-    monitor->tick(false);
-    monitor->tick(false);
-    EXPECT_TRUE(dimmer->running);
-
-    monitor->tick(true);
-    monitor->tick(true);
-    EXPECT_TRUE(dimmer->running);
-    EXPECT_EQ(count("dimmer.start"), 1);
-
-    monitor->tick(false);  // the first tick after that interval
-    EXPECT_FALSE(dimmer->running);
-}
-
-TEST_F(Hub, UserSwitchingOnJustAfterTheIntervalEndsStaysOn)
-{
-    start();
-    monitor->tick(true);
-    monitor->tick(false);
-    hub->onLightMonitorNowChanged(true);
-    monitor->tick(false);
-    EXPECT_TRUE(dimmer->running);
-}
-
-TEST_F(Hub, InsideTickWithInvertOnShowsTheSwitchButStartsNoOverlay)
-{
-    start();
-    hub->onInverseColorsChanged(true);
+    FakePresenter& again = start();
+    again.onInverseColorsChanged(true);
     log.clear();
     monitor->tick(true);
-    monitor->tick(true);
-    EXPECT_EQ(log, (CallLog{"presenter.tint(on)", "presenter.tint(on)"}));
-    hub->onInverseColorsChanged(false);
+    EXPECT_EQ(log, CallLog{"presenter.tint(on)"}) << "the switch shows on, but the inverted screens get no overlay";
+    again.onInverseColorsChanged(false);
     monitor->tick(true);
     EXPECT_TRUE(dimmer->running);
+}
+
+TEST_F(Hub, TheScheduleAndTheUsersSwitchDecideTheTint)
+{
+    const struct {
+        const char* rule;
+        std::string_view events, tint;
+    } rows[] = {
+        {"the schedule switches at each boundary", "oiioi", "01101"},
+        {"the switch starts only a stopped tint, and stops it", "++-", "110"},
+        {"off inside holds until the next interval", "i-iiooi", "1000001"},
+        {"on outside holds through the next interval until it ends", "o+ooiio", "0111110"},
+        {"on just after an interval ended holds the same", "io+oiio", "1011110"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.rule);
+        start();
+        EXPECT_EQ(play(row.events), row.tint);
+        const std::string trace = "0" + std::string(row.tint);
+        std::ptrdiff_t rises = 0;
+        for (std::size_t k = 1; k < trace.size(); ++k)
+            rises += trace[k - 1] == '0' && trace[k] == '1';
+        EXPECT_EQ(std::ranges::count(log, "dimmer.start"), rises) << "a running tint is never restarted";
+    }
 }
 
 TEST_F(Hub, SwitchingTheScheduleOffLeavesItsTintOnAndStopsTheTicks)
 {
-    start();
+    FakePresenter& p = start();
     monitor->tick(true);
-    const TimePoint start = DateTimeMonitor::dateFromComponents(19, 30);
-    const TimePoint stop = DateTimeMonitor::dateFromComponents(5, 0);
-    hub->onScheduleIsActivePreferencesChanged(false, start, stop);
+    const TimePoint from = DateTimeMonitor::dateFromComponents(19, 30);
+    const TimePoint to = DateTimeMonitor::dateFromComponents(5, 0);
+    p.onScheduleIsActivePreferencesChanged(false, from, to);
     EXPECT_TRUE(dimmer->running);
-    EXPECT_FALSE(monitor->running);
-    EXPECT_FALSE(monitor->onDuringInterval || monitor->onOutsideInterval);
-    const Schedule stored = settings().getSchedule();
-    EXPECT_FALSE(stored.isActive);
-    EXPECT_EQ(stored.start, start);
-    EXPECT_EQ(stored.stop, stop);
+    EXPECT_FALSE(monitor->running || monitor->onDuringInterval || monitor->onOutsideInterval);
+    EXPECT_FALSE(settings().getSchedule().isActive);
 
-    hub->onScheduleIsActivePreferencesChanged(true, start, stop);
-    EXPECT_TRUE(monitor->running);
-    EXPECT_TRUE(monitor->onDuringInterval && monitor->onOutsideInterval);
+    p.onScheduleIsActivePreferencesChanged(true, from, to);
+    EXPECT_TRUE(monitor->running && monitor->onDuringInterval && monitor->onOutsideInterval);
 }
-
-// --- Windows, alerts, login, quit -----------------------------------------------------------------
 
 TEST_F(Hub, HelpWindowIsMadeOnceAndThenBroughtForward)
 {
-    start();
-    hub->onHelpRequest();
-    hub->onHelpRequest();
-    EXPECT_EQ(helpWindowsMade, 1);
+    FakePresenter& p = start();
+    p.onHelpRequest();
+    p.onHelpRequest();
     EXPECT_EQ(log, (CallLog{"help.show", "help.focus"}));
-}
-
-TEST_F(Hub, ExplanatoryAlertsCarryTheirTexts)
-{
-    start();
-    hub->onInverseColorsHelpRequest();
-    hub->onTrueColorsHelpRequest();
-    EXPECT_EQ(log, (CallLog{"alert:Invert Colors|Use this option if you are working in a very dark room. It will "
-                            "help your eyes adapt and see better",
-                            "alert:True Colors|Use this option to change the real (hardware enabled) spectrum of "
-                            "your display."}));
-}
-
-TEST_F(Hub, StartAtLoginIsStoredAndRegisteredEachTime)
-{
-    start();
-    hub->onStartAtLoginPreferencesChanged(true);
-    EXPECT_TRUE(settings().getStartAtLogin());
-    hub->onStartAtLoginPreferencesChanged(false);
-    EXPECT_FALSE(settings().getStartAtLogin());
-    EXPECT_EQ(log, (CallLog{"login.on", "login.off"}));
-}
-
-TEST_F(Hub, PresenterCallbacksReachTheHub)
-{
-    start();
-    presenter->onBackgroundAlphaChanged(12);
-    presenter->onLightMonitorNowChanged(true);
-    presenter->onQuitRequest();
-    EXPECT_EQ(settings().getBackgroundAlpha(), 12);
-    EXPECT_TRUE(dimmer->running);
-    EXPECT_EQ(log.back(), "quit");
 }
 
 }  // namespace
