@@ -38,10 +38,13 @@ BackgroundDimmerService::BackgroundDimmerService(OverlayScreens& screens, Displa
     screenCheckTimer_ = scheduler_.schedule(screenCheckPeriod, true, [this] { checkScreensChange(); });
     // A screen added, removed, resized or moved is covered again at once, not at the next check.
     screens_.onScreensChanged = [this] {
-        if (serviceIsRunning_)
+        if (serviceIsRunning_) {
             restartForNewScreens();
-        else
+        } else {
             createBackgroundWindows();
+            // Else the first check after the next start would restart the tint for nothing.
+            lastScreensCount_ = screens_.screenCount().value_or(lastScreensCount_);
+        }
     };
     if (compositor_ != nullptr)
         compositor_->onChanged = [this] { compositorChanged(); };

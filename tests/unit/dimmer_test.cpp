@@ -180,6 +180,12 @@ TEST_F(Dimmer, ScreensComingAndGoingAreCovered)
     screens.onScreensChanged();
     ASSERT_EQ(screens.current.size(), 2u);
     EXPECT_TRUE(windowsShown(false)) << "a stopped tint only rebuilds hidden windows";
+
+    // The next start is checked against the screens the stopped tint rebuilt for.
+    dimmer.startService(red, 25, false);
+    const auto started = screens.current.front();
+    clock.advance(3s);
+    EXPECT_EQ(screens.current.front(), started) << "a stale screen count restarted the tint";
 }
 
 TEST_F(Dimmer, NoScreensAndNoDisplaysBreakNothing)
