@@ -12,17 +12,6 @@
 namespace lunaveil {
 namespace {
 
-std::filesystem::path resolveLink(const std::filesystem::path& path)
-{
-    std::error_code ec;
-    if (!std::filesystem::is_symlink(path, ec))
-        return path;
-    const auto target = std::filesystem::read_symlink(path, ec);
-    if (ec)
-        return path;
-    return target.is_absolute() ? target : path.parent_path() / target;
-}
-
 bool writeAll(int fd, std::string_view data)
 {
     while (!data.empty()) {
@@ -39,9 +28,26 @@ bool writeAll(int fd, std::string_view data)
 
 }  // namespace
 
+std::filesystem::path followLinks(const std::filesystem::path& path)
+{
+    // As many links as the kernel itself follows before it gives up with ELOOP.
+    constexpr int maxLinks = 40;
+    std::filesystem::path current = path;
+    std::error_code ec;
+    for (int link = 0; link < maxLinks; ++link) {
+        if (!std::filesystem::is_symlink(current, ec))
+            return current;
+        const std::filesystem::path target = std::filesystem::read_symlink(current, ec);
+        if (ec)
+            return current;
+        current = target.is_absolute() ? target : current.parent_path() / target;
+    }
+    return path;
+}
+
 bool writeFileDurably(const std::filesystem::path& requested, std::string_view contents, mode_t mode)
 {
-    const std::filesystem::path path = resolveLink(requested);
+    const std::filesystem::path path = followLinks(requested);
     const std::filesystem::path folder = path.parent_path().empty() ? "." : path.parent_path();
 
     std::string tmpl = (folder / ("." + path.filename().string() + ".XXXXXX")).string();

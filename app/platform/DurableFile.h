@@ -9,10 +9,14 @@ namespace lunaveil {
 
 // Writes `contents` to a temporary file beside `path`, flushes it, renames it over
 // `path` and flushes the folder, so readers see either the old file or the new one,
-// never a torn mixture. A symbolic link at `path` is followed and its target replaced,
+// never a torn mixture. Symbolic links at `path` are followed and their target replaced,
 // so a settings file kept elsewhere by the user stays where it is.
 // Returns false (and leaves `path` untouched) when any step fails; errno tells why.
 bool writeFileDurably(const std::filesystem::path& path, std::string_view contents, mode_t mode = 0600);
+
+// The file `path` finally names, every symbolic link on the way followed; `path` itself when it
+// is no link, or when its links go round in a loop.
+std::filesystem::path followLinks(const std::filesystem::path& path);
 
 // Creates `dir` and its missing parents with the given mode; true when it exists afterwards.
 bool makeDirectories(const std::filesystem::path& dir, mode_t mode = 0700);

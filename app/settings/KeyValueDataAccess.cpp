@@ -50,7 +50,8 @@ KeyValueDataAccess::KeyValueDataAccess(std::filesystem::path file) : file_(std::
 
 std::filesystem::path KeyValueDataAccess::lockPath() const
 {
-    return file_.parent_path() / (file_.filename().string() + ".lock");
+    const std::filesystem::path file = followLinks(file_);
+    return file.parent_path() / (file.filename().string() + ".lock");
 }
 
 std::optional<StoredValue> KeyValueDataAccess::getValue(const QString& key) const
@@ -88,7 +89,7 @@ void KeyValueDataAccess::update(const QString& key, const std::optional<StoredVa
     }
     // Read, change and replace under one lock, so two Lunaveil processes never lose each other's keys.
     const FileLock lock(lockPath());
-    removeStaleTemporaries();
+    removeStaleTemporaries(followLinks(file_));
     QJsonObject all = loadLocked();
     if (value)
         all.insert(key, encodeValue(*value));
@@ -99,13 +100,13 @@ void KeyValueDataAccess::update(const QString& key, const std::optional<StoredVa
         qWarning("Lunaveil: cannot save the settings file %s: %s.", file_.c_str(), std::strerror(errno));
 }
 
-void KeyValueDataAccess::removeStaleTemporaries() const
+void KeyValueDataAccess::removeStaleTemporaries(const std::filesystem::path& file)
 {
     // Every writer holds the lock until its temporary file is renamed into place, so one found
     // now was left by a writer that was killed half way.
-    const std::string prefix = "." + file_.filename().string() + ".";
+    const std::string prefix = "." + file.filename().string() + ".";
     std::error_code error;
-    for (std::filesystem::directory_iterator it(file_.parent_path(), error), end; !error && it != end;
+    for (std::filesystem::directory_iterator it(file.parent_path(), error), end; !error && it != end;
          it.increment(error)) {
         const std::string name = it->path().filename().string();
         if (name.size() == prefix.size() + 6 && name.starts_with(prefix))

@@ -29,8 +29,10 @@ public:
 private:
     QJsonObject loadLocked() const;
     void moveAside(const char* reason) const;
-    void removeStaleTemporaries() const;
+    static void removeStaleTemporaries(const std::filesystem::path& file);
     void update(const QString& key, const std::optional<StoredValue>& value);
+    // Beside the file the settings path finally names, so that writers through a link and
+    // writers of its target exclude each other.
     std::filesystem::path lockPath() const;
 
     std::filesystem::path file_;

@@ -153,15 +153,22 @@ TEST_F(SettingsFile, AWriteKeepsKeysLunaveilDoesNotKnow)
     EXPECT_EQ(readJson(), QJsonDocument::fromJson(expected).object());
 }
 
-TEST_F(SettingsFile, AWriteGoesThroughASymbolicLink)
+TEST_F(SettingsFile, AWriteGoesThroughSymbolicLinksToTheFileTheyName)
 {
-    const fs::path elsewhere = fs::path(dir_.path().toStdString()) / "dotfiles" / "lunaveil.json";
-    fs::create_directories(elsewhere.parent_path());
+    // settings -> dotfiles/current (relative) -> dotfiles/lunaveil.json, kept by the user elsewhere.
+    const fs::path dotfiles = fs::path(dir_.path().toStdString()) / "dotfiles";
+    const fs::path elsewhere = dotfiles / "lunaveil.json";
+    fs::create_directories(dotfiles);
     fs::create_directories(file().parent_path());
-    fs::create_symlink(elsewhere, file());
+    fs::create_symlink("lunaveil.json", dotfiles / "current");
+    fs::create_symlink(dotfiles / "current", file());
+    // Left beside the target by a writer killed half way.
+    std::ofstream(dotfiles / ".lunaveil.json.Ab12Cd") << "{";
+
     open().setBackgroundAlpha(33.0);
-    EXPECT_TRUE(fs::is_symlink(file()));
+    EXPECT_TRUE(fs::is_symlink(file()) && fs::is_symlink(dotfiles / "current"));
     EXPECT_EQ(SettingsDataAccess(elsewhere).getBackgroundAlpha(), 33.0);
+    EXPECT_FALSE(fs::exists(dotfiles / ".lunaveil.json.Ab12Cd"));
 }
 
 // Each case leaves something unusable where the file should be.
