@@ -254,8 +254,7 @@ void BackgroundDimmerService::applyTransfer()
         formula = blendFormula(*currentBackgroundColor_, *currentBackgroundAlpha_ / 100.0 * blendLevel_);
     if (!formula)
         return;  // any other True Colors colour leaves the displays as they are
-    for (const CrtcId display : transfer_->getOnlineDisplayList())
-        transfer_->setTransferByFormula(display, *formula);
+    transfer_->setTransferByFormula(transfer_->getOnlineDisplayList(), *formula);
 }
 
 void BackgroundDimmerService::fadeBlendTo(double level, std::function<void()> then)

@@ -30,33 +30,57 @@ std::vector<CrtcId> DisplayTransfer::getOnlineDisplayList()
 
 void DisplayTransfer::setTransferByFormula(CrtcId crtc, const TransferFormula& formula)
 {
-    inForce_ = formula;
-    apply(crtc, *inForce_);
+    setTransferByFormula(std::span(&crtc, 1), formula);
+}
+
+void DisplayTransfer::setTransferByFormula(std::span<const CrtcId> crtcs, const TransferFormula& formula)
+{
+    setInForce(formula);
+    apply(crtcs);
 }
 
 void DisplayTransfer::setTransferByTable(CrtcId crtc, std::span<const float> red, std::span<const float> green,
                                          std::span<const float> blue)
 {
-    inForce_ = Table{{red.begin(), red.end()}, {green.begin(), green.end()}, {blue.begin(), blue.end()}};
-    apply(crtc, *inForce_);
+    setInForce(Table{{red.begin(), red.end()}, {green.begin(), green.end()}, {blue.begin(), blue.end()}});
+    apply(std::span(&crtc, 1));
 }
 
-void DisplayTransfer::apply(CrtcId crtc, const Transfer& transfer)
+void DisplayTransfer::setInForce(Transfer transfer)
 {
-    const std::optional<GammaRamp> current = gamma_.getRamp(crtc);
-    if (!current || current->size() == 0) {
-        warnOnce(crtc, "has no gamma ramp that can be read");
+    if (inForce_ == transfer)
         return;
-    }
-    const auto* table = std::get_if<Table>(&transfer);
-    const GammaRamp wanted = table ? rampFromTable(current->size(), table->red, table->green, table->blue)
-                                   : rampFromFormula(current->size(), std::get<TransferFormula>(transfer));
+    inForce_ = std::move(transfer);
+    wanted_.clear();
+}
 
-    if (!originals_.contains(crtc))
-        keepOriginal(crtc, *current);
-    // Re-applying an unchanged ramp would make some drivers flicker; a ramp someone else changed is set again.
-    if (*current != wanted && !gamma_.setRamp(crtc, wanted))
-        warnOnce(crtc, "refused a gamma ramp");
+const GammaRamp& DisplayTransfer::wantedRamp(std::size_t size)
+{
+    const auto known = wanted_.find(size);
+    if (known != wanted_.end())
+        return known->second;
+    const auto* table = std::get_if<Table>(&*inForce_);
+    GammaRamp ramp = table ? rampFromTable(size, table->red, table->green, table->blue)
+                           : rampFromFormula(size, std::get<TransferFormula>(*inForce_));
+    return wanted_.emplace(size, std::move(ramp)).first->second;
+}
+
+void DisplayTransfer::apply(std::span<const CrtcId> crtcs)
+{
+    const std::vector<std::optional<GammaRamp>> current = gamma_.getRamps(crtcs);
+    for (std::size_t i = 0; i < crtcs.size(); ++i) {
+        const CrtcId crtc = crtcs[i];
+        if (!current[i] || current[i]->size() == 0) {
+            warnOnce(crtc, "has no gamma ramp that can be read");
+            continue;
+        }
+        const GammaRamp& wanted = wantedRamp(current[i]->size());
+        if (!originals_.contains(crtc))
+            keepOriginal(crtc, *current[i]);
+        // Re-applying an unchanged ramp would make some drivers flicker; a ramp someone else changed is set again.
+        if (*current[i] != wanted && !gamma_.setRamp(crtc, wanted))
+            warnOnce(crtc, "refused a gamma ramp");
+    }
 }
 
 void DisplayTransfer::keepOriginal(CrtcId crtc, const GammaRamp& ramp)
@@ -73,13 +97,13 @@ void DisplayTransfer::crtcsChanged()
     if (!inForce_)
         return;
     // Known CRTCs keep an unchanged ramp; new ones, and any a reconfiguration reset, get the transfer.
-    for (const CrtcId crtc : getOnlineDisplayList())
-        apply(crtc, *inForce_);
+    apply(getOnlineDisplayList());
 }
 
 void DisplayTransfer::restoreColorSyncSettings()
 {
     inForce_.reset();
+    wanted_.clear();
     warned_.clear();
     if (originals_.empty())
         return;

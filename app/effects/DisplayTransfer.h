@@ -33,6 +33,8 @@ public:
     std::vector<CrtcId> getOnlineDisplayList();
 
     void setTransferByFormula(CrtcId crtc, const TransferFormula& formula);
+    // The same for several CRTCs, whose ramps are then read back in one go.
+    void setTransferByFormula(std::span<const CrtcId> crtcs, const TransferFormula& formula);
     void setTransferByTable(CrtcId crtc, std::span<const float> red, std::span<const float> green,
                             std::span<const float> blue);
 
@@ -46,10 +48,13 @@ private:
         std::vector<float> red;
         std::vector<float> green;
         std::vector<float> blue;
+        friend bool operator==(const Table&, const Table&) = default;
     };
     using Transfer = std::variant<TransferFormula, Table>;
 
-    void apply(CrtcId crtc, const Transfer& transfer);
+    void setInForce(Transfer transfer);
+    void apply(std::span<const CrtcId> crtcs);
+    const GammaRamp& wantedRamp(std::size_t size);
     void keepOriginal(CrtcId crtc, const GammaRamp& ramp);
     void crtcsChanged();
     void warnOnce(CrtcId crtc, const char* what);
@@ -58,6 +63,8 @@ private:
     GammaJournal journal_;
     std::map<CrtcId, GammaRamp> originals_;
     std::optional<Transfer> inForce_;
+    // The transfer in force at each ramp size met, so that the check every second computes nothing.
+    std::map<std::size_t, GammaRamp> wanted_;
     std::set<CrtcId> warned_;  // CRTCs already reported, so the one-second re-application does not flood stderr
 };
 

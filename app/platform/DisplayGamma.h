@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 #include <vector>
 
 namespace lunaveil {
@@ -28,6 +29,14 @@ public:
     virtual std::vector<CrtcId> crtcs() = 0;
     // The CRTC's current ramp at its own size; empty when it cannot be read.
     virtual std::optional<GammaRamp> getRamp(CrtcId crtc) = 0;
+    // The current ramps of several CRTCs, in the order asked; a backend may ask for all at once.
+    virtual std::vector<std::optional<GammaRamp>> getRamps(std::span<const CrtcId> crtcs)
+    {
+        std::vector<std::optional<GammaRamp>> ramps;
+        for (const CrtcId crtc : crtcs)
+            ramps.push_back(getRamp(crtc));
+        return ramps;
+    }
     // False when the server refuses (unknown CRTC, wrong size, X error); other CRTCs are unaffected.
     virtual bool setRamp(CrtcId crtc, const GammaRamp& ramp) = 0;
 

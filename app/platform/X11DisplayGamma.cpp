@@ -130,25 +130,37 @@ std::vector<CrtcId> X11DisplayGamma::allCrtcs()
 
 std::optional<GammaRamp> X11DisplayGamma::getRamp(CrtcId crtc)
 {
-    if (!connectionAlive())
-        return std::nullopt;
-    xcb_connection_t* c = connection_.get();
-    const auto reply = waitFor(xcb_randr_get_crtc_gamma_reply, c, xcb_randr_get_crtc_gamma(c, crtc));
-    takeQueuedEvents();
-    if (!reply || reply->size == 0)
-        return std::nullopt;
+    return getRamps(std::span(&crtc, 1)).front();
+}
 
-    const int size = reply->size;
-    if (xcb_randr_get_crtc_gamma_red_length(reply.get()) != size
-        || xcb_randr_get_crtc_gamma_green_length(reply.get()) != size
-        || xcb_randr_get_crtc_gamma_blue_length(reply.get()) != size)
-        return std::nullopt;
-    const auto channel = [size](const std::uint16_t* first) {
-        return std::vector<std::uint16_t>(first, first + size);
-    };
-    return GammaRamp{channel(xcb_randr_get_crtc_gamma_red(reply.get())),
-                     channel(xcb_randr_get_crtc_gamma_green(reply.get())),
-                     channel(xcb_randr_get_crtc_gamma_blue(reply.get()))};
+std::vector<std::optional<GammaRamp>> X11DisplayGamma::getRamps(std::span<const CrtcId> crtcs)
+{
+    std::vector<std::optional<GammaRamp>> ramps(crtcs.size());
+    if (!connectionAlive())
+        return ramps;
+    xcb_connection_t* c = connection_.get();
+    std::vector<xcb_randr_get_crtc_gamma_cookie_t> cookies;
+    cookies.reserve(crtcs.size());
+    for (const CrtcId crtc : crtcs)
+        cookies.push_back(xcb_randr_get_crtc_gamma(c, crtc));
+    for (std::size_t i = 0; i < cookies.size(); ++i) {
+        const auto reply = waitFor(xcb_randr_get_crtc_gamma_reply, c, cookies[i]);
+        if (!reply || reply->size == 0)
+            continue;
+        const int size = reply->size;
+        if (xcb_randr_get_crtc_gamma_red_length(reply.get()) != size
+            || xcb_randr_get_crtc_gamma_green_length(reply.get()) != size
+            || xcb_randr_get_crtc_gamma_blue_length(reply.get()) != size)
+            continue;
+        const auto channel = [size](const std::uint16_t* first) {
+            return std::vector<std::uint16_t>(first, first + size);
+        };
+        ramps[i] = GammaRamp{channel(xcb_randr_get_crtc_gamma_red(reply.get())),
+                             channel(xcb_randr_get_crtc_gamma_green(reply.get())),
+                             channel(xcb_randr_get_crtc_gamma_blue(reply.get()))};
+    }
+    takeQueuedEvents();
+    return ramps;
 }
 
 bool X11DisplayGamma::setRamp(CrtcId crtc, const GammaRamp& ramp)

@@ -40,6 +40,8 @@ public:
 
     std::vector<CrtcId> crtcs() override;
     std::optional<GammaRamp> getRamp(CrtcId crtc) override;
+    // One round trip for all of them, where one a CRTC would wake Lunaveil and the server each time.
+    std::vector<std::optional<GammaRamp>> getRamps(std::span<const CrtcId> crtcs) override;
     bool setRamp(CrtcId crtc, const GammaRamp& ramp) override;
 
     // Called once when the X connection broke (the server went away). From then on no CRTC
