@@ -72,9 +72,8 @@ QtOverlayWindow::QtOverlayWindow(QScreen* screen, std::shared_ptr<X11StackingGua
         QObject::connect(screen_, &QObject::destroyed, surface_.get(), [this] { screenGone(); });
     }
 
-    // Qt's animation timer gives some 30 frames to half a second; eased like a desktop's own fades.
-    for (QVariantAnimation* fade : {&alphaFade_, &fillFade_})
-        fade->setEasingCurve(QEasingCurve::InOutSine);
+    // Qt's animation timer gives some 30 frames to half a second. The pace stays linear: an eased
+    // fade of a faint tint spends its first and last frames on changes no 8-bit pixel shows.
     QObject::connect(&alphaFade_, &QVariantAnimation::valueChanged, &alphaFade_,
                      [this](const QVariant& value) { applyAlpha(value.toDouble()); });
     QObject::connect(&fillFade_, &QVariantAnimation::valueChanged, &fillFade_, [this](const QVariant& value) {
