@@ -140,18 +140,20 @@ void KeyValueDataAccess::moveAside(const char* reason) const
     std::tm local{};
     localtime_r(&now, &local);
     std::strftime(stamp, sizeof stamp, "%Y%m%dT%H%M%S", &local);
-    const std::string base = file_.string() + ".damaged-" + stamp;
+    // Behind links it is the file they name that goes aside: the links stay for the next write.
+    const std::filesystem::path file = followLinks(file_);
+    const std::string base = file.string() + ".damaged-" + stamp;
     for (int attempt = 0; attempt < 1000; ++attempt) {
         const std::string target = attempt == 0 ? base : base + "-" + std::to_string(attempt);
-        if (::renameat2(AT_FDCWD, file_.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) {
+        if (::renameat2(AT_FDCWD, file.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) {
             qWarning("Lunaveil: the settings file %s was set aside as %s because %s; Lunaveil starts from its defaults.",
-                     file_.c_str(), target.c_str(), reason);
+                     file.c_str(), target.c_str(), reason);
             return;
         }
         if (errno != EEXIST)
             break;
     }
-    qWarning("Lunaveil: the settings file %s is unusable (%s) and could not be set aside: %s.", file_.c_str(), reason,
+    qWarning("Lunaveil: the settings file %s is unusable (%s) and could not be set aside: %s.", file.c_str(), reason,
              std::strerror(errno));
 }
 

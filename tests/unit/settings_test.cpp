@@ -1,6 +1,7 @@
 // The settings store over a real defaults file: defaults, round trips, foreign and damaged contents.
 
 #include "schedule/DateTimeMonitor.h"
+#include "settings/Constants.h"
 #include "settings/SettingsDataAccess.h"
 
 #include <QFile>
@@ -169,6 +170,17 @@ TEST_F(SettingsFile, AWriteGoesThroughSymbolicLinksToTheFileTheyName)
     EXPECT_TRUE(fs::is_symlink(file()) && fs::is_symlink(dotfiles / "current"));
     EXPECT_EQ(SettingsDataAccess(elsewhere).getBackgroundAlpha(), 33.0);
     EXPECT_FALSE(fs::exists(dotfiles / ".lunaveil.json.Ab12Cd"));
+
+    // Damaged, the file the links name is set aside and the links stay for the next write.
+    std::ofstream(elsewhere) << "{ damaged";
+    EXPECT_EQ(open().getBackgroundAlpha(), Constants::DEFAULT_BACKGROUND_ALPHA_VALUE);
+    open().setBackgroundAlpha(44.0);
+    EXPECT_TRUE(fs::is_symlink(file()));
+    EXPECT_EQ(SettingsDataAccess(elsewhere).getBackgroundAlpha(), 44.0);
+    const auto setAside = std::ranges::count_if(fs::directory_iterator(dotfiles), [](const fs::directory_entry& entry) {
+        return entry.path().filename().string().starts_with("lunaveil.json.damaged-");
+    });
+    EXPECT_EQ(setAside, 1);
 }
 
 // Each case leaves something unusable where the file should be.
