@@ -3,6 +3,7 @@
 #include "platform/Backlight.h"
 
 #include "fakes/FakeLogind.h"
+#include "support/PermissionBits.h"
 #include "support/PrivateBus.h"
 
 #include <QCoreApplication>
@@ -15,10 +16,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <linux/capability.h>
 #include <optional>
 #include <string>
-#include <sys/syscall.h>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -60,13 +59,8 @@ protected:
         previousHandler = qInstallMessageHandler(countWarnings);
 
         // A read-only device is an ordinary 0444 brightness file, as sysfs shows root's files to a
-        // user. Root (as in CI) writes through permission bits with CAP_DAC_OVERRIDE, so the test
-        // lowers it in this thread's effective set, where Backlight opens the files, until TearDown.
-        if (::syscall(SYS_capget, &capHeader, savedCaps) == 0) {
-            __user_cap_data_struct lowered[2] = {savedCaps[0], savedCaps[1]};
-            lowered[0].effective &= ~(1u << CAP_DAC_OVERRIDE);
-            capsLowered = ::syscall(SYS_capset, &capHeader, lowered) == 0;
-        }
+        // user; root (as in CI) would write through it but for the bits binding, until TearDown.
+        bitsBind.emplace();
         const fs::path probe = root() / "probe";
         std::ofstream(probe).close();
         fs::permissions(probe, fs::perms::owner_read);
@@ -79,8 +73,7 @@ protected:
     }
     void TearDown() override
     {
-        if (capsLowered)
-            ::syscall(SYS_capset, &capHeader, savedCaps);
+        bitsBind.reset();
         qInstallMessageHandler(previousHandler);
     }
 
@@ -106,9 +99,7 @@ protected:
 
     static QString busAddress() { return qEnvironmentVariable("DBUS_SYSTEM_BUS_ADDRESS"); }
 
-    __user_cap_header_struct capHeader{_LINUX_CAPABILITY_VERSION_3, 0};
-    __user_cap_data_struct savedCaps[2]{};
-    bool capsLowered = false;
+    std::optional<test::PermissionBitsBind> bitsBind;
     QTemporaryDir sysfs;
     QtMessageHandler previousHandler = nullptr;
 };
