@@ -13,6 +13,12 @@ namespace lunaveil {
 QtOverlayScreens::QtOverlayScreens()
     : stackingGuard_(X11StackingGuard::create())
 {
+    settle_.setSingleShot(true);
+    settle_.setInterval(settleTime);
+    QObject::connect(&settle_, &QTimer::timeout, &context_, [this] {
+        if (const auto callback = onScreensChanged)  // a copy outlives this object
+            callback();
+    });
     if (qGuiApp == nullptr)
         return;
     QObject::connect(qGuiApp, &QGuiApplication::screenAdded, &context_, [this](QScreen* screen) {
@@ -70,17 +76,7 @@ void QtOverlayScreens::watch(QScreen* screen)
 // A new monitor often comes with geometry changes of the others: one call for all of them.
 void QtOverlayScreens::announce()
 {
-    if (announcing_)
-        return;
-    announcing_ = true;
-    QMetaObject::invokeMethod(
-        &context_,
-        [this] {
-            announcing_ = false;
-            if (const auto callback = onScreensChanged)  // a copy outlives this object
-                callback();
-        },
-        Qt::QueuedConnection);
+    settle_.start();
 }
 
 }  // namespace lunaveil

@@ -4,7 +4,9 @@
 #include "effects/OverlayWindow.h"
 
 #include <QObject>
+#include <QTimer>
 
+#include <chrono>
 #include <memory>
 #include <vector>
 
@@ -16,10 +18,12 @@ class X11StackingGuard;
 
 // Screens are QGuiApplication::screens(), primary first, less those that show part of another
 // screen's picture: a mirrored monitor is one screen to the tint, or its area would be tinted
-// twice. onScreensChanged fires once per event-loop pass however many screens were added,
-// removed or changed geometry in it.
+// twice. onScreensChanged fires once, settleTime after the last of a run of screens added,
+// removed or changed in geometry.
 class QtOverlayScreens final : public OverlayScreens {
 public:
+    static constexpr std::chrono::milliseconds settleTime{100};
+
     // Without a QGuiApplication there is no screen list: screenCount() is empty.
     QtOverlayScreens();
     ~QtOverlayScreens() override;
@@ -37,8 +41,10 @@ private:
 
     // Shared by every window made here, so they never contend for the top of the stack.
     std::shared_ptr<X11StackingGuard> stackingGuard_;
-    QObject context_;  // ends the connections and queued announcements with this object
-    bool announcing_ = false;
+    QObject context_;  // ends the connections with this object
+    // A monitor plugged in or out reaches Qt as several RandR events, which under load it may
+    // handle in separate passes; they make one announcement once none has come for a moment.
+    QTimer settle_;
 };
 
 }  // namespace lunaveil
