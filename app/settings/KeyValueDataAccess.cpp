@@ -48,10 +48,9 @@ std::optional<QByteArray> readRegularFile(const std::filesystem::path& path, boo
 
 KeyValueDataAccess::KeyValueDataAccess(std::filesystem::path file) : file_(std::move(file)) {}
 
-std::filesystem::path KeyValueDataAccess::lockPath() const
+std::filesystem::path KeyValueDataAccess::lockPath(const std::filesystem::path& target)
 {
-    const std::filesystem::path file = followLinks(file_);
-    return file.parent_path() / (file.filename().string() + ".lock");
+    return target.parent_path() / (target.filename().string() + ".lock");
 }
 
 std::optional<StoredValue> KeyValueDataAccess::getValue(const QString& key) const
@@ -59,7 +58,7 @@ std::optional<StoredValue> KeyValueDataAccess::getValue(const QString& key) cons
     std::error_code ec;
     if (!std::filesystem::exists(file_.parent_path(), ec))
         return std::nullopt;
-    const FileLock lock(lockPath());
+    const FileLock lock(lockPath(followLinks(file_)));
     const QJsonObject all = loadLocked();
     const auto found = all.constFind(key);
     return found == all.constEnd() ? std::nullopt : decodeValue(*found);
@@ -88,15 +87,16 @@ void KeyValueDataAccess::update(const QString& key, const std::optional<StoredVa
         return;
     }
     // Read, change and replace under one lock, so two Lunaveil processes never lose each other's keys.
-    const FileLock lock(lockPath());
-    removeStaleTemporaries(followLinks(file_));
+    const std::filesystem::path target = followLinks(file_);
+    const FileLock lock(lockPath(target));
+    removeStaleTemporaries(target);
     QJsonObject all = loadLocked();
     if (value)
         all.insert(key, encodeValue(*value));
     else
         all.remove(key);
     const QByteArray text = serialiseDefaults(all);
-    if (!writeFileDurably(file_, std::string_view(text.constData(), static_cast<std::size_t>(text.size()))))
+    if (!writeFileDurably(target, std::string_view(text.constData(), static_cast<std::size_t>(text.size()))))
         qWarning("Lunaveil: cannot save the settings file %s: %s.", file_.c_str(), std::strerror(errno));
 }
 

@@ -31,9 +31,9 @@ private:
     void moveAside(const char* reason) const;
     static void removeStaleTemporaries(const std::filesystem::path& file);
     void update(const QString& key, const std::optional<StoredValue>& value);
-    // Beside the file the settings path finally names, so that writers through a link and
-    // writers of its target exclude each other.
-    std::filesystem::path lockPath() const;
+    // Beside `target`, the file the settings path finally names, so that writers through a link
+    // and writers of its target exclude each other.
+    static std::filesystem::path lockPath(const std::filesystem::path& target);
 
     std::filesystem::path file_;
 };
