@@ -43,19 +43,8 @@ public:
     std::function<void()> onOutsideInterval;
 };
 
-// The popover's presenter: the hub's way to the controls, and the controls' way to the hub.
-class Presenter {
-public:
-    virtual ~Presenter() = default;
-    virtual void startService(const Colour& colour, double alphaPercent, bool scheduleIsActive, TimePoint scheduleStart,
-                              TimePoint scheduleStop, bool startAtLogin, bool lightMonitorNowIsEnabled,
-                              bool inverseColorsIsEnabled, bool trueColor) = 0;
-    virtual void showPopover() = 0;
-    virtual void changeBackgroundCustomColor(const Colour& colour) = 0;
-    virtual void setSelectedBackgroundColor(const Colour& colour) = 0;
-    virtual void setLightMonitorNowCheckBox(bool on) = 0;
-    virtual void setInverseColorsEnabled(bool on) = 0;
-
+// What the popover's controls report, one callback for each kind of user action.
+struct PopoverActions {
     std::function<void(std::optional<Colour>, bool trueColor)> onBackgroundColorChanged;
     std::function<void(const Colour&)> onBackgroundCustomColorSelected;
     std::function<void(double alphaPercent)> onBackgroundAlphaChanged;
@@ -67,6 +56,21 @@ public:
     std::function<void()> onInverseColorsHelpRequest;
     std::function<void()> onTrueColorsHelpRequest;
     std::function<void()> onQuitRequest;
+};
+
+// The popover's presenter: the hub's way to the controls, and the controls' way to the hub.
+class Presenter : public PopoverActions {
+public:
+    virtual ~Presenter() = default;
+    virtual void startService(const Colour& colour, double alphaPercent, bool scheduleIsActive, TimePoint scheduleStart,
+                              TimePoint scheduleStop, bool startAtLogin, bool lightMonitorNowIsEnabled,
+                              bool inverseColorsIsEnabled, bool trueColor) = 0;
+    virtual void showPopover() = 0;
+    virtual void changeBackgroundCustomColor(const Colour& colour) = 0;
+    virtual void setSelectedBackgroundColor(const Colour& colour) = 0;
+    virtual void setLightMonitorNowCheckBox(bool on) = 0;
+    virtual void setInverseColorsEnabled(bool on) = 0;
+
 };
 
 class GreetingsWindow {

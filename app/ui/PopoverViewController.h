@@ -3,6 +3,7 @@
 
 #include "common/Clock.h"
 #include "common/Colour.h"
+#include "shell/Collaborators.h"
 
 #include <QLocale>
 #include <QObject>
@@ -26,7 +27,7 @@ class OptionsMenu;
 // their object names, e.g. "scheduleCheckboxOutlet"). It is built the first time view() is
 // called, when the popover first opens; until then the update operations only keep what the
 // first display needs. The controller applies no effect itself: the hub decides and stores.
-class PopoverViewController : public QObject {
+class PopoverViewController : public QObject, public PopoverActions {
     Q_OBJECT
 public:
     PopoverViewController();
@@ -54,18 +55,6 @@ public:
 
     // Where the clock format comes from (12- or 24-hour pickers): the system's by default.
     std::function<QLocale()> locale = [] { return QLocale::system(); };
-
-    std::function<void(std::optional<Colour>, bool trueColor)> onBackgroundColorChanged;
-    std::function<void(const Colour&)> onBackgroundCustomColorSelected;
-    std::function<void(double alphaPercent)> onBackgroundAlphaChanged;
-    std::function<void(bool)> onStartAtLoginPreferencesChanged;
-    std::function<void(bool active, TimePoint start, TimePoint stop)> onScheduleIsActivePreferencesChanged;
-    std::function<void(bool)> onLightMonitorNowChanged;
-    std::function<void(bool)> onInverseColorsChanged;
-    std::function<void()> onHelpRequest;
-    std::function<void()> onInverseColorsHelpRequest;
-    std::function<void()> onTrueColorsHelpRequest;
-    std::function<void()> onQuitRequest;
 
     // Placement and font size of the time pickers, in the coordinates of their panel.
     struct TimePickerLayout {
