@@ -45,12 +45,22 @@ std::filesystem::path followLinks(const std::filesystem::path& path)
     return path;
 }
 
+std::string temporaryFilePrefix(const std::filesystem::path& file)
+{
+    // Appended piece by piece: GCC 12 sees a false overlap (-Wrestrict) in "." + name + ".".
+    std::string prefix = ".";
+    prefix += file.filename().native();
+    prefix += '.';
+    return prefix;
+}
+
 bool writeFileDurably(const std::filesystem::path& requested, std::string_view contents, mode_t mode)
 {
     const std::filesystem::path path = followLinks(requested);
     const std::filesystem::path folder = path.parent_path().empty() ? "." : path.parent_path();
 
-    std::string tmpl = (folder / ("." + path.filename().string() + ".XXXXXX")).string();
+    // A hidden sibling, so that the rename stays within one file system.
+    std::string tmpl = (folder / (temporaryFilePrefix(path) + "XXXXXX")).string();
     UniqueFd fd(::mkostemp(tmpl.data(), O_CLOEXEC));
     if (!fd)
         return false;

@@ -2,6 +2,7 @@
 // Whole-file replacement that survives a crash or power cut at any moment.
 
 #include <filesystem>
+#include <string>
 #include <string_view>
 #include <sys/types.h>
 
@@ -13,6 +14,10 @@ namespace lunaveil {
 // so a settings file kept elsewhere by the user stays where it is.
 // Returns false (and leaves `path` untouched) when any step fails; errno tells why.
 bool writeFileDurably(const std::filesystem::path& path, std::string_view contents, mode_t mode = 0600);
+
+// The temporary files writeFileDurably makes beside `file` are named this prefix, ".<name>.",
+// followed by six random characters.
+std::string temporaryFilePrefix(const std::filesystem::path& file);
 
 // The file `path` finally names, every symbolic link on the way followed; `path` itself when it
 // is no link, or when its links go round in a loop.

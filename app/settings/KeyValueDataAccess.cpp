@@ -104,7 +104,7 @@ void KeyValueDataAccess::removeStaleTemporaries(const std::filesystem::path& fil
 {
     // Every writer holds the lock until its temporary file is renamed into place, so one found
     // now was left by a writer that was killed half way.
-    const std::string prefix = "." + file.filename().string() + ".";
+    const std::string prefix = temporaryFilePrefix(file);
     std::error_code error;
     for (std::filesystem::directory_iterator it(file.parent_path(), error), end; !error && it != end;
          it.increment(error)) {
