@@ -1,0 +1,34 @@
+# What Lunaveil builds against. A missing piece stops the configure with one line naming the
+# Debian packages that provide it, instead of CMake's page of search paths.
+
+function(lunaveil_require found what packages)
+    if(NOT ${found})
+        message(FATAL_ERROR "${what} not found; on Debian, install ${packages} (scripts/setup installs everything).")
+    endif()
+endfunction()
+
+find_package(Qt6 6.4 QUIET COMPONENTS Core Gui Widgets DBus Svg)
+lunaveil_require(Qt6_FOUND "Qt 6.4 or newer (Core, Gui, Widgets, DBus, Svg)" "qt6-base-dev qt6-svg-dev")
+
+find_package(PkgConfig QUIET)
+if(NOT COMMAND pkg_check_modules)
+    set(PKG_CONFIG_FOUND FALSE)
+endif()
+lunaveil_require(PKG_CONFIG_FOUND "pkg-config" "pkg-config")
+
+pkg_check_modules(XCB QUIET IMPORTED_TARGET xcb xcb-randr)
+lunaveil_require(XCB_FOUND "XCB with RandR (xcb, xcb-randr)" "libxcb-randr0-dev")
+pkg_check_modules(XCB_XFIXES QUIET IMPORTED_TARGET xcb-xfixes)
+lunaveil_require(XCB_XFIXES_FOUND "XCB XFixes (xcb-xfixes)" "libxcb-xfixes0-dev")
+
+if(BUILD_TESTING)
+    set(without_tests "or configure with -DBUILD_TESTING=OFF")
+    find_package(GTest QUIET)
+    lunaveil_require(GTest_FOUND "GoogleTest, for the tests," "libgtest-dev libgmock-dev (${without_tests})")
+    find_package(Qt6 6.4 QUIET COMPONENTS Test)
+    lunaveil_require(Qt6Test_FOUND "Qt Test, for the tests," "qt6-base-dev (${without_tests})")
+    # The widget tests change the offscreen platform's screens through Qt's private interface.
+    find_file(LUNAVEIL_QT_PRIVATE_HEADER qpa/qplatformscreen.h PATHS ${Qt6Gui_PRIVATE_INCLUDE_DIRS} NO_DEFAULT_PATH)
+    lunaveil_require(LUNAVEIL_QT_PRIVATE_HEADER "Qt's private Gui headers, for the tests,"
+        "qt6-base-private-dev (${without_tests})")
+endif()
