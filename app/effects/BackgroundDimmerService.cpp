@@ -221,8 +221,14 @@ void BackgroundDimmerService::checkScreensChange()
 
 void BackgroundDimmerService::restartForNewScreens()
 {
-    stopService();
-    startService(*currentBackgroundColor_, *currentBackgroundAlpha_, trueColor_);
+    if (trueColor_ || blendShown_) {
+        // The tint is on the displays, and the transfer tints a new CRTC itself: only the (hidden)
+        // windows follow the screens, so the other monitors never flash their own colours.
+        createBackgroundWindows();
+    } else {
+        stopService();
+        startService(*currentBackgroundColor_, *currentBackgroundAlpha_, trueColor_);
+    }
     lastScreensCount_ = screens_.screenCount().value_or(lastScreensCount_);
 }
 

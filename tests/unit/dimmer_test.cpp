@@ -244,6 +244,34 @@ TEST_F(DimmerWithoutCompositor, StopFadesTheBlendOutAndGivesBackTheCalibration)
     EXPECT_TRUE(blended(red, 0.4)) << "the pending fade-out's restore is dropped";
 }
 
+TEST_F(DimmerWithoutCompositor, AMonitorPluggedInLeavesTheTintOnTheOthersUntouched)
+{
+    const struct {
+        Colour colour;
+        double opacity;
+        bool trueColor;
+        TransferFormula formula;
+    } tints[] = {{Colour::orangeColor(), 25, true, *trueColorFormula(Colour::orangeColor(), 25)},
+                 {red, 40, false, blendFormula(red, 0.4)}};
+    CrtcId plugged = 65;
+    for (const auto& tint : tints) {
+        dimmer.startService(tint.colour, tint.opacity, tint.trueColor);
+        clock.advance(1s);
+        int setsOnTheOthers = 0;
+        gamma.beforeSet = [&](CrtcId crtc) { setsOnTheOthers += crtc != plugged; };
+        screens.count = static_cast<int>(gamma.online.size()) + 1;
+        gamma.plugIn(plugged);
+        screens.onScreensChanged();
+        clock.advance(1s);
+        EXPECT_EQ(setsOnTheOthers, 0) << "the other monitors flashed their own colours";
+        EXPECT_TRUE(showing(tint.formula)) << "the new monitor is tinted too";
+        gamma.beforeSet = nullptr;
+        dimmer.stopService();
+        clock.advance(1s);
+        ++plugged;
+    }
+}
+
 TEST_F(DimmerWithoutCompositor, ThePlainTintSwitchesWayLiveWhenACompositorComesAndGoes)
 {
     compositor.set(true);
