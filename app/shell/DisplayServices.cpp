@@ -13,4 +13,10 @@ DisplayServices::DisplayServices() : gamma_(X11DisplayGamma::create())
     transfer_ = std::make_unique<DisplayTransfer>(*gamma_, GammaJournal(GammaJournal::defaultFile(display.toStdString())));
 }
 
+void DisplayServices::giveBack()
+{
+    if (transfer_)
+        transfer_->restoreColorSyncSettings();
+}
+
 }  // namespace lunaveil

@@ -19,6 +19,11 @@ public:
     DisplayTransfer* transfer() const { return transfer_.get(); }
     X11DisplayGamma* gamma() const { return gamma_.get(); }
 
+    // Whether giveBack() can still reach the displays.
+    bool reachable() const { return gamma_ && gamma_->isConnected(); }
+    // Gives every display back what Lunaveil changed on it, as a quit does.
+    void giveBack();
+
 private:
     std::unique_ptr<X11DisplayGamma> gamma_;
     std::unique_ptr<DisplayTransfer> transfer_;

@@ -197,6 +197,14 @@ void PresetersMainHub::onLightMonitorNowChanged(bool on)
     }
 }
 
+void PresetersMainHub::toggleTint()
+{
+    const bool on = !tintIsRunning();
+    if (popoverViewPresenter_)
+        popoverViewPresenter_->setLightMonitorNowCheckBox(on);
+    onLightMonitorNowChanged(on);
+}
+
 void PresetersMainHub::onInverseColorsChanged(bool on)
 {
     inverseColorsIsEnabled_ = on;

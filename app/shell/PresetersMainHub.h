@@ -17,6 +17,8 @@ public:
     // Called once after construction: greetings on the first run, settings loaded, presenter and schedule started.
     void startService();
     void showPopover();
+    // Switches the tint off when it runs and on when it does not, as the popover's switch does.
+    void toggleTint();
     // The colour panel's report of its current colour.
     void customBackgroundColorUpdate(const ColourPanel& sender);
 

@@ -6,7 +6,7 @@
 #include "platform/DurableFile.h"
 #include "platform/FileLock.h"
 #include "platform/RunningInstance.h"
-#include "platform/TerminationSignals.h"
+#include "platform/ProcessSignals.h"
 #include "platform/XdgDirectories.h"
 #include "settings/Constants.h"
 #include "shell/AppDelegate.h"
@@ -18,6 +18,7 @@
 #include <QTimer>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <optional>
 #include <thread>
 
@@ -48,6 +49,20 @@ int resetDisplays(int argc, char* argv[])
     else
         std::puts("Lunaveil: no display was left changed; nothing to restore.");
     return 0;
+}
+
+// The displays while Lunaveil runs; the exit handler below gives them back.
+DisplayServices* displaysInUse = nullptr;
+
+// The toolkit ends the process by exit() when its own X connection breaks while the server
+// lives (xkill on a Lunaveil window). Gamma outlives the process, so that ends like a quit too.
+void giveDisplaysBackAtExit()
+{
+    if (displaysInUse == nullptr || !displaysInUse->reachable())
+        return;
+    displaysInUse->giveBack();
+    std::fputs("Lunaveil: its windows lost the display; the displays have their own colours back.\n", stderr);
+    std::_Exit(0);
 }
 
 // The lock that makes this the one Lunaveil of the session; empty when another one holds it.
@@ -95,8 +110,8 @@ int run(int argc, char* argv[])
             QCoreApplication::exit(1);
         };
     }
-    // Logout, kill and Ctrl+C take the same orderly way out as the Quit entry.
-    const TerminationSignals termination([](int) { QCoreApplication::exit(0); });
+    displaysInUse = &displays;
+    std::atexit(giveDisplaysBackAtExit);
 
     // Only X11 leaves translucency to a compositor that may or may not run.
     const auto compositor = QGuiApplication::platformName() == QStringLiteral("xcb")
@@ -110,6 +125,12 @@ int run(int argc, char* argv[])
             if (PresetersMainHub* hub = delegate.presentersMainHub())
                 hub->showPopover();
         });
+        // Logout, kill, Ctrl+C and Ctrl+\ take the same orderly way out as the Quit entry.
+        const ProcessSignals signals([] { QCoreApplication::exit(0); },
+                                     [&delegate] {
+                                         if (PresetersMainHub* hub = delegate.presentersMainHub())
+                                             hub->toggleTint();
+                                     });
         // The delegate starts once the event loop runs, as "did finish launching".
         QTimer::singleShot(0, &application, [&delegate] {
             delegate.applicationDidFinishLaunching(QApplication::arguments());
@@ -117,8 +138,8 @@ int run(int argc, char* argv[])
         return QApplication::exec();
     }();
     // Gamma outlives the process on X11: every display gets its own colours back before Lunaveil ends.
-    if (displays.transfer() != nullptr)
-        displays.transfer()->restoreColorSyncSettings();
+    displays.giveBack();
+    displaysInUse = nullptr;
     return status;
 }
 
@@ -126,6 +147,7 @@ int run(int argc, char* argv[])
 
 int main(int argc, char* argv[])
 {
+    ProcessSignals::install();
     const std::vector<std::string_view> arguments(argv, argv + argc);
     switch (commandLineAction(arguments)) {
     case CommandLineAction::Help:

@@ -18,6 +18,8 @@
 #include <cstdlib>
 #include <map>
 #include <string_view>
+#include <thread>
+#include <vector>
 
 namespace lunaveil {
 namespace {
@@ -127,13 +129,50 @@ TEST_F(LunaveilOnX, TrueColorsHoldsEveryMonitorAgainstOtherProgramsAndTintsANewO
 
 TEST_F(LunaveilOnX, EveryWayOutGivesTheDisplaysBack)
 {
-    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
-        SCOPED_TRACE(signal);
+    // Termination from a session, kill, Ctrl+C, Ctrl+\; twice in a row, as `timeout` and a closing
+    // terminal send it; and while Lunaveil is still starting.
+    const struct {
+        int signal;
+        int times;
+        bool duringStart;
+    } endings[] = {{SIGTERM, 1, false}, {SIGINT, 1, false}, {SIGHUP, 1, false}, {SIGQUIT, 1, false},
+                   {SIGTERM, 2, false}, {SIGHUP, 2, false}, {SIGTERM, 1, true}};
+    for (const auto& ending : endings) {
+        SCOPED_TRACE(testing::Message() << "signal " << ending.signal << " x" << ending.times
+                                        << (ending.duringStart ? " during start" : ""));
         ASSERT_TRUE(lunaveil_->start());
-        ASSERT_TRUE(waitFor([&] { return displaysBlend(); }));
-        EXPECT_EQ(lunaveil_->endWith(signal), 0);
+        if (ending.duringStart) {
+            // As soon as it answers the signal, long before its windows or displays are set up.
+            for (int ms = 0; ms < 10'000 && !lunaveil_->catches(ending.signal); ++ms)
+                std::this_thread::sleep_for(1ms);
+        } else {
+            ASSERT_TRUE(waitFor([&] { return displaysBlend(); }));
+        }
+        for (int i = 1; i < ending.times; ++i)
+            lunaveil_->send(ending.signal);
+        EXPECT_EQ(lunaveil_->endWith(ending.signal), 0);
         EXPECT_TRUE(displaysCalibrated());
     }
+
+    // Signals whose default action would end it tinted change nothing; SIGUSR1 toggles the tint;
+    // a SIGHUP its parent ignores (nohup) stays ignored.
+    ASSERT_TRUE(lunaveil_->start({}, {SIGHUP}));
+    ASSERT_TRUE(waitFor([&] { return displaysBlend(); }));
+    for (const int harmless : {SIGPIPE, SIGUSR2, SIGALRM, SIGHUP})
+        lunaveil_->send(harmless);
+    lunaveil_->send(SIGUSR1);
+    EXPECT_TRUE(waitFor([&] { return displaysCalibrated(); })) << "SIGUSR1 switches the tint off";
+    lunaveil_->send(SIGUSR1);
+    EXPECT_TRUE(waitFor([&] { return displaysBlend(); })) << "and on again";
+    EXPECT_TRUE(lunaveil_->running());
+
+    // Its windows' X connection cut (xkill) while the server lives: it ends as a quit does.
+    std::vector<xcb_window_t> windows;
+    ASSERT_TRUE(waitFor([&] { return !(windows = probe_->windowsOf(lunaveil_->pid(), true)).empty(); }));
+    QProcess::execute(QStringLiteral("xkill"), {QStringLiteral("-display"), QString::fromStdString(server_->displayName()),
+                                                 QStringLiteral("-id"), QString::number(windows.front())});
+    EXPECT_EQ(lunaveil_->waitForExit(), 0);
+    EXPECT_TRUE(displaysCalibrated());
 
     ASSERT_TRUE(lunaveil_->start());
     ASSERT_TRUE(waitFor([&] { return displaysBlend(); }));

@@ -59,8 +59,12 @@ std::filesystem::path LunaveilProcess::settingsFile() const
     return home_.path().toStdString() + "/config/lunaveil/com.quorvex.Lunaveil.json";
 }
 
-bool LunaveilProcess::start(const QStringList& arguments)
+bool LunaveilProcess::start(const QStringList& arguments, std::vector<int> ignoredSignals)
 {
+    process_.setChildProcessModifier([ignoredSignals] {
+        for (const int signal : ignoredSignals)
+            std::signal(signal, SIG_IGN);
+    });
     process_.setProcessEnvironment(environment());
     process_.setProcessChannelMode(captureErrors_ ? QProcess::SeparateChannels : QProcess::ForwardedErrorChannel);
     process_.start(program_, arguments);
@@ -76,9 +80,23 @@ long LunaveilProcess::residentKilobytes() const
     return 0;
 }
 
-int LunaveilProcess::endWith(int signal)
+bool LunaveilProcess::catches(int signal) const
+{
+    std::ifstream status("/proc/" + std::to_string(process_.processId()) + "/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.starts_with("SigCgt:"))
+            return (std::stoull(line.substr(7), nullptr, 16) >> (signal - 1)) & 1;
+    return false;
+}
+
+void LunaveilProcess::send(int signal) const
 {
     ::kill(static_cast<pid_t>(process_.processId()), signal);
+}
+
+int LunaveilProcess::endWith(int signal)
+{
+    send(signal);
     return waitForExit();
 }
 

@@ -10,6 +10,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace lunaveil::test {
 
@@ -37,8 +38,11 @@ public:
     // Its resident memory in kB (VmRSS), or 0 when it cannot be read.
     long residentKilobytes() const;
 
-    // Starts the long-running program; false when it could not start.
-    bool start(const QStringList& arguments = {});
+    // Starts the long-running program with `ignoredSignals` ignored, as nohup would; false when it could not start.
+    bool start(const QStringList& arguments = {}, std::vector<int> ignoredSignals = {});
+    // Whether the program has a handler of its own for `signal` (SigCgt in /proc).
+    bool catches(int signal) const;
+    void send(int signal) const;
     bool running() const { return process_.state() == QProcess::Running; }
     qint64 pid() const { return process_.processId(); }
     // Sends `signal` and waits for the end; the exit status, or -1 when it did not exit normally.
