@@ -132,6 +132,13 @@ void BackgroundDimmerService::showPlainTint(bool fade)
 
 void BackgroundDimmerService::stopService()
 {
+    stopTint();
+    if (auto screenControl = makeScreenControl_())
+        screenControl->restoreBrightness();
+}
+
+void BackgroundDimmerService::stopTint()
+{
     const bool blendOnDisplays = blendShown_;
     serviceIsRunning_ = false;
     closeBackgroundWindows();
@@ -226,7 +233,8 @@ void BackgroundDimmerService::restartForNewScreens()
         // windows follow the screens, so the other monitors never flash their own colours.
         createBackgroundWindows();
     } else {
-        stopService();
+        // The backlights stay as they are: the restart lowers them again anyway.
+        stopTint();
         startService(*currentBackgroundColor_, *currentBackgroundAlpha_, trueColor_);
     }
     lastScreensCount_ = screens_.screenCount().value_or(lastScreensCount_);

@@ -49,6 +49,8 @@ private:
     void stopEnterAnimation();
     void stopExitAnimation();
     void restartForNewScreens();
+    // Ends the tint on the screens, leaving the backlights as they are.
+    void stopTint();
     void applyTransfer();
     bool windowsBlend() const;
     void showPlainTint(bool fade);

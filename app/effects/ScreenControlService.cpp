@@ -5,14 +5,21 @@
 
 namespace lunaveil {
 
-ScreenControlService::ScreenControlService(DisplayTransfer* transfer, std::filesystem::path sysfsRoot)
-    : transfer_(transfer), sysfsRoot_(std::move(sysfsRoot))
+ScreenControlService::ScreenControlService(DisplayTransfer* transfer, Backlight* backlight)
+    : transfer_(transfer), backlight_(backlight)
 {
 }
 
 void ScreenControlService::setBrightnessLevel(float level)
 {
-    Backlight(sysfsRoot_).setBrightnessLevel(level);
+    if (backlight_ != nullptr)
+        backlight_->lowerBrightnessTo(level);
+}
+
+void ScreenControlService::restoreBrightness()
+{
+    if (backlight_ != nullptr)
+        backlight_->restoreBrightness();
 }
 
 void ScreenControlService::setContrast(bool inverted)

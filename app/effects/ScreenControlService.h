@@ -3,23 +3,24 @@
 
 #include "shell/Collaborators.h"
 
-#include <filesystem>
-
 namespace lunaveil {
 
+class Backlight;
 class DisplayTransfer;
 
 class ScreenControlService final : public ScreenControl {
 public:
     // `transfer` may be null where no display gamma is reachable; inverting then does nothing.
-    explicit ScreenControlService(DisplayTransfer* transfer, std::filesystem::path sysfsRoot = "/sys");
+    // `backlight` keeps what was lowered between calls; without one the brightness is left alone.
+    explicit ScreenControlService(DisplayTransfer* transfer, Backlight* backlight = nullptr);
 
     void setBrightnessLevel(float level) override;
+    void restoreBrightness() override;
     void setContrast(bool inverted) override;
 
 private:
     DisplayTransfer* transfer_;
-    std::filesystem::path sysfsRoot_;
+    Backlight* backlight_;
 };
 
 }  // namespace lunaveil

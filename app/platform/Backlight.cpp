@@ -1,5 +1,6 @@
 #include "Backlight.h"
 
+#include "platform/DurableFile.h"
 #include "platform/UniqueFd.h"
 
 #include <QByteArray>
@@ -17,6 +18,8 @@
 #include <cstdint>
 #include <cstring>
 #include <fcntl.h>
+#include <fstream>
+#include <sstream>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -47,10 +50,10 @@ std::vector<std::filesystem::path> backlightDevices(const std::filesystem::path&
     return devices;
 }
 
-// The device's max_brightness, or nothing when it is missing, zero or not a plain number.
-std::optional<std::uint32_t> readMaxBrightness(const std::filesystem::path& device)
+// A sysfs number file's value, or nothing when it is missing or not a plain number.
+std::optional<std::uint32_t> readNumber(const std::filesystem::path& file)
 {
-    UniqueFd fd(::open((device / "max_brightness").c_str(), O_RDONLY | O_CLOEXEC));
+    UniqueFd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
     if (!fd)
         return std::nullopt;
     char buffer[32];
@@ -66,9 +69,16 @@ std::optional<std::uint32_t> readMaxBrightness(const std::filesystem::path& devi
         text.remove_suffix(1);
     std::uint32_t value = 0;
     const auto [end, status] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (status != std::errc{} || end != text.data() + text.size() || value == 0)
+    if (status != std::errc{} || end != text.data() + text.size())
         return std::nullopt;
     return value;
+}
+
+// The device's max_brightness, or nothing when it is missing, zero or not a plain number.
+std::optional<std::uint32_t> readMaxBrightness(const std::filesystem::path& device)
+{
+    const auto value = readNumber(device / "max_brightness");
+    return value == 0u ? std::nullopt : value;
 }
 
 bool writeNumber(int fd, std::uint32_t value)
@@ -111,11 +121,71 @@ bool logindUnavailable(const QDBusError& error)
     }
 }
 
+// Sets brightness files directly where this process may write them and through logind
+// otherwise, with at most one warning for all the devices of one call.
+class BrightnessWriter {
+public:
+    bool set(const std::filesystem::path& device, std::uint32_t value)
+    {
+        const std::string fileName = device.filename().string();
+        const QString name = QString::fromUtf8(fileName);
+        // Opening for writing is the test of "writable": the kernel answers with this process's
+        // effective identity and capabilities (access() would use the real ones) and sees
+        // read-only mounts too.
+        if (UniqueFd fd(::open((device / "brightness").c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC)); fd) {
+            if (writeNumber(fd.get(), value))
+                return true;
+            warnOnce(name, QStringLiteral("writing its brightness file failed (%1)")
+                               .arg(QString::fromUtf8(std::strerror(errno))));
+            return false;
+        }
+        if (!logindAvailable_)
+            return false;
+        // D-Bus carries only UTF-8, and logind must get the name exactly as sysfs has it.
+        if (name.toUtf8() != QByteArray::fromStdString(fileName)) {
+            warnOnce(name, QStringLiteral("the name is not valid UTF-8, so logind cannot be asked"));
+            return false;
+        }
+        const QDBusError error = setThroughLogind(name, value);
+        if (!error.isValid())
+            return true;
+        warnOnce(name, QStringLiteral("its brightness file is not writable and logind did not set it (%1: %2)")
+                           .arg(error.name(), error.message()));
+        if (logindUnavailable(error))
+            logindAvailable_ = false;
+        return false;
+    }
+
+private:
+    void warnOnce(const QString& device, const QString& reason)
+    {
+        if (!std::exchange(warned_, true))
+            qWarning("Cannot set the brightness of backlight \"%s\": %s", qUtf8Printable(device),
+                     qUtf8Printable(reason));
+    }
+
+    bool logindAvailable_ = true;
+    bool warned_ = false;
+};
+
+constexpr std::string_view recordHeader = "lunaveil-backlight 1";
+// Far more than the devices of any machine; a bigger file is no record of ours.
+constexpr std::uintmax_t maxRecordBytes = 64 * 1024;
+
+// A device name from the record names an entry of class/backlight, never a path elsewhere.
+bool isPlainName(std::string_view name)
+{
+    return !name.empty() && name != "." && name != ".." && name.find_first_of("/\n") == std::string_view::npos;
+}
+
 }  // namespace
 
-Backlight::Backlight(std::filesystem::path sysfsRoot) : sysfsRoot_(std::move(sysfsRoot)) {}
+Backlight::Backlight(std::filesystem::path sysfsRoot, std::filesystem::path record)
+    : sysfsRoot_(std::move(sysfsRoot)), record_(std::move(record))
+{
+}
 
-void Backlight::setBrightnessLevel(float level)
+void Backlight::lowerBrightnessTo(float level)
 {
     if (std::isnan(level)) {
         qWarning("Backlight: ignoring a brightness level that is not a number");
@@ -123,46 +193,104 @@ void Backlight::setBrightnessLevel(float level)
     }
     const double fraction = std::clamp(static_cast<double>(level), 0.0, 1.0);
 
-    bool logindAvailable = true;
-    bool warned = false;
-    const auto warnOnce = [&warned](const QString& device, const QString& reason) {
-        if (!std::exchange(warned, true))
-            qWarning("Cannot set the brightness of backlight \"%s\": %s", qUtf8Printable(device),
-                     qUtf8Printable(reason));
-    };
-
+    // What each device had is on record before it is changed, so a crash at any moment can be undone.
+    std::vector<std::pair<std::filesystem::path, std::uint32_t>> planned;
     for (const auto& device : backlightDevices(sysfsRoot_)) {
         const std::optional<std::uint32_t> maximum = readMaxBrightness(device);
-        if (!maximum)
+        const std::optional<std::uint32_t> current = readNumber(device / "brightness");
+        if (!maximum || !current)
             continue;
-        const auto value = static_cast<std::uint32_t>(std::llround(fraction * *maximum));
-        const std::string fileName = device.filename().string();
-        const QString name = QString::fromUtf8(fileName);
+        const auto target = static_cast<std::uint32_t>(std::llround(fraction * *maximum));
+        if (*current <= target)
+            continue;
+        const std::string name = device.filename().string();
+        // A device still at what Lunaveil set keeps its first original; one the user changed since
+        // gets the user's brightness as its original.
+        const auto known = lowered_.find(name);
+        const std::uint32_t original = known != lowered_.end() && known->second.set == *current
+                                           ? known->second.original
+                                           : *current;
+        lowered_[name] = {original, target};
+        planned.emplace_back(device, target);
+    }
+    if (planned.empty())
+        return;
+    saveRecord();
 
-        // Opening for writing is the test of "writable": the kernel answers with this process's
-        // effective identity and capabilities (access() would use the real ones) and sees
-        // read-only mounts too.
-        if (UniqueFd fd(::open((device / "brightness").c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC)); fd) {
-            if (!writeNumber(fd.get(), value))
-                warnOnce(name, QStringLiteral("writing its brightness file failed (%1)")
-                                   .arg(QString::fromUtf8(std::strerror(errno))));
-            continue;
-        }
+    BrightnessWriter writer;
+    for (const auto& [device, target] : planned) {
+        const std::string name = device.filename().string();
+        if (!writer.set(device, target))
+            lowered_.erase(name);
+        else if (const auto readBack = readNumber(device / "brightness"))
+            lowered_[name].set = *readBack;  // as the driver rounded it, so a restore recognises it
+    }
+    saveRecord();
+}
 
-        if (!logindAvailable)
-            continue;
-        // D-Bus carries only UTF-8, and logind must get the name exactly as sysfs has it.
-        if (name.toUtf8() != QByteArray::fromStdString(fileName)) {
-            warnOnce(name, QStringLiteral("the name is not valid UTF-8, so logind cannot be asked"));
-            continue;
+void Backlight::restoreBrightness()
+{
+    if (lowered_.empty())
+        return;
+    giveBack(std::exchange(lowered_, {}));
+    saveRecord();
+}
+
+bool Backlight::restoreFromRecord()
+{
+    if (record_.empty())
+        return false;
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(record_, error) || std::filesystem::file_size(record_, error) > maxRecordBytes)
+        return false;
+    std::ifstream in(record_);
+    std::map<std::string, Lowered> recorded;
+    std::string line;
+    if (std::getline(in, line) && line == recordHeader) {
+        while (std::getline(in, line)) {
+            std::istringstream fields(line);
+            Lowered lowered{};
+            std::string name;
+            if (fields >> lowered.original >> lowered.set && fields.get() == ' ' && std::getline(fields, name) &&
+                isPlainName(name))
+                recorded[name] = lowered;
         }
-        const QDBusError error = setThroughLogind(name, value);
-        if (!error.isValid())
-            continue;
-        warnOnce(name, QStringLiteral("its brightness file is not writable and logind did not set it (%1: %2)")
-                           .arg(error.name(), error.message()));
-        if (logindUnavailable(error))
-            logindAvailable = false;
+    }
+    std::filesystem::remove(record_, error);
+    return giveBack(recorded);
+}
+
+bool Backlight::giveBack(const std::map<std::string, Lowered>& devices)
+{
+    BrightnessWriter writer;
+    bool gaveBack = false;
+    for (const auto& [name, lowered] : devices) {
+        const std::filesystem::path device = sysfsRoot_ / "class" / "backlight" / name;
+        if (readNumber(device / "brightness") == lowered.set && writer.set(device, lowered.original))
+            gaveBack = true;
+    }
+    return gaveBack;
+}
+
+void Backlight::saveRecord()
+{
+    if (record_.empty())
+        return;
+    std::error_code error;
+    if (lowered_.empty()) {
+        std::filesystem::remove(record_, error);
+        return;
+    }
+    std::string text = std::string(recordHeader) + '\n';
+    for (const auto& [name, lowered] : lowered_) {
+        if (isPlainName(name))
+            text += std::to_string(lowered.original) + ' ' + std::to_string(lowered.set) + ' ' + name + '\n';
+    }
+    if (!makeDirectories(record_.parent_path()) || !writeFileDurably(record_, text)) {
+        if (!std::exchange(recordWarned_, true))
+            qWarning("Lunaveil: cannot keep the backlight record %s (%s); should Lunaveil crash, the screens "
+                     "stay dimmed until their brightness is set again.",
+                     record_.c_str(), std::strerror(errno));
     }
 }
 

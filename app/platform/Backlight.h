@@ -1,25 +1,57 @@
 #pragma once
-// Sets the brightness of every display backlight the kernel exposes under sysfs.
+// Lowers the brightness of every display backlight the kernel exposes under sysfs, and gives
+// back what it took.
 
+#include <cstdint>
 #include <filesystem>
+#include <map>
+#include <string>
 
 namespace lunaveil {
 
+// A backlight outlives the process that dimmed it, so what each device had before Lunaveil
+// first lowered it is kept in memory and in a small record file that a later run (or
+// `lunaveil --reset`) reads to give it back after a crash.
+//
+// Record format, one line a device after the header "lunaveil-backlight 1":
+//   <brightness it had> <brightness Lunaveil set> <device name to the end of the line>
 class Backlight {
 public:
-    // `sysfsRoot` is where sysfs is mounted; tests point it at a tree of their own.
-    explicit Backlight(std::filesystem::path sysfsRoot = "/sys");
+    // `sysfsRoot` is where sysfs is mounted; tests point it at a tree of their own. Without a
+    // `record` file what was lowered is kept in memory only.
+    explicit Backlight(std::filesystem::path sysfsRoot = "/sys", std::filesystem::path record = {});
+    Backlight(const Backlight&) = delete;
+    Backlight& operator=(const Backlight&) = delete;
 
-    // Gives every backlight under <root>/class/backlight, in name order, the brightness
-    // round(level × max_brightness), level clamped to [0, 1]. A device whose brightness file
-    // this process may write is written directly; the others are set through logind's
-    // SetBrightness on the system bus. Devices without a usable max_brightness are skipped.
-    // Failures change nothing and are reported with at most one warning per call; waiting
-    // for logind is bounded by a short timeout.
-    void setBrightnessLevel(float level);
+    // Every backlight under <root>/class/backlight, in name order, that is brighter than
+    // round(level × max_brightness) is lowered to that (level clamped to [0, 1]); a dimmer one
+    // is left alone, so the tint never brightens a screen. A device whose brightness file this
+    // process may write is written directly; the others are set through logind's SetBrightness
+    // on the system bus. Devices without a usable max_brightness are skipped. Failures change
+    // nothing and are reported with at most one warning per call; waiting for logind is bounded
+    // by a short timeout.
+    void lowerBrightnessTo(float level);
+
+    // Gives every device Lunaveil lowered the brightness it had, unless something else changed
+    // it since (the user's own keys win), then forgets them and removes the record.
+    void restoreBrightness();
+
+    // The same for what a run that died left in the record; true when any device was given back.
+    bool restoreFromRecord();
 
 private:
+    struct Lowered {
+        std::uint32_t original;
+        std::uint32_t set;
+    };
+
+    bool giveBack(const std::map<std::string, Lowered>& devices);
+    void saveRecord();
+
     std::filesystem::path sysfsRoot_;
+    std::filesystem::path record_;
+    std::map<std::string, Lowered> lowered_;  // by device name
+    bool recordWarned_ = false;
 };
 
 }  // namespace lunaveil

@@ -228,6 +228,12 @@ void X11DisplayGamma::announceChange()
         Qt::QueuedConnection);
 }
 
+bool X11DisplayGamma::serverAnswers()
+{
+    waitFor(xcb_get_input_focus_reply, connection_.get(), xcb_get_input_focus(connection_.get()));
+    return xcb_connection_has_error(connection_.get()) == 0;
+}
+
 bool X11DisplayGamma::connectionAlive()
 {
     if (!xcb_connection_has_error(connection_.get()))

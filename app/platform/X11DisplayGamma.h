@@ -47,8 +47,8 @@ public:
     // Called once when the X connection broke (the server went away). From then on no CRTC
     // is listed and every ramp is refused; only a new object can reach a new server.
     std::function<void()> onConnectionLost;
-    // Whether the server still answers this connection (it may outlive the toolkit's own).
-    bool isConnected() const { return xcb_connection_has_error(connection_.get()) == 0; }
+    // Whether the server still answers this connection (it may outlive the toolkit's own); one round trip.
+    bool serverAnswers();
 
 private:
     std::vector<CrtcId> allCrtcs();

@@ -26,8 +26,10 @@ public:
 class ScreenControl {
 public:
     virtual ~ScreenControl() = default;
-    // Every backlight to this fraction of its full brightness.
+    // Every backlight brighter than this fraction of its full brightness down to it.
     virtual void setBrightnessLevel(float level) = 0;
+    // Every backlight setBrightnessLevel lowered back to what it had.
+    virtual void restoreBrightness() = 0;
     // Inverted, or the straight linear transfer, on every online display.
     virtual void setContrast(bool inverted) = 0;
 };

@@ -1,11 +1,14 @@
 #include "DisplayServices.h"
 
+#include "platform/XdgDirectories.h"
+
 #include <QByteArray>
 #include <QtGlobal>
 
 namespace lunaveil {
 
-DisplayServices::DisplayServices() : gamma_(X11DisplayGamma::create())
+DisplayServices::DisplayServices()
+    : gamma_(X11DisplayGamma::create()), backlight_("/sys", runtimeDirectory() / "lunaveil" / "backlight.record")
 {
     if (!gamma_)
         return;
@@ -17,6 +20,7 @@ void DisplayServices::giveBack()
 {
     if (transfer_)
         transfer_->restoreColorSyncSettings();
+    backlight_.restoreBrightness();
 }
 
 }  // namespace lunaveil

@@ -1,7 +1,9 @@
 #pragma once
-// The display-wide parts Lunaveil shares between its services: X11 gamma and the transfer over it.
+// The display-wide parts Lunaveil shares between its services: X11 gamma, the transfer over it,
+// and the backlights.
 
 #include "effects/DisplayTransfer.h"
+#include "platform/Backlight.h"
 #include "platform/X11DisplayGamma.h"
 
 #include <memory>
@@ -18,15 +20,17 @@ public:
     // Null when no display gamma is reachable.
     DisplayTransfer* transfer() const { return transfer_.get(); }
     X11DisplayGamma* gamma() const { return gamma_.get(); }
+    Backlight& backlight() { return backlight_; }
 
     // Whether giveBack() can still reach the displays.
-    bool reachable() const { return gamma_ && gamma_->isConnected(); }
-    // Gives every display back what Lunaveil changed on it, as a quit does.
+    bool reachable() { return gamma_ && gamma_->serverAnswers(); }
+    // Gives every display and backlight back what Lunaveil changed on it, as a quit does.
     void giveBack();
 
 private:
     std::unique_ptr<X11DisplayGamma> gamma_;
     std::unique_ptr<DisplayTransfer> transfer_;
+    Backlight backlight_;
 };
 
 }  // namespace lunaveil

@@ -18,7 +18,10 @@ HubServices productionServices(DisplayServices& displays, Compositor* compositor
                                OverlayScreens& screens)
 {
     DisplayTransfer* const transfer = displays.transfer();
-    const auto makeScreenControl = [transfer] { return std::make_unique<ScreenControlService>(transfer); };
+    Backlight* const backlight = &displays.backlight();
+    const auto makeScreenControl = [transfer, backlight] {
+        return std::make_unique<ScreenControlService>(transfer, backlight);
+    };
 
     HubServices services;
     services.makeSettings = [] { return std::make_unique<SettingsDataAccess>(); };

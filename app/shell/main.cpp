@@ -40,6 +40,8 @@ int resetDisplays(int argc, char* argv[])
         return 1;
     }
     DisplayServices displays;
+    if (displays.backlight().restoreFromRecord())
+        std::puts("Lunaveil: the backlights have their own brightness back.");
     if (displays.transfer() == nullptr) {
         std::fputs("Lunaveil: no X display to reset (is DISPLAY set?).\n", stderr);
         return 1;
@@ -104,6 +106,8 @@ int run(int argc, char* argv[])
     DisplayServices displays;
     if (displays.transfer() != nullptr && displays.transfer()->restoreFromJournal())
         std::fputs("Lunaveil: gave the displays back the colours an earlier run left changed.\n", stderr);
+    if (displays.backlight().restoreFromRecord())
+        std::fputs("Lunaveil: gave the backlights back the brightness an earlier run left lowered.\n", stderr);
     if (displays.gamma() != nullptr) {
         displays.gamma()->onConnectionLost = [] {
             std::fputs("Lunaveil: the X11 display went away; Lunaveil ends.\n", stderr);

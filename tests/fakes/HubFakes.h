@@ -98,6 +98,7 @@ class FakeScreenControl final : public ScreenControl, Recorder {
 public:
     using Recorder::Recorder;
     void setBrightnessLevel(float level) override { note("screen.brightness(" + std::to_string(level) + ")"); }
+    void restoreBrightness() override { note("screen.restoreBrightness"); }
     void setContrast(bool inverted) override { note(inverted ? "screen.invert" : "screen.straight"); }
 };
 

@@ -78,29 +78,32 @@ protected:
     }
 
     // Lays a device out as sysfs does: the device folder elsewhere, a symlink to it in class/backlight.
-    // Its brightness reads 1 until something sets it.
-    fs::path addDevice(const std::string& name, const std::string& maxBrightness, bool writable = true)
+    // Its brightness is full until something sets it.
+    fs::path addDevice(const std::string& name, const std::string& maxBrightness, bool writable = true,
+                       std::string brightness = {})
     {
         const fs::path device = root() / "devices" / name;
         fs::create_directories(device);
         fs::create_directories(root() / "class" / "backlight");
         fs::create_directory_symlink(fs::path("../../devices") / name, root() / "class" / "backlight" / name);
         std::ofstream(device / "max_brightness") << maxBrightness << "\n";
-        std::ofstream(device / "brightness") << "1\n";
+        std::ofstream(device / "brightness") << (brightness.empty() ? maxBrightness : brightness) << "\n";
         if (!writable)
             fs::permissions(device / "brightness",
                             fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
         return device / "brightness";
     }
 
-    void setLevel(float level) { Backlight(root()).setBrightnessLevel(level); }
+    void setLevel(float level) { backlight.lowerBrightnessTo(level); }
 
     fs::path root() const { return fs::path(sysfs.path().toStdString()); }
+    fs::path record() const { return root() / "run" / "backlight.record"; }
 
     static QString busAddress() { return qEnvironmentVariable("DBUS_SYSTEM_BUS_ADDRESS"); }
 
     std::optional<test::PermissionBitsBind> bitsBind;
     QTemporaryDir sysfs;
+    Backlight backlight{root(), record()};
     QtMessageHandler previousHandler = nullptr;
 };
 
@@ -118,7 +121,7 @@ TEST_F(BacklightTest, WritesWhereItMayAndAsksLogindForTheRestByExactNameInNameOr
     setLevel(0.5f);
 
     EXPECT_EQ(readFile(writable), "8\n");  // round(7.5)
-    EXPECT_EQ(readFile(readOnly), "1\n");
+    EXPECT_EQ(readFile(readOnly), "1000\n");
     EXPECT_EQ(logind.calls(), (QList<Call>{call(QStringLiteral("a:1"), 5), call(odd, 5),
                                            call(QStringLiteral("intel_backlight"), 500)}));
     EXPECT_EQ(warningCount, 0);
@@ -151,10 +154,46 @@ TEST_F(BacklightTest, SkipsDevicesWithoutAUsableMaximumAndIsQuietWithoutBackligh
 
     setLevel(0.5f);
 
-    for (const auto& device : skipped)
-        EXPECT_EQ(readFile(device), "1\n") << device;
+    for (std::size_t i = 0; i + 1 < skipped.size(); ++i)
+        EXPECT_EQ(readFile(skipped[i]), std::string(unusable[i].second) + "\n") << skipped[i];
     EXPECT_EQ(readFile(good), "50\n");
     EXPECT_TRUE(logind.calls().isEmpty());
+}
+
+TEST_F(BacklightTest, LowersOnlyAndGivesBackWhatItTookUnlessTheUserChangedItSince)
+{
+    const fs::path bright = addDevice("a_bright", "100", true, "80");
+    const fs::path dim = addDevice("b_dim", "100", true, "30");
+    const auto brightness = [](const fs::path& device) { return std::stoi(readFile(device)); };
+
+    setLevel(0.5f);
+    setLevel(0.5f);  // again, as every change of the tint does
+    EXPECT_EQ(brightness(bright), 50);
+    EXPECT_EQ(brightness(dim), 30) << "a screen dimmer than the tint's level is never brightened";
+    EXPECT_EQ(readFile(record()), "lunaveil-backlight 1\n80 50 a_bright\n");
+    backlight.restoreBrightness();
+    EXPECT_EQ(brightness(bright), 80);
+    EXPECT_FALSE(fs::exists(record()));
+
+    setLevel(0.5f);
+    std::ofstream(bright) << "65\n";  // the user's brightness keys
+    backlight.restoreBrightness();
+    EXPECT_EQ(brightness(bright), 65);
+
+    // A run that died: the next one gives back what the record holds, once.
+    setLevel(0.5f);
+    EXPECT_TRUE(Backlight(root(), record()).restoreFromRecord());
+    EXPECT_EQ(brightness(bright), 65);
+    EXPECT_FALSE(Backlight(root(), record()).restoreFromRecord());
+
+    // A damaged or hostile record reaches no file outside class/backlight and gives back nothing.
+    fs::create_directories(root() / "class" / "backlight" / ".." / "x");
+    std::ofstream(root() / "class" / "x" / "brightness") << "5\n";
+    std::ofstream(record()) << "lunaveil-backlight 1\n70 65\n1 5 ../x\n1 5 ..\nx y a_bright\n1 65 \n";
+    EXPECT_FALSE(Backlight(root(), record()).restoreFromRecord());
+    EXPECT_EQ(readFile(root() / "class" / "x" / "brightness"), "5\n");
+    EXPECT_EQ(brightness(bright), 65);
+    EXPECT_EQ(warningCount, 0);
 }
 
 // How logind fails for the first read-only device, and which calls it then gets: asking a logind
@@ -190,7 +229,7 @@ TEST_P(LogindFails, WarnsOnceAndStillWritesWhatItMay)
         EXPECT_EQ(logind->calls(), (QList<Call>{call(QStringLiteral("a_failing"), 5),
                                                 call(QStringLiteral("b_read_only"), 5)}.first(GetParam().calls)));
     }
-    EXPECT_EQ(readFile(failing), "1\n");
+    EXPECT_EQ(readFile(failing), "10\n");
     EXPECT_EQ(readFile(direct), "5\n");
     EXPECT_EQ(warningCount, 1);
 }
@@ -214,7 +253,7 @@ TEST_F(BacklightTest, WithoutASystemBusStillWritesWhatItMay)
         {
             qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/lunaveil-test-bus");
             setLevel(0.5f);
-            const bool asExpected = readFile(readOnly) == "1\n" && readFile(direct) == "5\n";
+            const bool asExpected = readFile(readOnly) == "10\n" && readFile(direct) == "5\n";
             sysfs.remove();
             std::exit(asExpected ? 0 : 1);
         },

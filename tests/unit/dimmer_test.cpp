@@ -174,8 +174,10 @@ TEST_F(Dimmer, ScreensComingAndGoingAreCovered)
     screens.onScreensChanged();
     ASSERT_EQ(screens.current.size(), 1u);
     EXPECT_TRUE(windowsShown(true));
+    EXPECT_EQ(std::ranges::count(log, "screen.restoreBrightness"), 0) << "a restart leaves the backlights dimmed";
 
     dimmer.stopService();
+    EXPECT_EQ(log.back(), "screen.restoreBrightness") << "a stop gives the backlights back";
     screens.count = 2;
     screens.onScreensChanged();
     ASSERT_EQ(screens.current.size(), 2u);
