@@ -1,16 +1,14 @@
 #include "DisplayServices.h"
 
-#include <QByteArray>
-#include <QtGlobal>
-
 namespace lunaveil {
 
-DisplayServices::DisplayServices() : gamma_(X11DisplayGamma::create())
+DisplayServices::DisplayServices(std::shared_ptr<const RuntimeFolder> journalFolder, std::optional<pid_t> journalOwner)
+    : gamma_(X11DisplayGamma::create())
 {
     if (!gamma_)
         return;
-    const QByteArray display = qgetenv("DISPLAY");
-    transfer_ = std::make_unique<DisplayTransfer>(*gamma_, GammaJournal(GammaJournal::defaultFile(display.toStdString())));
+    transfer_ = std::make_unique<DisplayTransfer>(
+        *gamma_, GammaJournal(std::move(journalFolder), X11DisplayGamma::canonicalDisplayName(), journalOwner));
 }
 
 }  // namespace lunaveil
