@@ -20,7 +20,7 @@ protected:
         gamma.addCrtc(1);
         gamma.addCrtc(2, 1024);
     }
-    GammaJournal journal(std::optional<pid_t> owner = std::nullopt) const { return GammaJournal(folder, "0", owner); }
+    GammaJournal journal() const { return GammaJournal(folder, "0"); }
 
     // What True Colors and Invert Colors do: one call per online display.
     static void applyOrange(DisplayTransfer& to)
@@ -160,26 +160,6 @@ TEST_F(DisplayTransferTest, JournalSurvivesACrashAndADamagedOneIsRemoved)
     EXPECT_FALSE(damaged.restored || damaged.complete) << "a damaged journal leaves it unknown";
     EXPECT_EQ(gamma.sets, setsBefore);
     EXPECT_FALSE(journal().exists());
-}
-
-TEST_F(DisplayTransferTest, RunsWithoutTheLockKeepJournalsOfTheirOwnOnlyForTheirServer)
-{
-    const auto originals = gamma.ramps;
-    // Two runs that have died, the second of which took the first's tint for the originals, and a live one.
-    for (const pid_t owner : {0x7ffffff0, 0x7ffffff1, ::getpid()})
-        applyOrange(*std::make_unique<DisplayTransfer>(gamma, journal(owner)));
-    EXPECT_EQ(folder->fileNames().size(), 3u);
-
-    gamma.mark = "a server started since";
-    EXPECT_FALSE(transfer.restoreFromJournal().complete);
-    EXPECT_EQ(gamma.ramps[1], rampFromFormula(256, orange)) << "another server's ramps are not applied";
-    EXPECT_EQ(folder->fileNames().size(), 3u) << "and its journals are left alone";
-
-    gamma.mark = "fake server";
-    EXPECT_TRUE(transfer.restoreFromJournal().restored);
-    EXPECT_EQ(gamma.ramps, originals) << "the first run's originals win";
-    EXPECT_EQ(folder->fileNames(), std::vector<std::string>{journal(::getpid()).file().filename()})
-        << "the live run's journal is its own";
 }
 
 }  // namespace

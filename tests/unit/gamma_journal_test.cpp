@@ -8,7 +8,6 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <functional>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -145,51 +144,38 @@ TEST_F(GammaJournalTest, TruncatedCorruptedOrHostileFilesLoadNothing)
 TEST(RuntimeFolder, IsUsedOnlyWhenItIsOursAndPrivate)
 {
     namespace fs = std::filesystem;
+    enum Made { Absent, Ours, Another, Link, OpenToAll };
+    const auto make = [](const fs::path& path, Made made) {
+        const fs::path folder = made == Link ? fs::path(path.string() + ".real") : path;
+        const mode_t mode = made == OpenToAll ? 0755 : 0700;
+        if (made != Absent && (::mkdir(folder.c_str(), mode) != 0 || ::chmod(folder.c_str(), mode) != 0))
+            return false;
+        if (made == Link)
+            fs::create_directory_symlink(folder, path);
+        return made != Another || ::chown(path.c_str(), 4242, 4242) == 0;
+    };
     using Kind = RuntimeFolder::Kind;
-    const auto ownedByAnother = [](const fs::path& path) {
-        fs::create_directory(path);
-        fs::permissions(path, fs::perms::owner_all);
-        return ::chown(path.c_str(), 4242, 4242) == 0;
-    };
-    const auto privateFolder = [](const fs::path& path) {
-        fs::create_directory(path);
-        fs::permissions(path, fs::perms::owner_all);
-        return true;
-    };
-    const auto linkToOurs = [&](const fs::path& path) {
-        fs::create_directory_symlink(path.string() + ".real", path);
-        return privateFolder(path.string() + ".real");
-    };
-    const auto openToAll = [](const fs::path& path) {
-        fs::create_directory(path);
-        fs::permissions(path, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec
-                                  | fs::perms::others_read | fs::perms::others_exec);
-        return true;
-    };
-    const auto absent = [](const fs::path&) { return true; };
-    struct Case {
-        const char* what;
-        std::function<bool(const fs::path&)> makeSession, makeNamed;
+    const struct {
+        Made session, named;
         Kind kind;
         const char* chosen;  // the folder used, or the start of its name
-    };
-    const Case cases[] = {
-        {"ours", privateFolder, absent, Kind::Named, "xdg"},
-        {"another user's", ownedByAnother, absent, Kind::Named, "tmp/lunaveil-runtime-"},
-        {"a link", linkToOurs, absent, Kind::Named, "tmp/lunaveil-runtime-"},
-        {"open to all", openToAll, privateFolder, Kind::Named, "tmp/lunaveil-runtime-"},
-        {"named one another user's", absent, ownedByAnother, Kind::Private, "tmp/lunaveil-runtime-"},
-        {"named one a link", openToAll, linkToOurs, Kind::Private, "tmp/lunaveil-runtime-"},
-        {"named one open to all", absent, openToAll, Kind::Private, "tmp/lunaveil-runtime-"},
+    } cases[] = {
+        {Ours, Absent, Kind::Named, "xdg"},
+        {Another, Absent, Kind::Named, "tmp/lunaveil-runtime-"},
+        {Link, Absent, Kind::Named, "tmp/lunaveil-runtime-"},
+        {OpenToAll, Ours, Kind::Named, "tmp/lunaveil-runtime-"},
+        {Absent, Another, Kind::Private, "tmp/lunaveil-runtime-"},
+        {OpenToAll, Link, Kind::Private, "tmp/lunaveil-runtime-"},
+        {Absent, OpenToAll, Kind::Private, "tmp/lunaveil-runtime-"},
     };
     const QTemporaryDir dir;
     int number = 0;
-    for (const Case& each : cases) {
-        SCOPED_TRACE(each.what);
+    for (const auto& each : cases) {
+        SCOPED_TRACE(number);
         const fs::path base = dir.path().toStdString() + "/" + std::to_string(number++);
         fs::create_directories(base / "tmp");
-        const std::string named = "lunaveil-runtime-" + std::to_string(::geteuid());
-        if (!each.makeSession(base / "xdg") || !each.makeNamed(base / "tmp" / named)) {
+        if (!make(base / "xdg", each.session)
+            || !make(base / "tmp" / ("lunaveil-runtime-" + std::to_string(::geteuid())), each.named)) {
             EXPECT_NE(::geteuid(), 0u) << "only root can give a folder to another user";
             continue;
         }
@@ -205,10 +191,8 @@ TEST(RuntimeFolder, IsUsedOnlyWhenItIsOursAndPrivate)
         }
         EXPECT_EQ(fs::exists(chosen), each.kind == Kind::Named) << "a private folder goes with its run";
     }
-    ::setenv("XDG_RUNTIME_DIR", (dir.path().toStdString() + "/none").c_str(), 1);
-    const RuntimeFolder none = RuntimeFolder::forSession(dir.path().toStdString() + "/none");
-    EXPECT_FALSE(none.usable());
-    EXPECT_FALSE(none.problem().empty());
+    const RuntimeFolder none = RuntimeFolder::forSession(dir.path().toStdString() + "/absent");
+    EXPECT_FALSE(none.usable() || none.problem().empty());
     ::unsetenv("XDG_RUNTIME_DIR");
 }
 
