@@ -60,6 +60,8 @@ int resetDisplays(int argc, char* argv[])
     if (!searched)
         std::fprintf(stderr, "Lunaveil: %s; where a run that died kept its journal cannot be known.\n",
                      runtime.problem().c_str());
+    else if (!runtime.problem().empty())
+        std::fprintf(stderr, "Lunaveil: %s.\n", runtime.problem().c_str());
     if (recovery.restored && recovery.complete) {
         std::puts("Lunaveil: the displays have their own colours back.");
         return 0;
