@@ -3,8 +3,6 @@
 #include <QtGlobal>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <utility>
 
 namespace lunaveil {
@@ -86,10 +84,19 @@ void DisplayTransfer::apply(std::span<const CrtcId> crtcs)
 void DisplayTransfer::keepOriginal(CrtcId crtc, const GammaRamp& ramp)
 {
     originals_[crtc] = ramp;
-    if (!journal_.save(originals_))
-        qWarning("Lunaveil: cannot write the gamma journal %s: %s; should Lunaveil crash, "
-                 "`lunaveil --reset` could not give the displays their colours back.",
-                 journal_.file().c_str(), std::strerror(errno));
+    if (serverMark_.empty())
+        serverMark_ = gamma_.serverMark(true);
+    if (journal_.save(serverMark_, originals_)) {
+        journalProblem_.clear();
+        return;
+    }
+    // Once per cause, not once per display: the reason stays in journalProblem() for the user interface.
+    if (journalProblem_ == journal_.problem())
+        return;
+    journalProblem_ = journal_.problem();
+    qWarning("Lunaveil: cannot write the gamma journal %s: %s; should Lunaveil crash, neither its next start "
+             "nor `lunaveil --reset` could give the displays their colours back.",
+             journal_.file().c_str(), journalProblem_.c_str());
 }
 
 void DisplayTransfer::crtcsChanged()
@@ -119,38 +126,66 @@ void DisplayTransfer::restoreColorSyncSettings()
     journal_.remove();
 }
 
-bool DisplayTransfer::restoreFromJournal()
+DisplayTransfer::Recovery DisplayTransfer::restoreFromJournal()
 {
+    Recovery recovery;
     // While this run keeps originals, the journal is its own and no dead run's.
     if (!originals_.empty())
-        return false;
+        return recovery;
 
-    const std::map<CrtcId, GammaRamp> saved = journal_.load();
-    if (saved.empty()) {
-        if (journal_.exists()) {
-            qWarning("Lunaveil: the gamma journal %s is damaged and was removed; "
-                     "the displays keep the colours they have.",
-                     journal_.file().c_str());
-            journal_.remove();
-        }
-        return false;
+    struct Found {
+        GammaJournal journal;
+        GammaJournal::Contents contents;
+    };
+    std::vector<Found> found;
+    for (GammaJournal& journal : journal_.leftBehind()) {
+        GammaJournal::Contents contents = journal.load();
+        found.push_back({std::move(journal), std::move(contents)});
     }
+    // Where runs without the lock changed one display in turn, the first of them kept its true original.
+    std::ranges::stable_sort(found, {}, [](const Found& each) { return each.contents.started; });
 
-    bool restored = false;
-    for (const auto& [crtc, ramp] : saved) {
-        const std::optional<GammaRamp> current = gamma_.getRamp(crtc);
-        if (!current || current->size() != ramp.size()) {
-            qWarning("Lunaveil: display CRTC %u is gone or changed since its gamma was saved; it is left as it is.",
-                     static_cast<unsigned>(crtc));
+    const std::string mark = gamma_.serverMark(false);
+    std::set<CrtcId> restored;
+    for (auto& [journal, contents] : found) {
+        using State = GammaJournal::Contents::State;
+        const std::string file = journal.file().string();
+        if (contents.state == State::Absent)
+            continue;
+        if (contents.state == State::Saved && contents.serverMark != mark) {
+            qWarning("Lunaveil: the gamma journal %s belongs to an X server that has ended since; its ramps are "
+                     "not applied to this one.",
+                     file.c_str());
+            recovery.complete = false;
             continue;
         }
-        if (gamma_.setRamp(crtc, ramp))
-            restored = true;
-        else
-            qWarning("Lunaveil: display CRTC %u refused its saved gamma ramp.", static_cast<unsigned>(crtc));
+        if (contents.state != State::Saved) {
+            const bool damaged = contents.state == State::Damaged;
+            qWarning("Lunaveil: the gamma journal %s %s; it is %s, and the displays keep the colours they have.",
+                     file.c_str(), contents.problem.c_str(), damaged ? "removed" : "left alone");
+            if (damaged)
+                journal.remove();
+            recovery.complete = false;
+            continue;
+        }
+        for (const auto& [crtc, ramp] : contents.ramps) {
+            if (!restored.insert(crtc).second)
+                continue;
+            const std::optional<GammaRamp> current = gamma_.getRamp(crtc);
+            if (!current || current->size() != ramp.size()) {
+                qWarning("Lunaveil: display CRTC %u is gone or changed since its gamma was saved; it is left as it is.",
+                         static_cast<unsigned>(crtc));
+                recovery.complete = false;
+            } else if (gamma_.setRamp(crtc, ramp)) {
+                recovery.restored = true;
+            } else {
+                qWarning("Lunaveil: display CRTC %u refused its saved gamma ramp.", static_cast<unsigned>(crtc));
+                recovery.complete = false;
+            }
+        }
+        journal.remove();
     }
-    journal_.remove();
-    return restored;
+    return recovery;
 }
 
 void DisplayTransfer::warnOnce(CrtcId crtc, const char* what)

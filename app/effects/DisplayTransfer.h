@@ -10,6 +10,7 @@
 #include <optional>
 #include <set>
 #include <span>
+#include <string>
 #include <variant>
 #include <vector>
 
@@ -40,8 +41,16 @@ public:
 
     // Puts every kept ramp back exactly, forgets them and removes the journal.
     void restoreColorSyncSettings();
-    // Puts back the ramps a run that died left in the journal, then removes it; true when any was restored.
-    bool restoreFromJournal();
+    struct Recovery {
+        bool restored = false;  // some display got back the ramps a run that died left in a journal
+        bool complete = true;   // false when a journal or display could not be used: one may stay changed
+    };
+    // Puts back the ramps runs that died left in this display's journals, and removes those journals.
+    // A journal of another X server, or one it cannot trust, is left alone; each such case is reported.
+    Recovery restoreFromJournal();
+
+    // Why the journal cannot be written, so that a crash could not be undone; empty while it can.
+    const std::string& journalProblem() const { return journalProblem_; }
 
 private:
     struct Table {
@@ -61,6 +70,8 @@ private:
 
     DisplayGamma& gamma_;
     GammaJournal journal_;
+    std::string serverMark_;  // the server's, once the journal has been written
+    std::string journalProblem_;
     std::map<CrtcId, GammaRamp> originals_;
     std::optional<Transfer> inForce_;
     // The transfer in force at each ramp size met, so that the check every second computes nothing.

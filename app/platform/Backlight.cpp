@@ -1,6 +1,6 @@
 #include "Backlight.h"
 
-#include "platform/DurableFile.h"
+#include "platform/RuntimeFolder.h"
 #include "platform/UniqueFd.h"
 
 #include <QByteArray>
@@ -18,7 +18,6 @@
 #include <cstdint>
 #include <cstring>
 #include <fcntl.h>
-#include <fstream>
 #include <sstream>
 #include <optional>
 #include <string>
@@ -180,8 +179,8 @@ bool isPlainName(std::string_view name)
 
 }  // namespace
 
-Backlight::Backlight(std::filesystem::path sysfsRoot, std::filesystem::path record)
-    : sysfsRoot_(std::move(sysfsRoot)), record_(std::move(record))
+Backlight::Backlight(std::filesystem::path sysfsRoot, std::shared_ptr<const RuntimeFolder> recordFolder)
+    : sysfsRoot_(std::move(sysfsRoot)), recordFolder_(std::move(recordFolder))
 {
 }
 
@@ -238,12 +237,14 @@ void Backlight::restoreBrightness()
 
 bool Backlight::restoreFromRecord()
 {
-    if (record_.empty())
+    if (!recordFolder_ || !recordFolder_->usable())
         return false;
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(record_, error) || std::filesystem::file_size(record_, error) > maxRecordBytes)
+    const RuntimeFolder::Contents contents = recordFolder_->readFile(recordName, maxRecordBytes);
+    if (contents.state == RuntimeFolder::Contents::State::Refused)
+        qWarning("Lunaveil: the backlight record is not used: %s", contents.problem.c_str());
+    if (contents.state != RuntimeFolder::Contents::State::Read)
         return false;
-    std::ifstream in(record_);
+    std::istringstream in(contents.bytes);
     std::map<std::string, Lowered> recorded;
     std::string line;
     if (std::getline(in, line) && line == recordHeader) {
@@ -256,7 +257,7 @@ bool Backlight::restoreFromRecord()
                 recorded[name] = lowered;
         }
     }
-    std::filesystem::remove(record_, error);
+    recordFolder_->removeFile(recordName);
     return giveBack(recorded);
 }
 
@@ -274,11 +275,10 @@ bool Backlight::giveBack(const std::map<std::string, Lowered>& devices)
 
 void Backlight::saveRecord()
 {
-    if (record_.empty())
+    if (!recordFolder_ || !recordFolder_->usable())
         return;
-    std::error_code error;
     if (lowered_.empty()) {
-        std::filesystem::remove(record_, error);
+        recordFolder_->removeFile(recordName);
         return;
     }
     std::string text = std::string(recordHeader) + '\n';
@@ -286,12 +286,10 @@ void Backlight::saveRecord()
         if (isPlainName(name))
             text += std::to_string(lowered.original) + ' ' + std::to_string(lowered.set) + ' ' + name + '\n';
     }
-    if (!makeDirectories(record_.parent_path()) || !writeFileDurably(record_, text)) {
-        if (!std::exchange(recordWarned_, true))
-            qWarning("Lunaveil: cannot keep the backlight record %s (%s); should Lunaveil crash, the screens "
-                     "stay dimmed until their brightness is set again.",
-                     record_.c_str(), std::strerror(errno));
-    }
+    if (!recordFolder_->replaceFile(recordName, text) && !std::exchange(recordWarned_, true))
+        qWarning("Lunaveil: cannot keep the backlight record in %s (%s); should Lunaveil crash, the screens "
+                 "stay dimmed until their brightness is set again.",
+                 recordFolder_->path().c_str(), std::strerror(errno));
 }
 
 }  // namespace lunaveil

@@ -5,9 +5,12 @@
 #include <cstdint>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <string>
 
 namespace lunaveil {
+
+class RuntimeFolder;
 
 // A backlight outlives the process that dimmed it, so what each device had before Lunaveil
 // first lowered it is kept in memory and in a small record file that a later run (or
@@ -17,9 +20,12 @@ namespace lunaveil {
 //   <brightness it had> <brightness Lunaveil set> <device name to the end of the line>
 class Backlight {
 public:
+    // The record file's name in its folder.
+    static constexpr const char* recordName = "backlight.record";
+
     // `sysfsRoot` is where sysfs is mounted; tests point it at a tree of their own. Without a
-    // `record` file what was lowered is kept in memory only.
-    explicit Backlight(std::filesystem::path sysfsRoot = "/sys", std::filesystem::path record = {});
+    // usable `recordFolder` what was lowered is kept in memory only.
+    explicit Backlight(std::filesystem::path sysfsRoot = "/sys", std::shared_ptr<const RuntimeFolder> recordFolder = {});
     Backlight(const Backlight&) = delete;
     Backlight& operator=(const Backlight&) = delete;
 
@@ -49,7 +55,7 @@ private:
     void saveRecord();
 
     std::filesystem::path sysfsRoot_;
-    std::filesystem::path record_;
+    std::shared_ptr<const RuntimeFolder> recordFolder_;
     std::map<std::string, Lowered> lowered_;  // by device name
     bool recordWarned_ = false;
 };

@@ -5,6 +5,7 @@
 #include <functional>
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace lunaveil {
@@ -39,6 +40,11 @@ public:
     }
     // False when the server refuses (unknown CRTC, wrong size, X error); other CRTCs are unaffected.
     virtual bool setRamp(CrtcId crtc, const GammaRamp& ramp) = 0;
+
+    // A mark the display server keeps while it runs, the same for every client and new for every
+    // server started, so that a journal written on one is never applied on another. With `create`
+    // one is made when the server has none yet; empty when there is none.
+    virtual std::string serverMark(bool create) = 0;
 
     // Called on the main thread when CRTCs or outputs were added, removed or reconfigured.
     std::function<void()> onCrtcsChanged;

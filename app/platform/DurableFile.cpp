@@ -10,7 +10,6 @@
 #include <unistd.h>
 
 namespace lunaveil {
-namespace {
 
 bool writeAll(int fd, std::string_view data)
 {
@@ -25,8 +24,6 @@ bool writeAll(int fd, std::string_view data)
     }
     return true;
 }
-
-}  // namespace
 
 std::filesystem::path followLinks(const std::filesystem::path& path)
 {

@@ -15,6 +15,9 @@ namespace lunaveil {
 // Returns false (and leaves `path` untouched) when any step fails; errno tells why.
 bool writeFileDurably(const std::filesystem::path& path, std::string_view contents, mode_t mode = 0600);
 
+// Writes all of `data` to `fd`, resuming after interruptions; false (errno set) when a write fails.
+bool writeAll(int fd, std::string_view data);
+
 // The temporary files writeFileDurably makes beside `file` are named this prefix, ".<name>.",
 // followed by six random characters.
 std::string temporaryFilePrefix(const std::filesystem::path& file);

@@ -7,8 +7,12 @@
 namespace lunaveil {
 
 FileLock::FileLock(const std::filesystem::path& path, Mode mode)
+    : FileLock(UniqueFd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600)), mode)
 {
-    UniqueFd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+}
+
+FileLock::FileLock(UniqueFd fd, Mode mode)
+{
     if (!fd)
         return;
     const int operation = LOCK_EX | (mode == Mode::TryOnly ? LOCK_NB : 0);
@@ -22,7 +26,11 @@ FileLock::FileLock(const std::filesystem::path& path, Mode mode)
 
 bool FileLock::isHeldElsewhere(const std::filesystem::path& path)
 {
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    return isHeldElsewhere(UniqueFd(::open(path.c_str(), O_RDONLY | O_CLOEXEC)));
+}
+
+bool FileLock::isHeldElsewhere(const UniqueFd& fd)
+{
     if (!fd)
         return false;
     return ::flock(fd.get(), LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;

@@ -14,11 +14,15 @@ public:
     // Opens (creating with mode 0600) and locks `path` exclusively. With TryOnly it
     // gives up at once when another process holds the lock. Check held() afterwards.
     explicit FileLock(const std::filesystem::path& path, Mode mode = Mode::Wait);
+    // Locks a lock file already opened (for writing); empty `file` gives no lock.
+    explicit FileLock(UniqueFd file, Mode mode = Mode::Wait);
 
     bool held() const { return static_cast<bool>(fd_); }
 
     // True when some process holds an exclusive lock on `path`; never creates it.
     static bool isHeldElsewhere(const std::filesystem::path& path);
+    // The same for a lock file already opened.
+    static bool isHeldElsewhere(const UniqueFd& file);
 
 private:
     UniqueFd fd_;

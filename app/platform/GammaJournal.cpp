@@ -1,23 +1,26 @@
 #include "GammaJournal.h"
 
-#include "platform/DurableFile.h"
-#include "platform/XdgDirectories.h"
-
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <cstdint>
+#include <cstring>
+#include <fcntl.h>
 #include <fstream>
 #include <optional>
 #include <string>
-#include <system_error>
 #include <utility>
 
 namespace lunaveil {
 namespace {
 
 constexpr std::string_view magic = "LVGJ";
-constexpr std::uint32_t version = 1;
+constexpr std::uint32_t version = 2;
+constexpr std::string_view suffix = ".journal";
 // Far above any real journal (16 CRTCs of 4096 entries take 400 KiB), so a hostile file cannot
 // make us read or allocate without bound.
-constexpr std::uintmax_t maxFileSize = 32u << 20;
+constexpr std::size_t maxFileSize = 32u << 20;
 
 std::uint64_t fnv1a(std::string_view bytes)
 {
@@ -71,47 +74,63 @@ bool readChannel(Reader& in, std::size_t size, std::vector<std::uint16_t>& chann
     return true;
 }
 
-std::optional<std::map<CrtcId, GammaRamp>> parse(std::string_view bytes)
+// The version, start, mark and ramps of a journal's bytes; State::Saved when all is sound.
+GammaJournal::Contents parse(std::string_view bytes)
 {
+    using State = GammaJournal::Contents::State;
+    GammaJournal::Contents contents;
+    const auto fail = [&contents](State state, const char* problem) {
+        contents = {};
+        contents.state = state;
+        contents.problem = problem;
+        return contents;
+    };
     if (bytes.size() < magic.size() + sizeof(std::uint64_t) || !bytes.starts_with(magic))
-        return std::nullopt;
+        return fail(State::Damaged, "is no gamma journal");
     const std::string_view body = bytes.substr(0, bytes.size() - sizeof(std::uint64_t));
     if (Reader(bytes.substr(body.size())).get<std::uint64_t>() != fnv1a(body))
-        return std::nullopt;
+        return fail(State::Damaged, "is damaged");
 
     Reader in(body.substr(magic.size()));
     const auto fileVersion = in.get<std::uint32_t>();
-    const auto count = in.get<std::uint32_t>();
-    if (fileVersion != version || !count || *count > GammaJournal::maxCrtcs)
-        return std::nullopt;
+    if (fileVersion == 1u)
+        return fail(State::OtherVersion, "was written by an earlier Lunaveil and does not say which X server it "
+                                         "belongs to");
+    if (fileVersion != version)
+        return fail(State::OtherVersion, "was written by another version of Lunaveil");
+    const auto started = in.get<std::int64_t>();
+    const auto markLength = in.get<std::uint32_t>();
+    if (!started || !markLength || *markLength == 0 || *markLength > GammaJournal::maxServerMark || in.remaining() < *markLength)
+        return fail(State::Damaged, "is damaged");
+    contents.started = *started;
+    for (std::uint32_t i = 0; i < *markLength; ++i)
+        contents.serverMark.push_back(static_cast<char>(*in.get<std::uint8_t>()));
 
-    std::map<CrtcId, GammaRamp> ramps;
+    const auto count = in.get<std::uint32_t>();
+    if (!count || *count == 0 || *count > GammaJournal::maxCrtcs)
+        return fail(State::Damaged, "is damaged");
     for (std::uint32_t i = 0; i < *count; ++i) {
         const auto crtc = in.get<std::uint32_t>();
         const auto size = in.get<std::uint32_t>();
         // Checking the remaining bytes first keeps allocation bounded by the file's own size.
         if (!crtc || !size || *size == 0 || *size > GammaJournal::maxRampSize
-            || in.remaining() < std::size_t{*size} * 3 * sizeof(std::uint16_t) || ramps.contains(*crtc))
-            return std::nullopt;
-        GammaRamp& ramp = ramps[*crtc];
+            || in.remaining() < std::size_t{*size} * 3 * sizeof(std::uint16_t) || contents.ramps.contains(*crtc))
+            return fail(State::Damaged, "is damaged");
+        GammaRamp& ramp = contents.ramps[*crtc];
         if (!readChannel(in, *size, ramp.red) || !readChannel(in, *size, ramp.green)
             || !readChannel(in, *size, ramp.blue))
-            return std::nullopt;
+            return fail(State::Damaged, "is damaged");
     }
     if (in.remaining() != 0)
-        return std::nullopt;
-    return ramps;
+        return fail(State::Damaged, "is damaged");
+    contents.state = State::Saved;
+    return contents;
 }
 
-// ":0" and ":0.0" are the same screen; everything but letters, digits, '.', '-' and '_' becomes '_'.
-std::string fileNamePart(std::string_view displayName)
+// Everything but letters, digits, '.', '-' and '_' becomes '_'.
+std::string fileNamePart(std::string_view display)
 {
-    std::string name(displayName);
-    if (const auto colon = name.rfind(':'); colon != std::string::npos && name.ends_with(".0")
-        && name.find('.', colon) == name.size() - 2)
-        name.resize(name.size() - 2);
-    if (name.starts_with(':'))
-        name.erase(0, 1);
+    std::string name(display);
     for (char& c : name) {
         const bool safe = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.'
                        || c == '-' || c == '_';
@@ -121,33 +140,89 @@ std::string fileNamePart(std::string_view displayName)
     return name.empty() ? std::string("default") : name;
 }
 
+// The owner's pid in a journal name "<prefix>.<pid>.journal", 0 for the shared "<prefix>.journal",
+// nothing when the name is no journal of this prefix.
+std::optional<pid_t> ownerOf(std::string_view name, std::string_view prefix)
+{
+    if (!name.starts_with(prefix) || !name.ends_with(suffix))
+        return std::nullopt;
+    std::string_view middle = name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
+    if (middle.empty())
+        return 0;
+    if (!middle.starts_with('.') || middle.size() < 2 || middle.size() > 11)
+        return std::nullopt;
+    middle.remove_prefix(1);
+    long pid = 0;
+    for (const char c : middle) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        pid = pid * 10 + (c - '0');
+    }
+    return pid > 0 && pid <= 0x7fffffff ? std::optional<pid_t>(static_cast<pid_t>(pid)) : std::nullopt;
+}
+
+std::string commandOf(const std::string& pid)
+{
+    std::ifstream in("/proc/" + pid + "/comm");
+    std::string command;
+    std::getline(in, command);
+    return command;
+}
+
+// Whether `pid` is a Lunaveil still running; when it cannot be told, a live process counts as one.
+bool isRunningLunaveil(pid_t pid)
+{
+    if (::kill(pid, 0) != 0 && errno != EPERM)
+        return false;
+    const std::string command = commandOf(std::to_string(pid));
+    return command.empty() || command == commandOf("self");
+}
+
 }  // namespace
 
-GammaJournal::GammaJournal(std::filesystem::path file) : file_(std::move(file)) {}
-
-std::filesystem::path GammaJournal::defaultFile(std::string_view displayName)
+GammaJournal::GammaJournal(std::shared_ptr<const RuntimeFolder> folder, std::string_view display,
+                           std::optional<pid_t> owner)
+    : GammaJournal(std::move(folder), "gamma-" + fileNamePart(display), {})
 {
-    return runtimeDirectory() / "lunaveil" / ("gamma-" + fileNamePart(displayName) + ".journal");
+    fileName_ = prefix_ + (owner ? "." + std::to_string(*owner) : std::string()) + std::string(suffix);
+}
+
+GammaJournal::GammaJournal(std::shared_ptr<const RuntimeFolder> folder, std::string prefix, std::string fileName)
+    : folder_(std::move(folder))
+    , prefix_(std::move(prefix))
+    , fileName_(std::move(fileName))
+    , started_(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                   std::chrono::system_clock::now().time_since_epoch()).count())
+{
 }
 
 bool GammaJournal::exists() const
 {
-    std::error_code ec;
-    return std::filesystem::exists(std::filesystem::symlink_status(file_, ec));
+    return static_cast<bool>(folder_->openFile(fileName_, O_PATH));
 }
 
-bool GammaJournal::save(const std::map<CrtcId, GammaRamp>& ramps)
+bool GammaJournal::save(std::string_view serverMark, const std::map<CrtcId, GammaRamp>& ramps)
 {
-    // Never write what load() would reject.
-    if (ramps.size() > maxCrtcs)
+    if (!folder_->usable()) {
+        problem_ = "there is no private folder to keep it in: " + folder_->problem();
         return false;
+    }
+    // Never write what load() would reject.
+    bool loadable = !serverMark.empty() && serverMark.size() <= maxServerMark && ramps.size() <= maxCrtcs;
     for (const auto& [crtc, ramp] : ramps)
-        if (ramp.size() == 0 || ramp.size() > maxRampSize || ramp.green.size() != ramp.size()
-            || ramp.blue.size() != ramp.size())
-            return false;
+        loadable = loadable && ramp.size() != 0 && ramp.size() <= maxRampSize && ramp.green.size() == ramp.size()
+                && ramp.blue.size() == ramp.size();
+    if (!loadable) {
+        problem_ = serverMark.empty() ? "the X server cannot be told apart from one started later"
+                                      : "the displays' ramps are out of bounds";
+        return false;
+    }
 
     std::string out(magic);
     put(out, version);
+    put(out, started_);
+    put(out, static_cast<std::uint32_t>(serverMark.size()));
+    out += serverMark;
     put(out, static_cast<std::uint32_t>(ramps.size()));
     for (const auto& [crtc, ramp] : ramps) {
         put(out, crtc);
@@ -158,32 +233,46 @@ bool GammaJournal::save(const std::map<CrtcId, GammaRamp>& ramps)
     }
     put(out, fnv1a(out));
 
-    if (file_.has_parent_path() && !makeDirectories(file_.parent_path(), 0700))
+    if (!folder_->replaceFile(fileName_, out)) {
+        problem_ = std::strerror(errno);
         return false;
-    return writeFileDurably(file_, out, 0600);
+    }
+    problem_.clear();
+    return true;
 }
 
-std::map<CrtcId, GammaRamp> GammaJournal::load() const
+GammaJournal::Contents GammaJournal::load() const
 {
-    // Only a regular file of sane size is read: a FIFO or device in its place must not block or flood us.
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(file_, ec))
+    RuntimeFolder::Contents file = folder_->readFile(fileName_, maxFileSize);
+    switch (file.state) {
+    case RuntimeFolder::Contents::State::Absent:
         return {};
-    const std::uintmax_t size = std::filesystem::file_size(file_, ec);
-    if (ec || size > maxFileSize)
-        return {};
-
-    std::ifstream in(file_, std::ios::binary);
-    std::string bytes(static_cast<std::size_t>(size), '\0');
-    if (!in.read(bytes.data(), static_cast<std::streamsize>(bytes.size())))
-        return {};
-    return parse(bytes).value_or(std::map<CrtcId, GammaRamp>{});
+    case RuntimeFolder::Contents::State::Refused: {
+        Contents refused;
+        refused.state = Contents::State::Refused;
+        refused.problem = std::move(file.problem);
+        return refused;
+    }
+    case RuntimeFolder::Contents::State::Read:
+        break;
+    }
+    return parse(file.bytes);
 }
 
 void GammaJournal::remove()
 {
-    std::error_code ec;
-    std::filesystem::remove(file_, ec);
+    folder_->removeFile(fileName_);
+}
+
+std::vector<GammaJournal> GammaJournal::leftBehind() const
+{
+    std::vector<GammaJournal> journals;
+    for (std::string& name : folder_->fileNames()) {
+        const std::optional<pid_t> owner = ownerOf(name, prefix_);
+        if (owner && (*owner == 0 || name == fileName_ || !isRunningLunaveil(*owner)))
+            journals.push_back(GammaJournal(folder_, prefix_, std::move(name)));
+    }
+    return journals;
 }
 
 }  // namespace lunaveil

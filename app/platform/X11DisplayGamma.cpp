@@ -8,6 +8,8 @@
 
 #include <cstdlib>
 #include <limits>
+#include <random>
+#include <string_view>
 #include <utility>
 
 #include <xcb/randr.h>
@@ -18,6 +20,18 @@ namespace {
 constexpr std::uint16_t layoutChangeEvents = XCB_RANDR_NOTIFY_MASK_SCREEN_CHANGE
     | XCB_RANDR_NOTIFY_MASK_CRTC_CHANGE | XCB_RANDR_NOTIFY_MASK_OUTPUT_CHANGE;
 
+constexpr std::string_view serverMarkProperty = "_LUNAVEIL_SERVER_MARK";
+constexpr std::size_t serverMarkLength = 32;
+
+std::string randomMark()
+{
+    static constexpr std::string_view digits = "0123456789abcdef";
+    std::random_device random;
+    std::string mark;
+    while (mark.size() < serverMarkLength)
+        mark.push_back(digits[random() % digits.size()]);
+    return mark;
+}
 
 }  // namespace
 
@@ -58,6 +72,20 @@ std::unique_ptr<X11DisplayGamma> X11DisplayGamma::create(const char* displayName
     xcb_flush(c);
     return std::make_unique<X11DisplayGamma>(Passkey{}, std::move(connection), root,
                                              randr->first_event, atLeast(1, 3));
+}
+
+std::string X11DisplayGamma::canonicalDisplayName(const char* displayName)
+{
+    char* host = nullptr;
+    int display = 0;
+    int screen = 0;
+    if (xcb_parse_display(displayName, &host, &display, &screen) == 0)
+        return {};
+    const XcbPointer<char> owned(host);
+    // "unix" names the local socket, as an empty host does.
+    const std::string_view hostName = host;
+    const std::string number = std::to_string(display);
+    return hostName.empty() || hostName == "unix" ? number : std::string(hostName) + ":" + number;
 }
 
 X11DisplayGamma::X11DisplayGamma(Passkey, Connection connection, xcb_window_t root,
@@ -183,6 +211,39 @@ bool X11DisplayGamma::setRamp(CrtcId crtc, const GammaRamp& ramp)
     const XcbPointer<xcb_generic_error_t> error(xcb_request_check(c, cookie));
     takeQueuedEvents();
     return !error && connectionAlive();
+}
+
+std::string X11DisplayGamma::serverMark(bool create)
+{
+    if (!connectionAlive())
+        return {};
+    xcb_connection_t* c = connection_.get();
+    const auto atom = waitFor(xcb_intern_atom_reply, c,
+                              xcb_intern_atom(c, create ? 0 : 1, static_cast<std::uint16_t>(serverMarkProperty.size()),
+                                              serverMarkProperty.data()));
+    if (!atom || atom->atom == XCB_ATOM_NONE)
+        return {};
+    std::string mark = readServerMark(atom->atom);
+    if (create && mark.size() < serverMarkLength) {
+        // The server appends atomically: two runs making a mark at once both read the first one.
+        const std::string fresh = randomMark();
+        xcb_change_property(c, XCB_PROP_MODE_APPEND, root_, atom->atom, XCB_ATOM_STRING, 8,
+                            static_cast<std::uint32_t>(fresh.size()), fresh.data());
+        mark = readServerMark(atom->atom);
+    }
+    takeQueuedEvents();
+    return connectionAlive() ? mark : std::string();
+}
+
+std::string X11DisplayGamma::readServerMark(xcb_atom_t property)
+{
+    xcb_connection_t* c = connection_.get();
+    const auto reply = waitFor(xcb_get_property_reply, c,
+                               xcb_get_property(c, 0, root_, property, XCB_ATOM_STRING, 0, serverMarkLength / 4));
+    if (!reply || reply->format != 8 || reply->type != XCB_ATOM_STRING)
+        return {};
+    const auto* value = static_cast<const char*>(xcb_get_property_value(reply.get()));
+    return std::string(value, static_cast<std::size_t>(xcb_get_property_value_length(reply.get())));
 }
 
 void X11DisplayGamma::readEvents()

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include <xcb/xcb.h>
@@ -31,6 +32,11 @@ public:
     // QCoreApplication and run on its thread; without one the ramps still work.
     static std::unique_ptr<X11DisplayGamma> create(const char* displayName = nullptr);
 
+    // The server `displayName` ($DISPLAY when null) names, as host and display number without
+    // the screen: ":61", "unix:61" and ":61.0" all give "61", "host:10.0" gives "host:10";
+    // empty when it is no display name.
+    static std::string canonicalDisplayName(const char* displayName = nullptr);
+
     X11DisplayGamma(Passkey, Connection connection, xcb_window_t root, std::uint8_t randrFirstEvent,
                     bool hasCurrentResources);
     ~X11DisplayGamma() override;
@@ -43,6 +49,8 @@ public:
     // One round trip for all of them, where one a CRTC would wake Lunaveil and the server each time.
     std::vector<std::optional<GammaRamp>> getRamps(std::span<const CrtcId> crtcs) override;
     bool setRamp(CrtcId crtc, const GammaRamp& ramp) override;
+    // A property of the root window, which lives exactly as long as the server.
+    std::string serverMark(bool create) override;
 
     // Called once when the X connection broke (the server went away). From then on no CRTC
     // is listed and every ramp is refused; only a new object can reach a new server.
@@ -52,6 +60,7 @@ public:
 
 private:
     std::vector<CrtcId> allCrtcs();
+    std::string readServerMark(xcb_atom_t property);
     void readEvents();
     void takeQueuedEvents();
     bool isLayoutChange(const xcb_generic_event_t& event) const;

@@ -2,7 +2,6 @@
 
 #include <cstdlib>
 #include <pwd.h>
-#include <string>
 #include <unistd.h>
 
 namespace lunaveil {
@@ -32,13 +31,6 @@ std::filesystem::path configHome()
     if (auto dir = absoluteFromEnvironment("XDG_CONFIG_HOME"); !dir.empty())
         return dir;
     return homeDirectory() / ".config";
-}
-
-std::filesystem::path runtimeDirectory()
-{
-    if (auto dir = absoluteFromEnvironment("XDG_RUNTIME_DIR"); !dir.empty())
-        return dir;
-    return std::filesystem::path("/tmp") / ("lunaveil-runtime-" + std::to_string(::getuid()));
 }
 
 }  // namespace lunaveil

@@ -8,9 +8,6 @@ namespace lunaveil {
 // $XDG_CONFIG_HOME, or ~/.config when it is unset, empty or not absolute.
 std::filesystem::path configHome();
 
-// $XDG_RUNTIME_DIR when set and absolute, else a private folder under /tmp named for the user.
-std::filesystem::path runtimeDirectory();
-
 // $HOME, or the home folder of the password database when HOME is unset.
 std::filesystem::path homeDirectory();
 

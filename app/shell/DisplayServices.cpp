@@ -1,19 +1,14 @@
 #include "DisplayServices.h"
 
-#include "platform/XdgDirectories.h"
-
-#include <QByteArray>
-#include <QtGlobal>
-
 namespace lunaveil {
 
-DisplayServices::DisplayServices()
-    : gamma_(X11DisplayGamma::create()), backlight_("/sys", runtimeDirectory() / "lunaveil" / "backlight.record")
+DisplayServices::DisplayServices(std::shared_ptr<const RuntimeFolder> journalFolder, std::optional<pid_t> journalOwner)
+    : gamma_(X11DisplayGamma::create()), backlight_("/sys", journalFolder)
 {
     if (!gamma_)
         return;
-    const QByteArray display = qgetenv("DISPLAY");
-    transfer_ = std::make_unique<DisplayTransfer>(*gamma_, GammaJournal(GammaJournal::defaultFile(display.toStdString())));
+    transfer_ = std::make_unique<DisplayTransfer>(
+        *gamma_, GammaJournal(std::move(journalFolder), X11DisplayGamma::canonicalDisplayName(), journalOwner));
 }
 
 void DisplayServices::giveBack()

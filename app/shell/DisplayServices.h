@@ -4,16 +4,20 @@
 
 #include "effects/DisplayTransfer.h"
 #include "platform/Backlight.h"
+#include "platform/RuntimeFolder.h"
 #include "platform/X11DisplayGamma.h"
 
 #include <memory>
+#include <optional>
+#include <sys/types.h>
 
 namespace lunaveil {
 
 class DisplayServices {
 public:
     // Connects to $DISPLAY; without an X server (a pure Wayland session) both parts stay empty.
-    DisplayServices();
+    // The gamma journal is kept in `journalFolder`, as the process `journalOwner`'s alone when given.
+    DisplayServices(std::shared_ptr<const RuntimeFolder> journalFolder, std::optional<pid_t> journalOwner);
     DisplayServices(const DisplayServices&) = delete;
     DisplayServices& operator=(const DisplayServices&) = delete;
 

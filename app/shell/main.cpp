@@ -3,11 +3,10 @@
 #include "effects/QtOverlayScreens.h"
 #include "effects/QtScheduler.h"
 #include "platform/CompositorWatch.h"
-#include "platform/DurableFile.h"
 #include "platform/FileLock.h"
 #include "platform/RunningInstance.h"
 #include "platform/ProcessSignals.h"
-#include "platform/XdgDirectories.h"
+#include "platform/RuntimeFolder.h"
 #include "settings/Constants.h"
 #include "shell/AppDelegate.h"
 #include "shell/CommandLine.h"
@@ -16,40 +15,69 @@
 
 #include <QApplication>
 #include <QTimer>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
 #include <optional>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
 using namespace lunaveil;
 
-std::filesystem::path instanceLockPath()
+std::string instanceLockName()
 {
-    return runtimeDirectory() / (std::string(Constants::BUNDLE_ID) + ".lock");
+    return std::string(Constants::BUNDLE_ID) + ".lock";
+}
+
+// The folder of the gamma journals, inside the runtime folder.
+std::shared_ptr<const RuntimeFolder> journalFolder(const RuntimeFolder& runtime)
+{
+    return std::make_shared<const RuntimeFolder>(runtime.subfolder("lunaveil"));
 }
 
 // `lunaveil --reset`: undo what a Lunaveil that did not quit properly left on the displays.
 int resetDisplays(int argc, char* argv[])
 {
     QCoreApplication application(argc, argv);
-    if (FileLock::isHeldElsewhere(instanceLockPath())) {
+    const RuntimeFolder runtime = RuntimeFolder::forSession();
+    if (FileLock::isHeldElsewhere(runtime.openFile(instanceLockName(), O_RDONLY))) {
         std::fputs("Lunaveil is running; it gives the displays back their colours when it quits.\n", stderr);
         return 1;
     }
-    DisplayServices displays;
+    DisplayServices displays(journalFolder(runtime), std::nullopt);
     if (displays.backlight().restoreFromRecord())
         std::puts("Lunaveil: the backlights have their own brightness back.");
     if (displays.transfer() == nullptr) {
         std::fputs("Lunaveil: no X display to reset (is DISPLAY set?).\n", stderr);
         return 1;
     }
-    if (displays.transfer()->restoreFromJournal())
+    const DisplayTransfer::Recovery recovery = displays.transfer()->restoreFromJournal();
+    // Only a folder every run finds again can hold what a run that died left.
+    const bool searched = runtime.kind() == RuntimeFolder::Kind::Named;
+    if (!searched)
+        std::fprintf(stderr, "Lunaveil: %s; where a run that died kept its journal cannot be known.\n",
+                     runtime.problem().c_str());
+    else if (!runtime.problem().empty())
+        std::fprintf(stderr, "Lunaveil: %s.\n", runtime.problem().c_str());
+    if (recovery.restored && recovery.complete) {
         std::puts("Lunaveil: the displays have their own colours back.");
-    else
-        std::puts("Lunaveil: no display was left changed; nothing to restore.");
+        return 0;
+    }
+    if (recovery.restored) {
+        std::puts("Lunaveil: gave back what it could; a display may still be left changed (see above).");
+        return 1;
+    }
+    if (!recovery.complete || !searched) {
+        std::puts("Lunaveil: nothing was restored; a display may still be left changed (see above).");
+        return 1;
+    }
+    std::puts("Lunaveil: no display was left changed; nothing to restore.");
     return 0;
 }
 
@@ -67,22 +95,50 @@ void giveDisplaysBackAtExit()
     std::_Exit(0);
 }
 
-// The lock that makes this the one Lunaveil of the session; empty when another one holds it.
-std::optional<FileLock> takeInstanceLock()
+// The lock that makes this the one Lunaveil of the session; empty when another one holds it, and
+// a lock not held when none can be taken (this run then keeps a journal of its own).
+std::optional<FileLock> takeInstanceLock(const RuntimeFolder& runtime)
 {
-    makeDirectories(runtimeDirectory());
-    const auto path = instanceLockPath();
+    const std::string name = instanceLockName();
+    if (!runtime.usable())
+        return FileLock(UniqueFd());
     // The launcher probes the lock with a brief shared lock; a start at that moment tries again.
     for (int attempt = 0; attempt < 50; ++attempt) {
-        FileLock lock(path, FileLock::Mode::TryOnly);
+        UniqueFd file = runtime.openFile(name, O_RDWR | O_CREAT);
+        if (!file) {
+            std::fprintf(stderr, "Lunaveil: cannot open the lock %s: %s; another start could run beside this one.\n",
+                         (runtime.path() / name).c_str(), std::strerror(errno));
+            return FileLock(UniqueFd());
+        }
+        FileLock lock(std::move(file), FileLock::Mode::TryOnly);
         if (lock.held())
             return lock;
-        if (FileLock::isHeldElsewhere(path))
+        if (FileLock::isHeldElsewhere(runtime.openFile(name, O_RDONLY)))
             return std::nullopt;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    std::fprintf(stderr, "Lunaveil: cannot take the lock %s; another start could run beside this one.\n", path.c_str());
-    return FileLock(path, FileLock::Mode::TryOnly);
+    std::fprintf(stderr, "Lunaveil: cannot take the lock %s; another start could run beside this one.\n",
+                 (runtime.path() / name).c_str());
+    return FileLock(runtime.openFile(name, O_RDWR), FileLock::Mode::TryOnly);
+}
+
+// Says once why the runtime folder is not the usual one, and what that costs.
+void reportRuntimeFolder(const RuntimeFolder& runtime)
+{
+    switch (runtime.kind()) {
+    case RuntimeFolder::Kind::Named:
+        if (!runtime.problem().empty())
+            std::fprintf(stderr, "Lunaveil: %s.\n", runtime.problem().c_str());
+        break;
+    case RuntimeFolder::Kind::Private:
+        std::fprintf(stderr, "Lunaveil: %s; should Lunaveil crash, the displays could not be given their "
+                             "colours back.\n", runtime.problem().c_str());
+        break;
+    case RuntimeFolder::Kind::None:
+        std::fprintf(stderr, "Lunaveil: %s; Lunaveil runs without its instance lock and gamma journal.\n",
+                     runtime.problem().c_str());
+        break;
+    }
 }
 
 int run(int argc, char* argv[])
@@ -93,7 +149,9 @@ int run(int argc, char* argv[])
     QApplication::setDesktopFileName(QString::fromUtf8(Constants::BUNDLE_ID.data(), Constants::BUNDLE_ID.size()));
     QApplication::setQuitOnLastWindowClosed(AppDelegate::applicationShouldTerminateAfterLastWindowClosed());
 
-    const std::optional<FileLock> instance = takeInstanceLock();
+    const RuntimeFolder runtime = RuntimeFolder::forSession();
+    reportRuntimeFolder(runtime);
+    const std::optional<FileLock> instance = takeInstanceLock(runtime);
     if (!instance) {
         // One Lunaveil per session: the running one opens its popover instead.
         if (RunningInstance::requestShowPopover())
@@ -103,8 +161,10 @@ int run(int argc, char* argv[])
         return 0;
     }
 
-    DisplayServices displays;
-    if (displays.transfer() != nullptr && displays.transfer()->restoreFromJournal())
+    // Without the lock, journals of this run alone: a second run must never remove the first's.
+    DisplayServices displays(journalFolder(runtime),
+                             instance->held() ? std::nullopt : std::optional<pid_t>(::getpid()));
+    if (displays.transfer() != nullptr && displays.transfer()->restoreFromJournal().restored)
         std::fputs("Lunaveil: gave the displays back the colours an earlier run left changed.\n", stderr);
     if (displays.backlight().restoreFromRecord())
         std::fputs("Lunaveil: gave the backlights back the brightness an earlier run left lowered.\n", stderr);

@@ -14,8 +14,11 @@
 #include <QPoint>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <string_view>
 #include <thread>
@@ -191,6 +194,67 @@ TEST_F(LunaveilOnX, EveryWayOutGivesTheDisplaysBack)
     ASSERT_TRUE(lunaveil_->start());
     EXPECT_TRUE(waitFor([&] { return displaysCalibrated(); })) << "the next start restores what the crash left";
     EXPECT_EQ(lunaveil_->endWith(SIGTERM), 0);
+}
+
+// The journals: one per run where no lock can be taken, each of one server, however its display is named.
+TEST_F(LunaveilOnX, RunsWithoutTheLockKeepJournalsOfTheirOwnAndResetRestoresEach)
+{
+    const std::filesystem::path runtime = lunaveil_->home().toStdString() + "/runtime";
+    std::filesystem::create_directory(runtime / "com.quorvex.Lunaveil.lock");  // no lock can be taken there
+    const auto journals = [&] {
+        std::error_code ec;
+        const std::filesystem::directory_iterator entries(runtime / "lunaveil", ec);
+        return std::count_if(begin(entries), end(entries), [](const auto& entry) {
+            return entry.path().filename().string().starts_with("gamma-");
+        });
+    };
+    test::LunaveilProcess second(*lunaveil_, server_->displayName());
+    test::LunaveilProcess third(*lunaveil_, server_->displayName());
+    ASSERT_TRUE(lunaveil_->start());
+    ASSERT_TRUE(waitFor([&] { return displaysBlend() && journals() == 1; }));
+    ASSERT_TRUE(second.start());
+    ASSERT_TRUE(waitFor([&] { return journals() == 2; }));
+    EXPECT_EQ(second.endWith(SIGTERM), 0);
+    EXPECT_EQ(journals(), 1) << "the second run removed the first's journal";
+
+    ASSERT_TRUE(third.start());
+    ASSERT_TRUE(waitFor([&] { return journals() == 2; }));
+    lunaveil_->endWith(SIGKILL);
+    third.endWith(SIGKILL);
+    EXPECT_EQ(lunaveil_->runOnce({QStringLiteral("--reset")}), 0);
+    EXPECT_TRUE(displaysCalibrated()) << "the first run's originals, not the tint the third took for them";
+    EXPECT_EQ(journals(), 0);
+}
+
+TEST_F(LunaveilOnX, AJournalIsOfItsOwnServerHoweverTheDisplayIsNamed)
+{
+    ASSERT_TRUE(lunaveil_->start());
+    ASSERT_TRUE(waitFor([&] { return displaysBlend(); }));
+    lunaveil_->endWith(SIGKILL);
+    gamma_.reset();
+    probe_.reset();
+    ASSERT_TRUE(server_->restart());
+    gamma_ = X11DisplayGamma::create(server_->displayName().c_str());
+    ASSERT_NE(gamma_, nullptr);
+    for (auto& [crtc, ramp] : originals_)
+        ramp = *gamma_->getRamp(crtc);  // the new server's own, unlike the calibration in the journal
+    QString output;
+    EXPECT_EQ(lunaveil_->runOnce({QStringLiteral("--reset")}, &output), 1);
+    EXPECT_TRUE(output.contains(QStringLiteral("X server that has ended"))) << output.toStdString();
+    EXPECT_TRUE(displaysCalibrated()) << "the old server's ramps were put on the new one";
+
+    test::LunaveilProcess viaSocket(*lunaveil_, "unix" + server_->displayName());
+    ASSERT_TRUE(viaSocket.start());
+    ASSERT_TRUE(waitFor([&] { return displaysBlend(); }));
+    viaSocket.endWith(SIGKILL);
+    EXPECT_EQ(test::LunaveilProcess(*lunaveil_, server_->displayName() + ".0").runOnce({QStringLiteral("--reset")}), 0);
+    EXPECT_TRUE(displaysCalibrated()) << "unix:N and :N.0 are one display";
+
+    // What it cannot read, --reset does not call unchanged.
+    std::ofstream(lunaveil_->home().toStdString() + "/runtime/lunaveil/gamma-" + server_->displayName().substr(1)
+                  + ".journal") << "damaged";
+    EXPECT_EQ(lunaveil_->runOnce({QStringLiteral("--reset")}, &output), 1);
+    EXPECT_FALSE(output.contains(QStringLiteral("no display was left changed"))) << output.toStdString();
 }
 
 TEST_F(LunaveilOnX, OverlaysBlendOnEveryMonitorAndCoverOneAddedLater)

@@ -57,11 +57,19 @@ public:
         return true;
     }
 
+    std::string serverMark(bool create) override
+    {
+        if (create && mark.empty())
+            mark = "fake server";
+        return mark;
+    }
+
     std::vector<CrtcId> online;
     std::map<CrtcId, GammaRamp> ramps;
     std::set<CrtcId> unreadable;
     std::set<CrtcId> refusing;
-    int sets = 0;  // accepted setRamp calls
+    std::string mark;  // cleared, as a server started anew
+    int sets = 0;      // accepted setRamp calls
     std::function<void(CrtcId)> beforeSet;
 };
 

@@ -1,6 +1,7 @@
 // Backlight against a fake sysfs tree, with a fake logind on a private bus standing in for the system bus.
 
 #include "platform/Backlight.h"
+#include "platform/RuntimeFolder.h"
 
 #include "fakes/FakeLogind.h"
 #include "support/PermissionBits.h"
@@ -16,6 +17,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <optional>
 #include <string>
 #include <unistd.h>
@@ -97,13 +99,15 @@ protected:
     void setLevel(float level) { backlight.lowerBrightnessTo(level); }
 
     fs::path root() const { return fs::path(sysfs.path().toStdString()); }
-    fs::path record() const { return root() / "run" / "backlight.record"; }
+    fs::path record() const { return root() / "run" / Backlight::recordName; }
 
     static QString busAddress() { return qEnvironmentVariable("DBUS_SYSTEM_BUS_ADDRESS"); }
 
     std::optional<test::PermissionBitsBind> bitsBind;
     QTemporaryDir sysfs;
-    Backlight backlight{root(), record()};
+    const std::shared_ptr<const RuntimeFolder> run =
+        std::make_shared<const RuntimeFolder>(RuntimeFolder::open(root() / "run", true));
+    Backlight backlight{root(), run};
     QtMessageHandler previousHandler = nullptr;
 };
 
@@ -182,15 +186,15 @@ TEST_F(BacklightTest, LowersOnlyAndGivesBackWhatItTookUnlessTheUserChangedItSinc
 
     // A run that died: the next one gives back what the record holds, once.
     setLevel(0.5f);
-    EXPECT_TRUE(Backlight(root(), record()).restoreFromRecord());
+    EXPECT_TRUE(Backlight(root(), run).restoreFromRecord());
     EXPECT_EQ(brightness(bright), 65);
-    EXPECT_FALSE(Backlight(root(), record()).restoreFromRecord());
+    EXPECT_FALSE(Backlight(root(), run).restoreFromRecord());
 
     // A damaged or hostile record reaches no file outside class/backlight and gives back nothing.
     fs::create_directories(root() / "class" / "backlight" / ".." / "x");
     std::ofstream(root() / "class" / "x" / "brightness") << "5\n";
     std::ofstream(record()) << "lunaveil-backlight 1\n70 65\n1 5 ../x\n1 5 ..\nx y a_bright\n1 65 \n";
-    EXPECT_FALSE(Backlight(root(), record()).restoreFromRecord());
+    EXPECT_FALSE(Backlight(root(), run).restoreFromRecord());
     EXPECT_EQ(readFile(root() / "class" / "x" / "brightness"), "5\n");
     EXPECT_EQ(brightness(bright), 65);
     EXPECT_EQ(warningCount, 0);

@@ -54,7 +54,8 @@ protected:
 
     QTemporaryDir dir;
     FakeDisplayGamma gamma;
-    DisplayTransfer transfer{gamma, GammaJournal(dir.path().toStdString() + "/gamma.journal")};
+    DisplayTransfer transfer{
+        gamma, GammaJournal(std::make_shared<const RuntimeFolder>(RuntimeFolder::open(dir.path().toStdString(), false)), "0")};
     FakeOverlayScreens screens{2};
     FakeCompositor compositor;
     FakeScheduler clock;

@@ -20,7 +20,7 @@ protected:
         gamma.addCrtc(1);
         gamma.addCrtc(2, 1024);
     }
-    GammaJournal journal() const { return GammaJournal(dir.path().toStdString() + "/lunaveil/gamma-0.journal"); }
+    GammaJournal journal() const { return GammaJournal(folder, "0"); }
 
     // What True Colors and Invert Colors do: one call per online display.
     static void applyOrange(DisplayTransfer& to)
@@ -40,6 +40,8 @@ protected:
     static GammaRamp calibration(CrtcId crtc) { return FakeDisplayGamma::calibration(crtc, crtc == 2 ? 1024 : 256); }
 
     QTemporaryDir dir;
+    const std::shared_ptr<const RuntimeFolder> folder =
+        std::make_shared<const RuntimeFolder>(RuntimeFolder::open(dir.path().toStdString(), false));
     FakeDisplayGamma gamma;
     DisplayTransfer transfer{gamma, journal()};
     static inline const TransferFormula orange = *trueColorFormula(Colour::orangeColor(), 25);
@@ -58,14 +60,14 @@ TEST_F(DisplayTransferTest, OnlineListIsTheFirstSixteenCrtcs)
 TEST_F(DisplayTransferTest, OriginalIsJournalledBeforeTheFirstSet)
 {
     std::vector<std::map<CrtcId, GammaRamp>> journalAtSet;
-    gamma.beforeSet = [&](CrtcId) { journalAtSet.push_back(journal().load()); };
+    gamma.beforeSet = [&](CrtcId) { journalAtSet.push_back(journal().load().ramps); };
     applyOrange(transfer);
     ASSERT_EQ(journalAtSet.size(), 2u);
     EXPECT_EQ(journalAtSet[0], (std::map<CrtcId, GammaRamp>{{1, calibration(1)}}));
     EXPECT_EQ(journalAtSet[1].at(2), calibration(2));
 
     invert();
-    EXPECT_EQ(journal().load().at(1), calibration(1)) << "later changes keep the first original";
+    EXPECT_EQ(journal().load().ramps.at(1), calibration(1)) << "later changes keep the first original";
 }
 
 TEST_F(DisplayTransferTest, EachCrtcTakesTheCurveAtItsOwnSizeAndRestoreGivesBackExactOriginals)
@@ -121,7 +123,7 @@ TEST_F(DisplayTransferTest, PluggedInCrtcGetsTheTransferInForce)
     invert();
     gamma.plugIn(4, 1024);
     EXPECT_EQ(gamma.ramps[4], inverted(1024));
-    EXPECT_EQ(journal().load().at(4), FakeDisplayGamma::calibration(4, 1024));
+    EXPECT_EQ(journal().load().ramps.at(4), FakeDisplayGamma::calibration(4, 1024));
 
     transfer.restoreColorSyncSettings();
     for (const CrtcId crtc : {1u, 2u, 3u})
@@ -145,16 +147,17 @@ TEST_F(DisplayTransferTest, JournalSurvivesACrashAndADamagedOneIsRemoved)
 
     gamma.ramps[3] = FakeDisplayGamma::calibration(3, 512);  // reconfigured meanwhile: left alone
     DisplayTransfer next(gamma, journal());
-    EXPECT_TRUE(next.restoreFromJournal());
+    EXPECT_TRUE(next.restoreFromJournal().restored);
     EXPECT_EQ(gamma.ramps[1], originals.at(1));
     EXPECT_EQ(gamma.ramps[2], originals.at(2));
     EXPECT_EQ(gamma.ramps[3], FakeDisplayGamma::calibration(3, 512));
     EXPECT_FALSE(journal().exists());
-    EXPECT_FALSE(next.restoreFromJournal());
+    EXPECT_TRUE(next.restoreFromJournal().complete);
 
     std::ofstream(journal().file()) << "LVGJ not really a journal";
     const int setsBefore = gamma.sets;
-    EXPECT_FALSE(next.restoreFromJournal());
+    const auto damaged = next.restoreFromJournal();
+    EXPECT_FALSE(damaged.restored || damaged.complete) << "a damaged journal leaves it unknown";
     EXPECT_EQ(gamma.sets, setsBefore);
     EXPECT_FALSE(journal().exists());
 }

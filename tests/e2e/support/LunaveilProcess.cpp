@@ -8,9 +8,14 @@
 namespace lunaveil::test {
 
 LunaveilProcess::LunaveilProcess(QString program, const std::string& displayName)
-    : program_(std::move(program)), displayName_(displayName)
+    : program_(std::move(program)), displayName_(displayName), home_(std::make_shared<const QTemporaryDir>())
 {
-    ::mkdir((home_.path() + QStringLiteral("/runtime")).toLocal8Bit().constData(), 0700);
+    ::mkdir((home() + QStringLiteral("/runtime")).toLocal8Bit().constData(), 0700);
+}
+
+LunaveilProcess::LunaveilProcess(const LunaveilProcess& sibling, const std::string& displayName)
+    : program_(sibling.program_), displayName_(displayName), sessionBus_(sibling.sessionBus_), home_(sibling.home_)
+{
 }
 
 LunaveilProcess::~LunaveilProcess()
@@ -44,9 +49,9 @@ QProcessEnvironment LunaveilProcess::environment() const
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("DISPLAY"), QString::fromStdString(displayName_));
-    env.insert(QStringLiteral("HOME"), home_.path());
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home_.path() + QStringLiteral("/config"));
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home_.path() + QStringLiteral("/runtime"));
+    env.insert(QStringLiteral("HOME"), home());
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home() + QStringLiteral("/config"));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home() + QStringLiteral("/runtime"));
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     env.remove(QStringLiteral("WAYLAND_DISPLAY"));
     // Never the desktop's bus, and no autolaunched one that outlives the test.
@@ -56,7 +61,7 @@ QProcessEnvironment LunaveilProcess::environment() const
 
 std::filesystem::path LunaveilProcess::settingsFile() const
 {
-    return home_.path().toStdString() + "/config/lunaveil/com.quorvex.Lunaveil.json";
+    return home().toStdString() + "/config/lunaveil/com.quorvex.Lunaveil.json";
 }
 
 bool LunaveilProcess::start(const QStringList& arguments, std::vector<int> ignoredSignals)
@@ -108,13 +113,15 @@ int LunaveilProcess::waitForExit(int milliseconds)
                : -1;
 }
 
-int LunaveilProcess::runOnce(const QStringList& arguments) const
+int LunaveilProcess::runOnce(const QStringList& arguments, QString* output) const
 {
     QProcess once;
     once.setProcessEnvironment(environment());
-    once.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    once.setProcessChannelMode(output != nullptr ? QProcess::MergedChannels : QProcess::ForwardedErrorChannel);
     once.start(program_, arguments);
     once.waitForFinished(30000);
+    if (output != nullptr)
+        *output = QString::fromLocal8Bit(once.readAll());
     return once.exitStatus() == QProcess::NormalExit ? once.exitCode() : -1;
 }
 

@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,13 +19,15 @@ class LunaveilProcess {
 public:
     // `program` is the built lunaveil; it runs on `displayName` with no session bus unless one is given.
     LunaveilProcess(QString program, const std::string& displayName);
+    // A further lunaveil with the same home, settings and runtime folder as `sibling`, on `displayName`.
+    LunaveilProcess(const LunaveilProcess& sibling, const std::string& displayName);
     ~LunaveilProcess();
     LunaveilProcess(const LunaveilProcess&) = delete;
     LunaveilProcess& operator=(const LunaveilProcess&) = delete;
 
     void setSessionBus(const QString& address);
     QProcessEnvironment environment() const;
-    QString home() const { return home_.path(); }
+    QString home() const { return home_->path(); }
     std::filesystem::path settingsFile() const;
     // The settings store the program reads at start, to prepare or inspect.
     SettingsDataAccess settings() const { return SettingsDataAccess(settingsFile()); }
@@ -49,14 +52,15 @@ public:
     int endWith(int signal);
     // Waits for the program to end by itself; the exit status, or -1.
     int waitForExit(int milliseconds = 15000);
-    // Runs a further lunaveil process to its end with `arguments`; its exit status, or -1.
-    int runOnce(const QStringList& arguments) const;
+    // Runs a further lunaveil process to its end with `arguments`; its exit status, or -1. With
+    // `output`, what it wrote to stdout and stderr goes there instead.
+    int runOnce(const QStringList& arguments, QString* output = nullptr) const;
 
 private:
     QString program_;
     std::string displayName_;
     QString sessionBus_ = QStringLiteral("unix:path=/nonexistent/lunaveil-test-bus");
-    QTemporaryDir home_;
+    std::shared_ptr<const QTemporaryDir> home_;
     QProcess process_;
     bool captureErrors_ = false;
 };

@@ -15,12 +15,19 @@ constexpr int scriptTimeoutMs = 30'000;
 
 }  // namespace
 
-XServer::XServer(int monitors, RandR randr)
+XServer::XServer(int monitors, RandR randr) : monitors_(monitors), randr_(randr)
 {
-    std::vector<std::string> arguments{"start", "--monitors", std::to_string(monitors), "--owner",
+    start({});
+}
+
+void XServer::start(const std::string& onDisplay)
+{
+    std::vector<std::string> arguments{"start", "--monitors", std::to_string(monitors_), "--owner",
                                        std::to_string(::getpid())};
-    if (randr == RandR::Disabled)
+    if (randr_ == RandR::Disabled)
         arguments.emplace_back("--without-randr");
+    if (!onDisplay.empty())
+        arguments.insert(arguments.end(), {"--display", onDisplay});
     const auto output = runScript(arguments);
     if (!output)
         return;
@@ -42,6 +49,14 @@ void XServer::stop()
     if (running())
         runScript({"stop", displayName_});
     displayName_.clear();
+}
+
+bool XServer::restart()
+{
+    const std::string display = displayName_;
+    stop();
+    start(display);
+    return running();
 }
 
 bool XServer::enableMonitor(int index)

@@ -32,14 +32,20 @@ public:
 
     // Ends the server now, as a crash or logout would; the destructor then has nothing to do.
     void stop();
+    // Ends the server and starts a new one on the same display with the same monitors.
+    bool restart();
 
     // True in CI (CI=true), where a server must start: tests fail there instead of skipping.
     static bool required();
 
 private:
+    // Starts a server on `onDisplay`, or on any free display when it is empty.
+    void start(const std::string& onDisplay);
     // Runs scripts/virtual-desktop; its standard output, or nothing (and failure_ set) when it failed.
     std::optional<std::string> runScript(const std::vector<std::string>& arguments);
 
+    int monitors_;
+    RandR randr_;
     std::string displayName_;
     std::string failure_;
 };
