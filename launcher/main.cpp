@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -42,20 +43,36 @@ private:
     int fd_;
 };
 
-// Lunaveil's own rule: $XDG_RUNTIME_DIR when set and absolute, else a folder under /tmp for the user.
+// A folder Lunaveil trusts: a real folder (no link) of this user that nobody else may enter.
+bool isPrivateFolder(const fs::path& dir)
+{
+    struct stat status {};
+    return ::lstat(dir.c_str(), &status) == 0 && S_ISDIR(status.st_mode) && status.st_uid == ::getuid() &&
+           (status.st_mode & 077) == 0;
+}
+
+// Lunaveil's own rule: $XDG_RUNTIME_DIR when it is a private folder of ours, else a folder under
+// /tmp for the user on the same terms; empty when neither is.
 fs::path runtimeDirectory()
 {
-    if (const char* dir = std::getenv("XDG_RUNTIME_DIR"); dir != nullptr && dir[0] == '/')
+    if (const char* dir = std::getenv("XDG_RUNTIME_DIR"); dir != nullptr && dir[0] == '/' && isPrivateFolder(dir))
         return dir;
-    return fs::path("/tmp") / ("lunaveil-runtime-" + std::to_string(::getuid()));
+    if (fs::path dir = fs::path("/tmp") / ("lunaveil-runtime-" + std::to_string(::getuid())); isPrivateFolder(dir))
+        return dir;
+    return {};
 }
 
 // Lunaveil holds an exclusive lock on its lock file while it runs. A shared try-lock fails only
 // then; the file is opened read-only and never created, and the probe's lock goes with the fd.
+// Only a lock file of this user counts, so nobody else can keep Lunaveil from starting.
 bool lunaveilRuns()
 {
-    const Fd fd(::open((runtimeDirectory() / lockName).c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
-    if (fd.get() < 0)
+    const fs::path runtime = runtimeDirectory();
+    if (runtime.empty())
+        return false;
+    const Fd fd(::open((runtime / lockName).c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW));
+    struct stat status {};
+    if (fd.get() < 0 || ::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode) || status.st_uid != ::getuid())
         return false;
     int result;
     do {

@@ -53,6 +53,7 @@ protected:
         tmp_ = fs::canonical(pattern);  // resolved, as the launcher sees its own path
         fs::create_directories(launcher().parent_path());
         fs::create_directories(runtimeDir());
+        fs::permissions(runtimeDir(), fs::perms::owner_all);
         // A copy, not a link: the launcher finds bin/lunaveil from its resolved own path.
         fs::copy_file(LUNAVEIL_LAUNCHER, launcher());
 
@@ -161,6 +162,10 @@ TEST_F(LauncherTest, OnlyAHeldLockMeansLunaveilRuns)
     EXPECT_EQ(launches().size(), 1u);
     EXPECT_TRUE(runLauncher(runtimeDir().string(), lockFile()));
     EXPECT_EQ(launches().size(), 1u) << "a running Lunaveil is left alone";
+    // In a folder others may enter, a held lock may be anybody's: it keeps nothing from starting.
+    fs::permissions(runtimeDir(), fs::perms::group_read | fs::perms::group_exec, fs::perm_options::add);
+    EXPECT_TRUE(runLauncher(runtimeDir().string(), lockFile()));
+    EXPECT_EQ(launches().size(), 2u);
 }
 
 TEST_F(LauncherTest, IgnoresARelativeRuntimeDirectory)
