@@ -120,8 +120,8 @@ TEST_F(LunaveilOnX, TrueColorsHoldsEveryMonitorAgainstOtherProgramsAndTintsANewO
     ASSERT_TRUE(waitFor([&] { return everyDisplayShows(red); }));
     EXPECT_TRUE(everyMonitorShows(background)) << "True Colors shows no overlay";
 
-    const auto& [first, calibrated] = *originals_.begin();
-    ASSERT_TRUE(gamma_->setRamp(first, calibrated));
+    const CrtcId first = originals_.begin()->first;
+    ASSERT_TRUE(gamma_->setRamp(first, originals_.begin()->second));
     EXPECT_TRUE(waitFor([&] { return showsFormula(first, red); })) << "another program's change stayed";
 
     ASSERT_TRUE(server_->enableMonitor(2));
