@@ -4,6 +4,8 @@
 #include "settings/ColourArchive.h"
 #include "settings/Constants.h"
 
+#include <algorithm>
+
 namespace lunaveil {
 
 std::filesystem::path SettingsDataAccess::defaultFile()
@@ -30,7 +32,17 @@ std::optional<Colour> SettingsDataAccess::colour(const QString& key) const
 {
     const auto value = keyValueDataAccess_.getValue(key);
     const auto* blob = value ? std::get_if<QByteArray>(&*value) : nullptr;
-    return blob ? unarchiveColour(*blob) : std::nullopt;
+    const auto stored = blob ? unarchiveColour(*blob) : std::nullopt;
+    if (!stored)
+        return std::nullopt;
+    // Only what the colour controls can set: beyond it the transfer maths would blacken or
+    // saturate the screens.
+    const auto inRange = [](double component) { return component >= 0.0 && component <= 1.0; };
+    const auto& components = stored->components();
+    if (!std::all_of(components.begin(), components.begin() + Colour::componentCount(stored->space()), inRange) ||
+        !inRange(stored->alpha()))
+        return std::nullopt;
+    return stored;
 }
 
 std::optional<TimePoint> SettingsDataAccess::date(const QString& key) const
@@ -47,7 +59,9 @@ void SettingsDataAccess::setBackgroundAlpha(double alphaPercent)
 
 double SettingsDataAccess::getBackgroundAlpha() const
 {
-    return number(BACKGROUND_ALPHA_KEY).value_or(Constants::DEFAULT_BACKGROUND_ALPHA_VALUE);
+    // An opacity the slider cannot set (over 100 % turns every ramp to zero) reads as the default.
+    const auto stored = number(BACKGROUND_ALPHA_KEY);
+    return stored && *stored >= 0.0 && *stored <= 100.0 ? *stored : Constants::DEFAULT_BACKGROUND_ALPHA_VALUE;
 }
 
 void SettingsDataAccess::setTrueColor(bool trueColor)

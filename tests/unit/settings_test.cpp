@@ -1,7 +1,9 @@
 // The settings store over a real defaults file: defaults, round trips, foreign and damaged contents.
 
 #include "schedule/DateTimeMonitor.h"
+#include "settings/ColourArchive.h"
 #include "settings/Constants.h"
+#include "settings/KeyValueDataAccess.h"
 #include "settings/SettingsDataAccess.h"
 #include "support/PermissionBits.h"
 
@@ -31,6 +33,13 @@ class SettingsFile : public testing::Test {
 protected:
     fs::path file() const { return fs::path(dir_.path().toStdString()) / "lunaveil" / "com.quorvex.Lunaveil.json"; }
     SettingsDataAccess open() const { return SettingsDataAccess(file()); }
+    // The last count the settings_writer helper stored.
+    double writtenCount() const
+    {
+        const auto value = KeyValueDataAccess(file()).getValue(QStringLiteral("SETTINGS_WRITER_COUNT"));
+        const auto* count = value ? std::get_if<double>(&*value) : nullptr;
+        return count ? *count : 0.0;
+    }
 
     void writeRaw(const std::string& contents) const
     {
@@ -146,6 +155,31 @@ TEST_F(SettingsFile, ForeignValuesConvertOrFallBackToDefaultsWithoutSettingTheFi
     EXPECT_TRUE(setAside().empty()) << "a well-formed file with odd values is not damaged";
 }
 
+TEST_F(SettingsFile, ValuesNoControlCouldSetReadAsTheirDefaults)
+{
+    const auto stored = [this](double alpha, const Colour& colour) {
+        const std::string data = archiveColour(colour).toBase64().toStdString();
+        writeRaw("{\"BACKGROUND_ALPHA_STORE_KEY\": " + QByteArray::number(alpha, 'g', 17).toStdString() +
+                 ", \"BACKGROUND_COLOR_STORE_KEY\": {\"data\": \"" + data +
+                 "\"}, \"BACKGROUND_COLOR_TRUE_STORE_KEY\": {\"data\": \"" + data + "\"}}");
+        return open();
+    };
+    const std::pair<double, Colour> outOfRange[] = {{150, Colour::rgb(1e308, 0.5, 0)}, {-0.5, Colour::rgb(1, -0.1, 0)},
+                                                   {1e308, Colour::grey(2)}, {100.5, Colour::rgb(1, 0, 0, 1.5)}};
+    for (const auto& [alpha, colour] : outOfRange) {
+        SCOPED_TRACE(alpha);
+        const SettingsDataAccess settings = stored(alpha, colour);
+        EXPECT_EQ(settings.getBackgroundAlpha(), Constants::DEFAULT_BACKGROUND_ALPHA_VALUE);
+        EXPECT_EQ(settings.getBackgroundColor(), Constants::DEFAULT_DIM_BACKGROUND_COLOR);
+        EXPECT_EQ(settings.getBackgroundTrueColor(), Constants::DEFAULT_BACKGROUND_TRUE_COLOR);
+    }
+    for (const double edge : {0.0, 100.0}) {
+        const SettingsDataAccess settings = stored(edge, Colour::rgb(1, 0, 0, 0));
+        EXPECT_EQ(settings.getBackgroundAlpha(), edge);
+        EXPECT_EQ(settings.getBackgroundTrueColor(), Colour::rgb(1, 0, 0, 0));
+    }
+}
+
 TEST_F(SettingsFile, AWriteKeepsKeysLunaveilDoesNotKnow)
 {
     const char* foreign = R"({"SOMEONE_ELSES_KEY": {"nested": [1, 2]}, "BACKGROUND_ALPHA_STORE_KEY": 40)";
@@ -246,7 +280,7 @@ TEST_F(SettingsFile, ConcurrentWritersNeverTearTheFileOrLoseKeys)
     }
     EXPECT_EQ(first.exitCode(), 0);
     EXPECT_EQ(second.exitCode(), 0);
-    EXPECT_EQ(settings.getBackgroundAlpha(), writes);
+    EXPECT_EQ(writtenCount(), writes);
     EXPECT_EQ(settings.getStartAtLogin(), ownWrites % 2 == 1) << "no writer lost another's key";
     EXPECT_TRUE(setAside().empty()) << "no reader ever saw a torn file";
 }
@@ -274,7 +308,7 @@ TEST_F(SettingsFile, AWriterKilledAtAnyMomentLeavesTheLastReturnedWrite)
             if (!line.isEmpty())
                 returned = line.toLong();
         ASSERT_FALSE(readJson().isEmpty()) << "round " << round << ": the file is missing or torn";
-        const double stored = open().getBackgroundAlpha();
+        const double stored = writtenCount();
         EXPECT_GE(stored, static_cast<double>(returned)) << "round " << round;
         EXPECT_LE(stored, static_cast<double>(returned + 1)) << "round " << round;
     }
