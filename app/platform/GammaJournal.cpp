@@ -182,9 +182,13 @@ bool isRunningLunaveil(pid_t pid)
 
 GammaJournal::GammaJournal(std::shared_ptr<const RuntimeFolder> folder, std::string_view display,
                            std::optional<pid_t> owner)
-    : GammaJournal(std::move(folder), "gamma-" + fileNamePart(display), {})
+    : GammaJournal(std::move(folder), std::string("gamma-").append(fileNamePart(display)), {})
 {
-    fileName_ = prefix_ + (owner ? "." + std::to_string(*owner) : std::string()) + std::string(suffix);
+    // Appended piece by piece: GCC 12 sees a false overlap (-Wrestrict) in "." + number.
+    fileName_ = prefix_;
+    if (owner)
+        fileName_.append(".").append(std::to_string(*owner));
+    fileName_.append(suffix);
 }
 
 GammaJournal::GammaJournal(std::shared_ptr<const RuntimeFolder> folder, std::string prefix, std::string fileName)
