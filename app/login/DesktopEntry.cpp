@@ -59,6 +59,11 @@ std::optional<std::string> execPathProblem(std::string_view path)
         const auto byte = static_cast<unsigned char>(c);
         if (byte < 0x20 || byte == 0x7f)
             return "it contains a line break or another control character";
+        // GLib and systemd's autostart generator refuse a doubled '%' and misread backslashes.
+        if (c == '%')
+            return "it contains a per-cent sign";
+        if (c == '\\')
+            return "it contains a backslash";
     }
     if (!isValidUtf8(path))
         return "it is not valid UTF-8";
@@ -78,8 +83,6 @@ std::optional<std::string> execValue(std::string_view path)
         if (quoted && quotedEscapes.find(c) != std::string_view::npos)
             argument += '\\';
         argument += c;
-        if (c == '%')  // a literal '%', not a field code
-            argument += '%';
     }
     if (quoted)
         argument += '"';

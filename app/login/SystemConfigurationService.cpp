@@ -52,35 +52,28 @@ fs::path SystemConfigurationService::entryPath() const
     return configHome_ / "autostart" / (std::string(Constants::HELPER_BUNDLE_ID) + ".desktop");
 }
 
-void SystemConfigurationService::startAtLogin(bool enabled)
+std::optional<std::string> SystemConfigurationService::startAtLogin(bool enabled)
 {
-    if (enabled)
-        registerLauncher();
-    else
-        unregisterLauncher();
+    return enabled ? registerLauncher() : unregisterLauncher();
 }
 
-void SystemConfigurationService::registerLauncher() const
+std::optional<std::string> SystemConfigurationService::registerLauncher() const
 {
-    if (launcher_.empty()) {
-        qWarning("Lunaveil: cannot start at login: cannot tell where Lunaveil is installed (/proc/self/exe)");
-        return;
-    }
-    if (::access(launcher_.c_str(), X_OK) != 0) {
-        qWarning("Lunaveil: cannot start at login: the launcher %s is missing or not executable (%s)",
-                 launcher_.c_str(), std::strerror(errno));
-        return;
-    }
-    if (const auto problem = execPathProblem(launcher_.native())) {
-        qWarning("Lunaveil: cannot start at login: a desktop entry cannot name the launcher %s, as %s",
-                 launcher_.c_str(), problem->c_str());
-        return;
-    }
+    const auto refuse = [](std::string reason) {
+        qWarning("Lunaveil: cannot start at login: %s", reason.c_str());
+        return std::optional(std::move(reason));
+    };
+    if (launcher_.empty())
+        return refuse("Lunaveil cannot tell where it is installed (/proc/self/exe).");
+    if (::access(launcher_.c_str(), X_OK) != 0)
+        return refuse("the launcher " + launcher_.native() + " is missing or not executable (" + std::strerror(errno) +
+                      ").");
+    if (const auto problem = execPathProblem(launcher_.native()))
+        return refuse("the programs that start others at login cannot run the launcher " + launcher_.native() +
+                      ", as " + *problem + ".");
     const fs::path entry = entryPath();
-    if (!makeDirectories(entry.parent_path()) || !writeFileDurably(entry, *autostartEntry(launcher_.native()), 0644)) {
-        qWarning("Lunaveil: cannot start at login: cannot write %s (%s)", entry.c_str(), std::strerror(errno));
-        return;
-    }
+    if (!makeDirectories(entry.parent_path()) || !writeFileDurably(entry, *autostartEntry(launcher_.native()), 0644))
+        return refuse("cannot write " + entry.native() + " (" + std::strerror(errno) + ").");
 
     // As a login would: the launcher starts Lunaveil unless it runs, which it does now.
     QProcess launcher;
@@ -88,21 +81,24 @@ void SystemConfigurationService::registerLauncher() const
     launcher.setStandardInputFile(QProcess::nullDevice());
     if (!launcher.startDetached())
         qWarning("Lunaveil: the launcher %s did not start", launcher_.c_str());
+    return std::nullopt;
 }
 
-void SystemConfigurationService::unregisterLauncher() const
+std::optional<std::string> SystemConfigurationService::unregisterLauncher() const
 {
     const fs::path entry = entryPath();
     if (::unlink(entry.c_str()) != 0) {
-        if (errno != ENOENT)
-            qWarning("Lunaveil: cannot stop starting at login: cannot remove %s (%s)", entry.c_str(),
-                     std::strerror(errno));
-        return;
+        if (errno == ENOENT)
+            return std::nullopt;
+        std::string reason = "cannot remove " + entry.native() + " (" + std::strerror(errno) + ").";
+        qWarning("Lunaveil: cannot stop starting at login: %s", reason.c_str());
+        return reason;
     }
     // The removal holds across a crash only once the folder is on disk.
     const UniqueFd folder(::open(entry.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (folder)
         ::fsync(folder.get());
+    return std::nullopt;
 }
 
 }  // namespace lunaveil

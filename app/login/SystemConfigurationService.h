@@ -4,6 +4,8 @@
 #include "shell/Collaborators.h"
 
 #include <filesystem>
+#include <optional>
+#include <string>
 
 namespace lunaveil {
 
@@ -15,8 +17,8 @@ public:
     SystemConfigurationService(std::filesystem::path launcher, std::filesystem::path configHome);
 
     // On: writes the autostart entry durably, then starts the launcher at once, as a login would.
-    // Off: removes the entry. A failure is told on stderr and leaves the stored setting alone.
-    void startAtLogin(bool enabled) override;
+    // Off: removes the entry. A failure is also told on stderr.
+    std::optional<std::string> startAtLogin(bool enabled) override;
 
     // $XDG_CONFIG_HOME/autostart/com.quorvex.LunaveilLauncher.desktop
     std::filesystem::path entryPath() const;
@@ -26,8 +28,8 @@ public:
     static std::filesystem::path launcherBeside(const std::filesystem::path& program);
 
 private:
-    void registerLauncher() const;
-    void unregisterLauncher() const;
+    std::optional<std::string> registerLauncher() const;
+    std::optional<std::string> unregisterLauncher() const;
 
     std::filesystem::path launcher_;
     std::filesystem::path configHome_;

@@ -72,6 +72,7 @@ public:
     virtual void setSelectedBackgroundColor(const Colour& colour) = 0;
     virtual void setLightMonitorNowCheckBox(bool on) = 0;
     virtual void setInverseColorsEnabled(bool on) = 0;
+    virtual void setStartAtLoginCheckBox(bool on) = 0;
 
 };
 
@@ -92,7 +93,8 @@ public:
 class LoginItem {
 public:
     virtual ~LoginItem() = default;
-    virtual void startAtLogin(bool enabled) = 0;
+    // Nothing when done; otherwise why not, for a person.
+    virtual std::optional<std::string> startAtLogin(bool enabled) = 0;
 };
 
 // The colour chooser for the custom swatch. It reports every colour change through onColorChanged.

@@ -163,10 +163,19 @@ void PresetersMainHub::onBackgroundAlphaChanged(double alphaPercent)
 
 void PresetersMainHub::onStartAtLoginPreferencesChanged(bool enabled)
 {
+    std::optional<std::string> problem;
+    if (auto loginItem = make(services_.makeLoginItem))
+        problem = loginItem->startAtLogin(enabled);
+    // A start at login that cannot happen is neither shown nor stored as on.
+    if (enabled && problem) {
+        enabled = false;
+        if (popoverViewPresenter_)
+            popoverViewPresenter_->setStartAtLoginCheckBox(false);
+    }
     startAtLogin_ = enabled;
     settingsDataAccess_->setStartAtLogin(enabled);
-    if (auto loginItem = make(services_.makeLoginItem))
-        loginItem->startAtLogin(enabled);
+    if (problem)
+        showAlert("Lunaveil cannot change starting at login", "The reason: " + *problem);
 }
 
 void PresetersMainHub::onScheduleIsActivePreferencesChanged(bool active, TimePoint start, TimePoint stop)

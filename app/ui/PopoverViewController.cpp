@@ -145,6 +145,13 @@ void PopoverViewController::setLightMonitorNowCheckBox(bool on)
         ui_->lunaveilCheckboxOutlet->setChecked(on);
 }
 
+void PopoverViewController::setStartAtLoginCheckBox(bool on)
+{
+    startAtLogin_ = on;
+    if (ui_)
+        ui_->startAtLoginCheckboxOutlet->setChecked(on);
+}
+
 void PopoverViewController::setSelectedBackgroundColor(const Colour& colour)
 {
     if (!ui_)

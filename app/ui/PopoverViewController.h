@@ -45,6 +45,7 @@ public:
     void changeBackgroundCustomColor(const Colour& colour);
     // The tint switch and its status light show on; kept for the first display.
     void setLightMonitorNowCheckBox(bool on);
+    void setStartAtLoginCheckBox(bool on);
     // The swatch equal to colour is selected; nothing before the view is built.
     void setSelectedBackgroundColor(const Colour& colour);
     // The Invert Colors box shows on; nothing before the view is built.

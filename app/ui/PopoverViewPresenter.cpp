@@ -75,6 +75,11 @@ void PopoverViewPresenter::setSelectedBackgroundColor(const Colour& colour)
     popoverViewController_.setSelectedBackgroundColor(colour);
 }
 
+void PopoverViewPresenter::setStartAtLoginCheckBox(bool on)
+{
+    popoverViewController_.setStartAtLoginCheckBox(on);
+}
+
 void PopoverViewPresenter::setLightMonitorNowCheckBox(bool on)
 {
     popoverViewController_.setLightMonitorNowCheckBox(on);

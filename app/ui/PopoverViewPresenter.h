@@ -30,6 +30,7 @@ public:
     void changeBackgroundCustomColor(const Colour& colour) override;
     void setSelectedBackgroundColor(const Colour& colour) override;
     void setLightMonitorNowCheckBox(bool on) override;
+    void setStartAtLoginCheckBox(bool on) override;
     void setInverseColorsEnabled(bool on) override;
 
     // Fired whenever the tray item is asked to show the popover.

@@ -71,6 +71,7 @@ public:
         note(on ? "presenter.tint(on)" : "presenter.tint(off)");
     }
     void setInverseColorsEnabled(bool on) override { note(on ? "presenter.invert(on)" : "presenter.invert(off)"); }
+    void setStartAtLoginCheckBox(bool on) override { note(on ? "presenter.login(on)" : "presenter.login(off)"); }
 
     struct Started {
         Colour colour;
@@ -100,6 +101,25 @@ public:
     void setBrightnessLevel(float level) override { note("screen.brightness(" + std::to_string(level) + ")"); }
     void restoreBrightness() override { note("screen.restoreBrightness"); }
     void setContrast(bool inverted) override { note(inverted ? "screen.invert" : "screen.straight"); }
+};
+
+// Answers every change with `problem` (nothing: done).
+class FakeLoginItem final : public LoginItem, Recorder {
+public:
+    FakeLoginItem(CallLog& log, std::optional<std::string> problem) : Recorder(log), problem_(std::move(problem)) {}
+    std::optional<std::string> startAtLogin(bool enabled) override
+    {
+        note(enabled ? "login(on)" : "login(off)");
+        return problem_;
+    }
+
+private:
+    std::optional<std::string> problem_;
+};
+
+class FakeAlert final : public MessageAlert {
+public:
+    void runModal() override {}
 };
 
 class FakeGreetingsWindow final : public GreetingsWindow, Recorder {

@@ -29,6 +29,11 @@ protected:
         s.makeGreetingsWindow = [this] { return std::make_unique<FakeGreetingsWindow>(log); };
         s.makeHelpWindow = [this] { return std::make_unique<FakeHelpWindow>(log); };
         s.makeColourPanel = [this] { return own(panel, log); };
+        s.makeLoginItem = [this] { return std::make_unique<FakeLoginItem>(log, loginProblem); };
+        s.makeAlert = [this](const std::string&, const std::string& informativeText) {
+            log.push_back("alert: " + informativeText);
+            return std::make_unique<FakeAlert>();
+        };
         return s;
     }
 
@@ -75,8 +80,24 @@ protected:
     FakePresenter* presenter = nullptr;
     FakeScheduleMonitor* monitor = nullptr;
     FakeColourPanel* panel = nullptr;
+    std::optional<std::string> loginProblem;
     std::unique_ptr<PresetersMainHub> hub;
 };
+
+TEST_F(Hub, AStartAtLoginThatCannotHappenIsNeitherShownNorStoredAsOn)
+{
+    FakePresenter& shown = start();
+    loginProblem = "it contains a per-cent sign.";
+    shown.onStartAtLoginPreferencesChanged(true);
+    EXPECT_EQ(log, (CallLog{"login(on)", "presenter.login(off)", "alert: The reason: it contains a per-cent sign."}));
+    EXPECT_FALSE(settings().getStartAtLogin());
+
+    loginProblem.reset();
+    log.clear();
+    shown.onStartAtLoginPreferencesChanged(true);
+    EXPECT_EQ(log, CallLog{"login(on)"});
+    EXPECT_TRUE(settings().getStartAtLogin());
+}
 
 TEST_F(Hub, GreetsOnlyOnTheFirstRunAndStartsFromTheStoredSettings)
 {
