@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace lunaveil {
 namespace {
@@ -53,8 +54,38 @@ std::filesystem::path KeyValueDataAccess::lockPath(const std::filesystem::path& 
     return target.parent_path() / (target.filename().string() + ".lock");
 }
 
+std::optional<std::string> KeyValueDataAccess::foreignTarget() const
+{
+    // What stands at the path itself is in the user's own folder, and is set aside when unusable.
+    std::error_code error;
+    if (!std::filesystem::is_symlink(file_, error))
+        return std::nullopt;
+    const std::filesystem::path target = followLinks(file_);
+    struct stat info {};
+    if (::lstat(target.c_str(), &info) != 0)
+        return errno == ENOENT ? std::nullopt : std::optional<std::string>(target.native() + " cannot be examined");
+    if (!S_ISREG(info.st_mode))
+        return target.native() + " is not a regular file";
+    if (info.st_uid != ::geteuid())
+        return target.native() + " belongs to another user";
+    return std::nullopt;
+}
+
+void KeyValueDataAccess::keepUnsaved(const QString& key, const std::optional<StoredValue>& value,
+                                     const std::string& reason)
+{
+    unsaved_.insert_or_assign(key, value);
+    if (!std::exchange(unsavedReported_, true))
+        qWarning("Lunaveil: the settings cannot be saved, as %s; changes hold until Lunaveil quits.", reason.c_str());
+}
+
 std::optional<StoredValue> KeyValueDataAccess::getValue(const QString& key) const
 {
+    if (const auto kept = unsaved_.find(key); kept != unsaved_.end())
+        return kept->second;
+    // Whatever stands behind a link that is not the user's file is left alone: the defaults hold.
+    if (foreignTarget())
+        return std::nullopt;
     std::error_code ec;
     if (!std::filesystem::exists(file_.parent_path(), ec))
         return std::nullopt;
@@ -81,6 +112,10 @@ void KeyValueDataAccess::removeValue(const QString& key)
 
 void KeyValueDataAccess::update(const QString& key, const std::optional<StoredValue>& value)
 {
+    if (const auto foreign = foreignTarget()) {
+        keepUnsaved(key, value, *foreign);
+        return;
+    }
     if (!makeDirectories(file_.parent_path())) {
         qWarning("Lunaveil: cannot create the settings folder %s: %s; the setting was not saved.",
                  file_.parent_path().c_str(), std::strerror(errno));
@@ -91,6 +126,13 @@ void KeyValueDataAccess::update(const QString& key, const std::optional<StoredVa
     const FileLock lock(lockPath(target));
     removeStaleTemporaries(target);
     QJsonObject all = loadLocked();
+    // What could not be saved earlier goes in with this write, once the file is the user's again.
+    for (const auto& [keptKey, kept] : std::exchange(unsaved_, {})) {
+        if (kept)
+            all.insert(keptKey, encodeValue(*kept));
+        else
+            all.remove(keptKey);
+    }
     if (value)
         all.insert(key, encodeValue(*value));
     else

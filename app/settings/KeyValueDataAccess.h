@@ -8,7 +8,9 @@
 #include <QJsonObject>
 #include <QString>
 #include <filesystem>
+#include <map>
 #include <optional>
+#include <string>
 #include <variant>
 
 namespace lunaveil {
@@ -27,6 +29,12 @@ public:
     const std::filesystem::path& file() const { return file_; }
 
 private:
+    // Why the file a link at the settings path names is none Lunaveil may read, replace or set
+    // aside (a device, a FIFO, another user's file); nothing when it is the user's regular file,
+    // absent, or no link leads there.
+    std::optional<std::string> foreignTarget() const;
+    void keepUnsaved(const QString& key, const std::optional<StoredValue>& value, const std::string& reason);
+
     QJsonObject loadLocked() const;
     void moveAside(const char* reason) const;
     static void removeStaleTemporaries(const std::filesystem::path& file);
@@ -36,6 +44,9 @@ private:
     static std::filesystem::path lockPath(const std::filesystem::path& target);
 
     std::filesystem::path file_;
+    // Changes that could not be saved, which the reads of this session still see.
+    std::map<QString, std::optional<StoredValue>> unsaved_;
+    bool unsavedReported_ = false;
 };
 
 }  // namespace lunaveil

@@ -21,7 +21,9 @@
 #include <string_view>
 #include <thread>
 #include <tuple>
+#include <sstream>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 using namespace lunaveil;
@@ -187,6 +189,51 @@ TEST_F(SettingsFile, AWriteKeepsKeysLunaveilDoesNotKnow)
     open().setTrueColor(false);
     const QByteArray expected = QByteArray(foreign) + R"(, "USE_COLOR_TRUE_STORE_KEY": false})";
     EXPECT_EQ(readJson(), QJsonDocument::fromJson(expected).object());
+}
+
+// Run as root a replaced target could be a device node: what is not the user's own regular file
+// is read as the defaults and never renamed, replaced or written; changes hold in memory.
+TEST_F(SettingsFile, ALinkToWhatIsNotTheUsersFileLeavesItAloneAndKeepsChangesInMemory)
+{
+    const fs::path targets = fs::path(dir_.path().toStdString()) / "targets";
+    fs::create_directories(targets);
+    fs::create_directories(file().parent_path());
+    ASSERT_EQ(::mkfifo((targets / "fifo").c_str(), 0600), 0);
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::mknod((targets / "zero").c_str(), S_IFCHR | 0600, makedev(1, 5)), 0);
+        std::ofstream(targets / "theirs") << R"({"BACKGROUND_ALPHA_STORE_KEY": 80})";
+        ASSERT_EQ(::chown((targets / "theirs").c_str(), 65534, 65534), 0);
+    }
+    for (const char* target : {"fifo", "zero", "theirs"}) {
+        if (!fs::exists(fs::symlink_status(targets / target)))
+            continue;
+        SCOPED_TRACE(target);
+        fs::remove(file());
+        fs::create_symlink(targets / target, file());
+        const auto type = fs::symlink_status(targets / target).type();
+        SettingsDataAccess settings = open();
+        EXPECT_EQ(settings.getBackgroundAlpha(), Constants::DEFAULT_BACKGROUND_ALPHA_VALUE);
+        settings.setBackgroundAlpha(33.0);
+        EXPECT_EQ(settings.getBackgroundAlpha(), 33.0) << "the change holds for this session";
+        EXPECT_EQ(open().getBackgroundAlpha(), Constants::DEFAULT_BACKGROUND_ALPHA_VALUE) << "and is written nowhere";
+        EXPECT_TRUE(fs::is_symlink(file()));
+        EXPECT_EQ(fs::symlink_status(targets / target).type(), type);
+        EXPECT_EQ(std::distance(fs::directory_iterator(targets), fs::directory_iterator()), root ? 3 : 1) << "nothing set aside";
+    }
+    if (root) {
+        EXPECT_EQ((std::stringstream() << std::ifstream(targets / "theirs").rdbuf()).str(),
+                  R"({"BACKGROUND_ALPHA_STORE_KEY": 80})");
+    }
+
+    // Once the link names the user's own file again, the next write saves what was kept too.
+    SettingsDataAccess settings = open();
+    settings.setBackgroundAlpha(33.0);
+    settings.setStartAtLogin(true);
+    fs::remove(file());
+    settings.setTrueColor(false);
+    EXPECT_EQ(open().getBackgroundAlpha(), 33.0);
+    EXPECT_TRUE(open().getStartAtLogin());
 }
 
 TEST_F(SettingsFile, AWriteGoesThroughSymbolicLinksToTheFileTheyName)
