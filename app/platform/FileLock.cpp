@@ -6,19 +6,18 @@
 
 namespace lunaveil {
 
-FileLock::FileLock(const std::filesystem::path& path, Mode mode)
-    : FileLock(UniqueFd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600)), mode)
+FileLock::FileLock(const std::filesystem::path& path)
+    : FileLock(UniqueFd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600)))
 {
 }
 
-FileLock::FileLock(UniqueFd fd, Mode mode)
+FileLock::FileLock(UniqueFd fd)
 {
     if (!fd)
         return;
-    const int operation = LOCK_EX | (mode == Mode::TryOnly ? LOCK_NB : 0);
     int result;
     do {
-        result = ::flock(fd.get(), operation);
+        result = ::flock(fd.get(), LOCK_EX | LOCK_NB);
     } while (result != 0 && errno == EINTR);
     if (result == 0)
         fd_ = std::move(fd);

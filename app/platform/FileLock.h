@@ -9,13 +9,11 @@ namespace lunaveil {
 
 class FileLock {
 public:
-    enum class Mode { Wait, TryOnly };
-
-    // Opens (creating with mode 0600) and locks `path` exclusively. With TryOnly it
-    // gives up at once when another process holds the lock. Check held() afterwards.
-    explicit FileLock(const std::filesystem::path& path, Mode mode = Mode::Wait);
+    // Opens (creating with mode 0600) and locks `path` exclusively, giving up at once when
+    // another process holds the lock: nothing of Lunaveil's waits on another process. Check held().
+    explicit FileLock(const std::filesystem::path& path);
     // Locks a lock file already opened (for writing); empty `file` gives no lock.
-    explicit FileLock(UniqueFd file, Mode mode = Mode::Wait);
+    explicit FileLock(UniqueFd file);
 
     bool held() const { return static_cast<bool>(fd_); }
 

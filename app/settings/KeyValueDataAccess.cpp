@@ -4,18 +4,45 @@
 #include "platform/FileLock.h"
 #include "platform/UniqueFd.h"
 
+#include <QCoreApplication>
+#include <QTimer>
 #include <QtGlobal>
+#include <chrono>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <utility>
 
 namespace lunaveil {
 namespace {
+
+// How long a write waits for another Lunaveil's lock on the UI thread, and at quit.
+constexpr std::chrono::milliseconds writePatience{200};
+constexpr std::chrono::milliseconds quitPatience{1000};
+constexpr std::chrono::seconds retryInterval{1};
+
+// The lock on `path`, taken within `patience`; a lock not held when the lock file cannot even be
+// opened (the write goes ahead, as without locking); nothing when another process kept it.
+std::optional<FileLock> lockWithin(const std::filesystem::path& path, std::chrono::milliseconds patience)
+{
+    const auto deadline = std::chrono::steady_clock::now() + patience;
+    for (;;) {
+        UniqueFd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+        if (!fd)
+            return FileLock(UniqueFd());
+        FileLock lock(std::move(fd));
+        if (lock.held())
+            return lock;
+        if (std::chrono::steady_clock::now() >= deadline)
+            return std::nullopt;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
 
 // A settings file is a few hundred bytes; anything this large is not ours.
 constexpr off_t maxFileSize = 1 << 20;
@@ -71,14 +98,6 @@ std::optional<std::string> KeyValueDataAccess::foreignTarget() const
     return std::nullopt;
 }
 
-void KeyValueDataAccess::keepUnsaved(const QString& key, const std::optional<StoredValue>& value,
-                                     const std::string& reason)
-{
-    unsaved_.insert_or_assign(key, value);
-    if (!std::exchange(unsavedReported_, true))
-        qWarning("Lunaveil: the settings cannot be saved, as %s; changes hold until Lunaveil quits.", reason.c_str());
-}
-
 std::optional<StoredValue> KeyValueDataAccess::getValue(const QString& key) const
 {
     if (const auto kept = unsaved_.find(key); kept != unsaved_.end())
@@ -89,8 +108,10 @@ std::optional<StoredValue> KeyValueDataAccess::getValue(const QString& key) cons
     std::error_code ec;
     if (!std::filesystem::exists(file_.parent_path(), ec))
         return std::nullopt;
+    // Writes are atomic renames, so a read needs no lock; only setting a damaged file aside does,
+    // so that it never takes away a file a writer has just put in its place.
     const FileLock lock(lockPath(followLinks(file_)));
-    const QJsonObject all = loadLocked();
+    const QJsonObject all = load(lock.held());
     const auto found = all.constFind(key);
     return found == all.constEnd() ? std::nullopt : decodeValue(*found);
 }
@@ -112,34 +133,69 @@ void KeyValueDataAccess::removeValue(const QString& key)
 
 void KeyValueDataAccess::update(const QString& key, const std::optional<StoredValue>& value)
 {
+    unsaved_.insert_or_assign(key, value);
+    // Without an event loop there is no UI to keep responsive, and no later turn to retry in.
+    save(QCoreApplication::instance() != nullptr ? writePatience : quitPatience);
+}
+
+KeyValueDataAccess::~KeyValueDataAccess()
+{
+    if (!unsaved_.empty())
+        save(quitPatience);
+}
+
+bool KeyValueDataAccess::save(std::chrono::milliseconds patience)
+{
     if (const auto foreign = foreignTarget()) {
-        keepUnsaved(key, value, *foreign);
-        return;
+        if (!std::exchange(unsavedReported_, true))
+            qWarning("Lunaveil: the settings cannot be saved, as %s; changes hold until Lunaveil quits.",
+                     foreign->c_str());
+        return false;
     }
     if (!makeDirectories(file_.parent_path())) {
         qWarning("Lunaveil: cannot create the settings folder %s: %s; the setting was not saved.",
                  file_.parent_path().c_str(), std::strerror(errno));
-        return;
+        unsaved_.clear();
+        return false;
     }
-    // Read, change and replace under one lock, so two Lunaveil processes never lose each other's keys.
+    // Read, change and replace under one lock, so two Lunaveil processes never lose each other's
+    // keys. A lock another process holds is waited for only briefly; the change is kept and
+    // tried again from the event loop.
     const std::filesystem::path target = followLinks(file_);
-    const FileLock lock(lockPath(target));
-    removeStaleTemporaries(target);
-    QJsonObject all = loadLocked();
-    // What could not be saved earlier goes in with this write, once the file is the user's again.
-    for (const auto& [keptKey, kept] : std::exchange(unsaved_, {})) {
-        if (kept)
-            all.insert(keptKey, encodeValue(*kept));
-        else
-            all.remove(keptKey);
+    const std::optional<FileLock> lock = lockWithin(lockPath(target), patience);
+    if (!lock) {
+        retryLater();
+        return false;
     }
-    if (value)
-        all.insert(key, encodeValue(*value));
-    else
-        all.remove(key);
+    removeStaleTemporaries(target);
+    QJsonObject all = load(true);
+    for (const auto& [key, value] : std::exchange(unsaved_, {})) {
+        if (value)
+            all.insert(key, encodeValue(*value));
+        else
+            all.remove(key);
+    }
     const QByteArray text = serialiseDefaults(all);
-    if (!writeFileDurably(target, std::string_view(text.constData(), static_cast<std::size_t>(text.size()))))
+    if (!writeFileDurably(target, std::string_view(text.constData(), static_cast<std::size_t>(text.size())))) {
         qWarning("Lunaveil: cannot save the settings file %s: %s.", file_.c_str(), std::strerror(errno));
+        return false;
+    }
+    return true;
+}
+
+void KeyValueDataAccess::retryLater()
+{
+    if (QCoreApplication::instance() == nullptr)
+        return;
+    if (!retry_) {
+        retry_ = std::make_unique<QTimer>();
+        retry_->setSingleShot(true);
+        QObject::connect(retry_.get(), &QTimer::timeout, retry_.get(), [this] {
+            if (!unsaved_.empty())
+                save(writePatience);
+        });
+    }
+    retry_->start(retryInterval);
 }
 
 void KeyValueDataAccess::removeStaleTemporaries(const std::filesystem::path& file)
@@ -156,19 +212,21 @@ void KeyValueDataAccess::removeStaleTemporaries(const std::filesystem::path& fil
     }
 }
 
-QJsonObject KeyValueDataAccess::loadLocked() const
+QJsonObject KeyValueDataAccess::load(bool maySetAside) const
 {
     bool missing = false;
     const std::optional<QByteArray> contents = readRegularFile(file_, missing);
     if (missing)
         return {};
     if (!contents) {
-        moveAside("it is not a readable settings file");
+        if (maySetAside)
+            moveAside("it is not a readable settings file");
         return {};
     }
     std::optional<QJsonObject> parsed = parseDefaults(*contents);
     if (!parsed) {
-        moveAside("it is damaged");
+        if (maySetAside)
+            moveAside("it is damaged");
         return {};
     }
     return *std::move(parsed);

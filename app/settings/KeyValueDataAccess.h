@@ -7,7 +7,10 @@
 #include <QByteArray>
 #include <QJsonObject>
 #include <QString>
+#include <QTimer>
+#include <chrono>
 #include <filesystem>
+#include <memory>
 #include <map>
 #include <optional>
 #include <string>
@@ -18,10 +21,16 @@ namespace lunaveil {
 class KeyValueDataAccess {
 public:
     explicit KeyValueDataAccess(std::filesystem::path file);
+    // Saves what could not be saved yet, waiting a little for another process's lock.
+    ~KeyValueDataAccess();
+    KeyValueDataAccess(const KeyValueDataAccess&) = delete;
+    KeyValueDataAccess& operator=(const KeyValueDataAccess&) = delete;
 
     // The stored value, or nothing when the key is absent or holds something unrecognised.
     std::optional<StoredValue> getValue(const QString& key) const;
-    // Both write one key and make it durable before returning; the last write wins.
+    // Both write one key and make it durable before returning, unless another process holds the
+    // lock past a short wait: the change then holds in memory and is saved from the event loop.
+    // The last write wins.
     void setValue(const QString& key, const StoredValue& value);
     void setDataValue(const QString& key, const StoredValue& value);
     void removeValue(const QString& key);
@@ -33,9 +42,12 @@ private:
     // aside (a device, a FIFO, another user's file); nothing when it is the user's regular file,
     // absent, or no link leads there.
     std::optional<std::string> foreignTarget() const;
-    void keepUnsaved(const QString& key, const std::optional<StoredValue>& value, const std::string& reason);
+    // Writes every kept change; false when they are still kept (or could not be written).
+    bool save(std::chrono::milliseconds patience);
+    void retryLater();
 
-    QJsonObject loadLocked() const;
+    // The file's contents; a damaged one is set aside only by a holder of the lock.
+    QJsonObject load(bool maySetAside) const;
     void moveAside(const char* reason) const;
     static void removeStaleTemporaries(const std::filesystem::path& file);
     void update(const QString& key, const std::optional<StoredValue>& value);
@@ -47,6 +59,7 @@ private:
     // Changes that could not be saved, which the reads of this session still see.
     std::map<QString, std::optional<StoredValue>> unsaved_;
     bool unsavedReported_ = false;
+    std::unique_ptr<QTimer> retry_;
 };
 
 }  // namespace lunaveil

@@ -110,7 +110,7 @@ std::optional<FileLock> takeInstanceLock(const RuntimeFolder& runtime)
                          (runtime.path() / name).c_str(), std::strerror(errno));
             return FileLock(UniqueFd());
         }
-        FileLock lock(std::move(file), FileLock::Mode::TryOnly);
+        FileLock lock(std::move(file));
         if (lock.held())
             return lock;
         if (FileLock::isHeldElsewhere(runtime.openFile(name, O_RDONLY)))
@@ -119,7 +119,7 @@ std::optional<FileLock> takeInstanceLock(const RuntimeFolder& runtime)
     }
     std::fprintf(stderr, "Lunaveil: cannot take the lock %s; another start could run beside this one.\n",
                  (runtime.path() / name).c_str());
-    return FileLock(runtime.openFile(name, O_RDWR), FileLock::Mode::TryOnly);
+    return FileLock(runtime.openFile(name, O_RDWR));
 }
 
 // Says once why the runtime folder is not the usual one, and what that costs.

@@ -5,7 +5,9 @@
 #include "settings/Constants.h"
 #include "settings/KeyValueDataAccess.h"
 #include "settings/SettingsDataAccess.h"
+#include "platform/FileLock.h"
 #include "support/PermissionBits.h"
+#include "support/SpinEventLoop.h"
 
 #include <QFile>
 #include <QJsonDocument>
@@ -233,6 +235,34 @@ TEST_F(SettingsFile, ALinkToWhatIsNotTheUsersFileLeavesItAloneAndKeepsChangesInM
     fs::remove(file());
     settings.setTrueColor(false);
     EXPECT_EQ(open().getBackgroundAlpha(), 33.0);
+    EXPECT_TRUE(open().getStartAtLogin());
+}
+
+// Another Lunaveil (or a hung one) holding the lock never holds up this one's UI thread.
+TEST_F(SettingsFile, AHeldLockNeitherBlocksNorLosesAChange)
+{
+    open().setBackgroundAlpha(20.0);
+    std::optional<FileLock> other(std::in_place, file().string() + ".lock");
+    ASSERT_TRUE(other->held());
+    std::thread releaser;
+    {
+        SettingsDataAccess settings = open();
+        EXPECT_EQ(settings.getBackgroundAlpha(), 20.0) << "a read takes no lock";
+        settings.setBackgroundAlpha(60.0);
+        EXPECT_EQ(settings.getBackgroundAlpha(), 60.0) << "the change holds at once";
+        EXPECT_EQ(open().getBackgroundAlpha(), 20.0);
+        other.reset();
+        EXPECT_TRUE(test::spinUntil([&] { return open().getBackgroundAlpha() == 60.0; })) << "and is saved later";
+
+        // Quitting while the lock is held: the last change is saved once the lock comes free.
+        other.emplace(file().string() + ".lock");
+        settings.setStartAtLogin(true);
+        releaser = std::thread([&other] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            other.reset();
+        });
+    }
+    releaser.join();
     EXPECT_TRUE(open().getStartAtLogin());
 }
 
