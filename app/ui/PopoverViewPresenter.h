@@ -2,7 +2,7 @@
 // Between the hub and the popover: hands the stored settings to the view, relays every user action back.
 
 #include "shell/Collaborators.h"
-#include "ui/PopoverSystem.h"
+#include "ui/PopupSystem.h"
 #include "ui/PopoverViewController.h"
 
 #include <functional>

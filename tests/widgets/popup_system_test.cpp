@@ -1,6 +1,6 @@
 // The tray item: its open and closed states, its icon, and where the popover opens.
 
-#include "ui/PopoverSystem.h"
+#include "ui/PopupSystem.h"
 #include "ui/PopoverViewController.h"
 
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "ui/PopoverSystem.h"
+#include "ui/PopupSystem.h"
 
 #include "platform/ColourScheme.h"
 #include "ui/PopoverViewController.h"
