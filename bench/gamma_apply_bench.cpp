@@ -1,7 +1,7 @@
 // How long Lunaveil takes to apply gamma ramps: 1, 2 and 16 CRTCs of the display in $DISPLAY.
 // bench/gamma_apply.sh runs it on a virtual desktop with 16 monitors.
 
-#include "platform/X11DisplayGamma.h"
+#include "platform/x11/RandrCrtcs.h"
 
 #include <algorithm>
 #include <chrono>
@@ -41,12 +41,14 @@ void report(const char* what, std::vector<double> samples)
 
 int main()
 {
-    const auto gamma = lunaveil::X11DisplayGamma::create();
+    const auto gamma = lunaveil::RandrCrtcs::create();
     if (!gamma) {
         std::fprintf(stderr, "gamma_apply_bench: no X display with RandR gamma in $DISPLAY\n");
         return 1;
     }
-    const std::vector<CrtcId> crtcs = gamma->crtcs();
+    std::vector<CrtcId> crtcs;
+    for (const auto& crtc : gamma->crtcs())
+        crtcs.push_back(crtc.id);
     std::printf("%zu CRTCs with gamma ramps\n", crtcs.size());
 
     std::vector<GammaRamp> saved;

@@ -24,7 +24,7 @@ constexpr milliseconds blendFadeStep = fadeDuration / blendFadeSteps;
 
 }  // namespace
 
-BackgroundDimmerService::BackgroundDimmerService(OverlayScreens& screens, DisplayTransfer* transfer,
+BackgroundDimmerService::BackgroundDimmerService(OverlayScreens* screens, DisplayTransfer* transfer,
                                                  Compositor* compositor, Scheduler& scheduler,
                                                  std::function<std::unique_ptr<ScreenControl>()> makeScreenControl)
     : screens_(screens),
@@ -33,17 +33,19 @@ BackgroundDimmerService::BackgroundDimmerService(OverlayScreens& screens, Displa
       scheduler_(scheduler),
       makeScreenControl_(std::move(makeScreenControl))
 {
-    lastScreensCount_ = screens_.screenCount().value_or(0);
+    lastScreensCount_ = screenCount();
     createBackgroundWindows();
+    if (screens_ == nullptr)
+        return;  // no windows to follow the screens or to blend: the transfer follows the displays itself
     screenCheckTimer_ = scheduler_.schedule(screenCheckPeriod, true, [this] { checkScreensChange(); });
     // A screen added, removed, resized or moved is covered again at once, not at the next check.
-    screens_.onScreensChanged = [this] {
+    screens_->onScreensChanged = [this] {
         if (serviceIsRunning_) {
             restartForNewScreens();
         } else {
             createBackgroundWindows();
             // Else the first check after the next start would restart the tint for nothing.
-            lastScreensCount_ = screens_.screenCount().value_or(lastScreensCount_);
+            lastScreensCount_ = screens_->screenCount().value_or(lastScreensCount_);
         }
     };
     if (compositor_ != nullptr)
@@ -57,12 +59,18 @@ Colour BackgroundDimmerService::fillColour() const
 
 bool BackgroundDimmerService::windowsBlend() const
 {
-    return compositor_ == nullptr || compositor_->isActive();
+    return screens_ != nullptr && (compositor_ == nullptr || compositor_->isActive());
+}
+
+int BackgroundDimmerService::screenCount() const
+{
+    return screens_ != nullptr ? screens_->screenCount().value_or(0) : 0;
 }
 
 void BackgroundDimmerService::createBackgroundWindows()
 {
-    windows_ = screens_.createWindows();
+    if (screens_ != nullptr)
+        windows_ = screens_->createWindows();
 }
 
 void BackgroundDimmerService::startService(const Colour& colour, double alphaPercent, bool trueColor)
@@ -73,7 +81,7 @@ void BackgroundDimmerService::startService(const Colour& colour, double alphaPer
     trueColor_ = trueColor;
     invalidateTrueColorTimer();
     createBackgroundWindows();
-    if (trueColor_) {
+    if (trueColorShown()) {
         closeBackgroundWindows();
         changeDisplayTrueColor();
         return;
@@ -88,7 +96,7 @@ void BackgroundDimmerService::changeBackground(const Colour& colour, double alph
     trueColor_ = trueColor;
     if (!serviceIsRunning_)
         return;
-    if (trueColor_) {
+    if (trueColorShown()) {
         closeBackgroundWindows();
         changeDisplayTrueColor();
         return;
@@ -125,7 +133,7 @@ void BackgroundDimmerService::showPlainTint(bool fade)
             applyTransfer();
         }
     } else {
-        qWarning("Lunaveil: without a compositor or display gamma the plain tint cannot be shown.");
+        qWarning("Lunaveil: with neither overlay windows that blend nor display gamma, the tint cannot be shown.");
     }
     setBrightness();
 }
@@ -220,7 +228,7 @@ void BackgroundDimmerService::checkScreensChange()
 {
     if (!serviceIsRunning_)
         return;
-    const std::optional<int> count = screens_.screenCount();
+    const std::optional<int> count = screens_->screenCount();
     if (!count || *count == lastScreensCount_)
         return;
     restartForNewScreens();
@@ -228,16 +236,16 @@ void BackgroundDimmerService::checkScreensChange()
 
 void BackgroundDimmerService::restartForNewScreens()
 {
-    if (trueColor_ || blendShown_) {
-        // The tint is on the displays, and the transfer tints a new CRTC itself: only the (hidden)
-        // windows follow the screens, so the other monitors never flash their own colours.
+    if (trueColorShown() || blendShown_ || !plainShown_) {
+        // The tint is on the displays, and the transfer tints a new CRTC itself, or an inversion holds
+        // them: only the (hidden) windows follow the screens, so the other monitors never flash.
         createBackgroundWindows();
     } else {
         // The backlights stay as they are: the restart lowers them again anyway.
         stopTint();
         startService(*currentBackgroundColor_, *currentBackgroundAlpha_, trueColor_);
     }
-    lastScreensCount_ = screens_.screenCount().value_or(lastScreensCount_);
+    lastScreensCount_ = screens_->screenCount().value_or(lastScreensCount_);
 }
 
 void BackgroundDimmerService::changeDisplayTrueColor()
@@ -262,7 +270,7 @@ void BackgroundDimmerService::applyTransfer()
     if (transfer_ == nullptr)
         return;
     std::optional<TransferFormula> formula;
-    if (trueColor_ && !blendShown_)
+    if (trueColorShown() && !blendShown_)
         formula = trueColorFormula(*currentBackgroundColor_, *currentBackgroundAlpha_);
     else if (blendShown_)
         formula = blendFormula(*currentBackgroundColor_, *currentBackgroundAlpha_ / 100.0 * blendLevel_);
@@ -305,7 +313,7 @@ void BackgroundDimmerService::cancelBlendFade()
 
 void BackgroundDimmerService::compositorChanged()
 {
-    if (!serviceIsRunning_ || trueColor_ || !plainShown_)
+    if (!serviceIsRunning_ || trueColorShown() || !plainShown_)
         return;
     // The same tint, switched at once to the other way of showing it.
     if (windowsBlend()) {

@@ -19,9 +19,10 @@ class DisplayTransfer;
 
 class BackgroundDimmerService final : public BackgroundDimmer {
 public:
-    // `transfer` may be null where no display gamma is reachable, and `compositor` where windows
-    // always blend (no X11); all must outlive the service.
-    BackgroundDimmerService(OverlayScreens& screens, DisplayTransfer* transfer, Compositor* compositor,
+    // `screens` may be null where the display platform offers no overlay windows, `transfer` where
+    // it offers no display gamma (True Colors is then shown as the overlay), and `compositor` where
+    // windows always blend; all must outlive the service.
+    BackgroundDimmerService(OverlayScreens* screens, DisplayTransfer* transfer, Compositor* compositor,
                             Scheduler& scheduler, std::function<std::unique_ptr<ScreenControl>()> makeScreenControl);
     BackgroundDimmerService(const BackgroundDimmerService&) = delete;
     BackgroundDimmerService& operator=(const BackgroundDimmerService&) = delete;
@@ -53,6 +54,9 @@ private:
     void stopTint();
     void applyTransfer();
     bool windowsBlend() const;
+    // True Colors where the displays take it; elsewhere the True Colors colour is shown as the overlay.
+    bool trueColorShown() const { return trueColor_ && transfer_ != nullptr; }
+    int screenCount() const;
     void showPlainTint(bool fade);
     void armTransferTimer();
     void fadeBlendTo(double level, std::function<void()> then = {});
@@ -64,7 +68,7 @@ private:
     void setBrightness();
     Colour fillColour() const;
 
-    OverlayScreens& screens_;
+    OverlayScreens* screens_;
     DisplayTransfer* transfer_;
     Compositor* compositor_;
     Scheduler& scheduler_;

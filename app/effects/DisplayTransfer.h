@@ -1,56 +1,44 @@
 #pragma once
-// Lunaveil's owner of every display gamma change: applies formulas and tables, and undoes them.
+// Lunaveil's owner of every display gamma change: turns formulas and tables into each display's
+// ramp, keeps the transfer in force on displays that come and go, and undoes it.
 
 #include "effects/TransferFormula.h"
 #include "platform/DisplayGamma.h"
-#include "platform/GammaJournal.h"
 
 #include <cstddef>
 #include <map>
 #include <optional>
 #include <set>
 #include <span>
-#include <string>
 #include <variant>
 #include <vector>
 
 namespace lunaveil {
 
-// Before Lunaveil first changes a CRTC its ramp is kept, in memory and in the journal, so that
-// restoreColorSyncSettings() (or restoreFromJournal() after a crash) gives back the calibration.
-// While a transfer is in force, a CRTC that comes online gets it at once.
+// While a transfer is in force, a display that comes online gets it at once; restoring gives
+// every display back what it had (the platform's gamma knows what that was).
 class DisplayTransfer {
 public:
     static constexpr std::size_t maxDisplays = 16;
 
-    // Installs itself as gamma.onCrtcsChanged; `gamma` must outlive it.
-    DisplayTransfer(DisplayGamma& gamma, GammaJournal journal);
+    // Installs itself as gamma.onOutputsChanged; `gamma` must outlive it.
+    explicit DisplayTransfer(DisplayGamma& gamma);
     // Leaves the displays as they are: quitting and termination call restoreColorSyncSettings().
     ~DisplayTransfer();
     DisplayTransfer(const DisplayTransfer&) = delete;
     DisplayTransfer& operator=(const DisplayTransfer&) = delete;
 
-    // The first 16 CRTCs that drive an output and have a gamma ramp.
-    std::vector<CrtcId> getOnlineDisplayList();
+    // The first 16 displays that take a gamma ramp.
+    std::vector<DisplayId> getOnlineDisplayList();
 
-    void setTransferByFormula(CrtcId crtc, const TransferFormula& formula);
-    // The same for several CRTCs, whose ramps are then read back in one go.
-    void setTransferByFormula(std::span<const CrtcId> crtcs, const TransferFormula& formula);
-    void setTransferByTable(CrtcId crtc, std::span<const float> red, std::span<const float> green,
+    void setTransferByFormula(DisplayId display, const TransferFormula& formula);
+    // The same for several displays, whose ramps are then read back in one go.
+    void setTransferByFormula(std::span<const DisplayId> displays, const TransferFormula& formula);
+    void setTransferByTable(DisplayId display, std::span<const float> red, std::span<const float> green,
                             std::span<const float> blue);
 
-    // Puts every kept ramp back exactly, forgets them and removes the journal.
+    // Gives every display back what it had before Lunaveil changed it.
     void restoreColorSyncSettings();
-    struct Recovery {
-        bool restored = false;  // some display got back the ramps a run that died left in a journal
-        bool complete = true;   // false when a journal or display could not be used: one may stay changed
-    };
-    // Puts back the ramps runs that died left in this display's journals, and removes those journals.
-    // A journal of another X server, or one it cannot trust, is left alone; each such case is reported.
-    Recovery restoreFromJournal();
-
-    // Why the journal cannot be written, so that a crash could not be undone; empty while it can.
-    const std::string& journalProblem() const { return journalProblem_; }
 
 private:
     struct Table {
@@ -62,21 +50,18 @@ private:
     using Transfer = std::variant<TransferFormula, Table>;
 
     void setInForce(Transfer transfer);
-    void apply(std::span<const CrtcId> crtcs);
+    void apply(std::span<const DisplayId> displays);
     const GammaRamp& wantedRamp(std::size_t size);
-    void keepOriginal(CrtcId crtc, const GammaRamp& ramp);
-    void crtcsChanged();
-    void warnOnce(CrtcId crtc, const char* what);
+    void outputsChanged();
+    void warnOnce(DisplayId display, const char* what);
 
     DisplayGamma& gamma_;
-    GammaJournal journal_;
-    std::string serverMark_;  // the server's, once the journal has been written
-    std::string journalProblem_;
-    std::map<CrtcId, GammaRamp> originals_;
     std::optional<Transfer> inForce_;
     // The transfer in force at each ramp size met, so that the check every second computes nothing.
     std::map<std::size_t, GammaRamp> wanted_;
-    std::set<CrtcId> warned_;  // CRTCs already reported, so the one-second re-application does not flood stderr
+    // Where the server reads no ramp back: the displays that have the transfer in force already.
+    std::set<DisplayId> applied_;
+    std::set<DisplayId> warned_;  // already reported, so the one-second re-application does not flood stderr
 };
 
 }  // namespace lunaveil

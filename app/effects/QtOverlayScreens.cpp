@@ -1,7 +1,7 @@
 #include "effects/QtOverlayScreens.h"
 
 #include "effects/QtOverlayWindow.h"
-#include "effects/X11StackingGuard.h"
+#include "platform/x11/X11StackingGuard.h"
 
 #include <QGuiApplication>
 #include <QScreen>

@@ -1,6 +1,6 @@
 #include "effects/QtOverlayWindow.h"
 
-#include "effects/X11StackingGuard.h"
+#include "platform/x11/X11StackingGuard.h"
 
 #include <QPaintEvent>
 #include <QPainter>

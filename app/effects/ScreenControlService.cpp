@@ -27,7 +27,7 @@ void ScreenControlService::setContrast(bool inverted)
     if (transfer_ == nullptr)
         return;
     const auto& table = inverted ? invertedTable : straightTable;
-    for (const CrtcId display : transfer_->getOnlineDisplayList())
+    for (const DisplayId display : transfer_->getOnlineDisplayList())
         transfer_->setTransferByTable(display, table, table, table);
 }
 

@@ -1,18 +1,18 @@
 #pragma once
-// Access to the gamma ramps of the display's CRTCs, behind which X11 (or a test's fake) sits.
+// The gamma ramps of the displays, as every display platform can offer them: list, set, restore.
 
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <span>
-#include <string>
 #include <vector>
 
 namespace lunaveil {
 
-using CrtcId = std::uint32_t;
+// A display as its platform names it: a RandR CRTC on X11, an output on Wayland.
+using DisplayId = std::uint32_t;
 
-// One CRTC's transfer: three channels of the CRTC's own ramp size, 0..65535 each.
+// One display's transfer: three channels of the display's own ramp size, 0..65535 each.
 struct GammaRamp {
     std::vector<std::uint16_t> red;
     std::vector<std::uint16_t> green;
@@ -22,32 +22,41 @@ struct GammaRamp {
     friend bool operator==(const GammaRamp&, const GammaRamp&) = default;
 };
 
+struct GammaOutput {
+    DisplayId id = 0;
+    std::size_t rampSize = 0;
+    friend bool operator==(const GammaOutput&, const GammaOutput&) = default;
+};
+
+// What undoing the changes of a run that died achieved.
+struct GammaRecovery {
+    bool restored = false;  // some display got back what a run that died left changed
+    bool complete = true;   // false when something could not be used: a display may stay changed
+};
+
+// Each platform keeps what the displays had before Lunaveil changed them in its own way, so
+// that restore() gives it back: X11 keeps the ramps (and a crash journal), a Wayland
+// compositor puts back its own table when Lunaveil lets go.
 class DisplayGamma {
 public:
     virtual ~DisplayGamma() = default;
 
-    // The CRTCs that drive at least one output and have a gamma ramp, in the server's order.
-    virtual std::vector<CrtcId> crtcs() = 0;
-    // The CRTC's current ramp at its own size; empty when it cannot be read.
-    virtual std::optional<GammaRamp> getRamp(CrtcId crtc) = 0;
-    // The current ramps of several CRTCs, in the order asked; a backend may ask for all at once.
-    virtual std::vector<std::optional<GammaRamp>> getRamps(std::span<const CrtcId> crtcs)
+    // The displays that take a gamma ramp, in the server's order.
+    virtual std::vector<GammaOutput> outputs() = 0;
+    // The ramps now in force, in the order asked, where the server lets a client read them
+    // back; empty where it does not (or the display is gone).
+    virtual std::vector<std::optional<GammaRamp>> readRamps(std::span<const DisplayId> displays)
     {
-        std::vector<std::optional<GammaRamp>> ramps;
-        for (const CrtcId crtc : crtcs)
-            ramps.push_back(getRamp(crtc));
-        return ramps;
+        return std::vector<std::optional<GammaRamp>>(displays.size());
     }
-    // False when the server refuses (unknown CRTC, wrong size, X error); other CRTCs are unaffected.
-    virtual bool setRamp(CrtcId crtc, const GammaRamp& ramp) = 0;
+    // False when the display refuses it (gone, wrong size, a server error); others are unaffected.
+    virtual bool setRamp(DisplayId display, const GammaRamp& ramp) = 0;
+    // Gives every display Lunaveil changed what it had before, and forgets it.
+    virtual void restore() = 0;
 
-    // A mark the display server keeps while it runs, the same for every client and new for every
-    // server started, so that a journal written on one is never applied on another. With `create`
-    // one is made when the server has none yet; empty when there is none.
-    virtual std::string serverMark(bool create) = 0;
-
-    // Called on the main thread when CRTCs or outputs were added, removed or reconfigured.
-    std::function<void()> onCrtcsChanged;
+    // Called on the main thread when displays were added, removed or reconfigured, or one lost
+    // the ramp Lunaveil set.
+    std::function<void()> onOutputsChanged;
 };
 
 }  // namespace lunaveil

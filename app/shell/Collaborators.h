@@ -61,6 +61,13 @@ struct PopoverActions {
 };
 
 // The popover's presenter: the hub's way to the controls, and the controls' way to the hub.
+// What the session's displays let the tint do. The controls of what they cannot are disabled
+// and say why; the settings behind them are kept as they are.
+struct EffectsOffered {
+    bool displayGamma = true;  // True Colors and Invert Colors
+    bool tint = true;          // the tint can be shown at all (by overlay windows or by gamma)
+};
+
 class Presenter : public PopoverActions {
 public:
     virtual ~Presenter() = default;
@@ -73,7 +80,7 @@ public:
     virtual void setLightMonitorNowCheckBox(bool on) = 0;
     virtual void setInverseColorsEnabled(bool on) = 0;
     virtual void setStartAtLoginCheckBox(bool on) = 0;
-
+    virtual void setEffectsOffered(const EffectsOffered& offered) = 0;
 };
 
 class GreetingsWindow {

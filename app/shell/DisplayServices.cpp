@@ -1,14 +1,14 @@
 #include "DisplayServices.h"
 
+#include "platform/OpenDisplayPlatform.h"
+
 namespace lunaveil {
 
 DisplayServices::DisplayServices(std::shared_ptr<const RuntimeFolder> journalFolder, std::optional<pid_t> journalOwner)
-    : gamma_(X11DisplayGamma::create()), backlight_("/sys", journalFolder)
+    : platform_(openDisplayPlatform(journalFolder, journalOwner)), backlight_("/sys", journalFolder)
 {
-    if (!gamma_)
-        return;
-    transfer_ = std::make_unique<DisplayTransfer>(
-        *gamma_, GammaJournal(std::move(journalFolder), X11DisplayGamma::canonicalDisplayName(), journalOwner));
+    if (DisplayGamma* gamma = platform_->gamma())
+        transfer_ = std::make_unique<DisplayTransfer>(*gamma);
 }
 
 void DisplayServices::giveBack()

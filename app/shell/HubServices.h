@@ -25,6 +25,7 @@ struct HubServices {
     Maker<ColourPanel> makeColourPanel;  // called once, on the first custom colour request
     std::function<std::unique_ptr<MessageAlert>(const std::string& messageText, const std::string& informativeText)>
         makeAlert;
+    EffectsOffered effectsOffered;
     // Ends Lunaveil with status 0 after the displays are given back.
     std::function<void()> quit;
 };

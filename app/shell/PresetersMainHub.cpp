@@ -62,6 +62,8 @@ void PresetersMainHub::startService()
         popoverViewPresenter_->startService(backgroundColor_, backgroundAlpha_, scheduleIsActive_, schedule.start,
                                             schedule.stop, startAtLogin_, lightMonitorNowIsEnabled_,
                                             inverseColorsIsEnabled_, trueColor_);
+    if (popoverViewPresenter_)
+        popoverViewPresenter_->setEffectsOffered(services_.effectsOffered);
     if (lightMonitorNowIsEnabled_ && backgroundDimmerService_)
         backgroundDimmerService_->startService(backgroundColor_, backgroundAlpha_, trueColor_);
 
@@ -242,7 +244,7 @@ void PresetersMainHub::onDuringInterval()
         return;
     if (popoverViewPresenter_)
         popoverViewPresenter_->setLightMonitorNowCheckBox(true);
-    if (inverseColorsIsEnabled_)
+    if (inverseColorsIsEnabled_ && services_.effectsOffered.displayGamma)
         return;  // the switch shows on, but inverted screens stay without the overlay
     if (backgroundDimmerService_)
         backgroundDimmerService_->startService(backgroundColor_, backgroundAlpha_, trueColor_);

@@ -14,10 +14,10 @@
 
 namespace lunaveil {
 
-HubServices productionServices(DisplayServices& displays, Compositor* compositor, Scheduler& scheduler,
-                               OverlayScreens& screens)
+HubServices productionServices(DisplayServices& displays, Scheduler& scheduler, OverlayScreens* screens)
 {
     DisplayTransfer* const transfer = displays.transfer();
+    Compositor* const compositor = displays.platform().compositor();
     Backlight* const backlight = &displays.backlight();
     const auto makeScreenControl = [transfer, backlight] {
         return std::make_unique<ScreenControlService>(transfer, backlight);
@@ -25,7 +25,7 @@ HubServices productionServices(DisplayServices& displays, Compositor* compositor
 
     HubServices services;
     services.makeSettings = [] { return std::make_unique<SettingsDataAccess>(); };
-    services.makeDimmer = [&screens, &scheduler, transfer, compositor, makeScreenControl] {
+    services.makeDimmer = [screens, &scheduler, transfer, compositor, makeScreenControl] {
         return std::make_unique<BackgroundDimmerService>(screens, transfer, compositor, scheduler, makeScreenControl);
     };
     services.makePresenter = [] { return std::make_unique<PopoverViewPresenter>(); };
@@ -35,6 +35,7 @@ HubServices productionServices(DisplayServices& displays, Compositor* compositor
     services.makeGreetingsWindow = [] { return std::make_unique<GreetingsWindowController>(); };
     services.makeHelpWindow = [] { return std::make_unique<HelpWindowController>(); };
     services.makeColourPanel = [] { return std::make_unique<QtColourPanel>(); };
+    services.effectsOffered = {.displayGamma = transfer != nullptr, .tint = transfer != nullptr || screens != nullptr};
     services.makeAlert = [](const std::string& messageText, const std::string& informativeText) {
         return std::make_unique<QtMessageAlert>(messageText, informativeText);
     };

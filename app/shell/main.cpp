@@ -2,7 +2,6 @@
 
 #include "effects/QtOverlayScreens.h"
 #include "effects/QtScheduler.h"
-#include "platform/CompositorWatch.h"
 #include "platform/FileLock.h"
 #include "platform/RunningInstance.h"
 #include "platform/ProcessSignals.h"
@@ -53,11 +52,11 @@ int resetDisplays(int argc, char* argv[])
     DisplayServices displays(journalFolder(runtime), std::nullopt);
     if (displays.backlight().restoreFromRecord())
         std::puts("Lunaveil: the backlights have their own brightness back.");
-    if (displays.transfer() == nullptr) {
-        std::fputs("Lunaveil: no X display to reset (is DISPLAY set?).\n", stderr);
+    if (!displays.platform().capabilities().transfer) {
+        std::fputs("Lunaveil: this session offers no display gamma to reset.\n", stderr);
         return 1;
     }
-    const DisplayTransfer::Recovery recovery = displays.transfer()->restoreFromJournal();
+    const GammaRecovery recovery = displays.platform().restoreAfterCrash();
     // Only a folder every run finds again can hold what a run that died left.
     const bool searched = runtime.kind() == RuntimeFolder::Kind::Named;
     if (!searched)
@@ -164,27 +163,23 @@ int run(int argc, char* argv[])
     // Without the lock, journals of this run alone: a second run must never remove the first's.
     DisplayServices displays(journalFolder(runtime),
                              instance->held() ? std::nullopt : std::optional<pid_t>(::getpid()));
-    if (displays.transfer() != nullptr && displays.transfer()->restoreFromJournal().restored)
+    if (displays.platform().restoreAfterCrash().restored)
         std::fputs("Lunaveil: gave the displays back the colours an earlier run left changed.\n", stderr);
     if (displays.backlight().restoreFromRecord())
         std::fputs("Lunaveil: gave the backlights back the brightness an earlier run left lowered.\n", stderr);
-    if (displays.gamma() != nullptr) {
-        displays.gamma()->onConnectionLost = [] {
-            std::fputs("Lunaveil: the X11 display went away; Lunaveil ends.\n", stderr);
-            QCoreApplication::exit(1);
-        };
-    }
+    displays.platform().onConnectionLost = [] {
+        std::fputs("Lunaveil: the display went away; Lunaveil ends.\n", stderr);
+        QCoreApplication::exit(1);
+    };
     displaysInUse = &displays;
     std::atexit(giveDisplaysBackAtExit);
 
-    // Only X11 leaves translucency to a compositor that may or may not run.
-    const auto compositor = QGuiApplication::platformName() == QStringLiteral("xcb")
-                                ? std::make_unique<CompositorWatch>()
-                                : std::unique_ptr<CompositorWatch>();
     QtScheduler scheduler;
-    QtOverlayScreens screens;
+    // Overlay windows only where the platform keeps them click-through and on top.
+    const auto screens = displays.platform().capabilities().overlays ? std::make_unique<QtOverlayScreens>()
+                                                                      : std::unique_ptr<QtOverlayScreens>();
     const int status = [&] {
-        AppDelegate delegate(productionServices(displays, compositor.get(), scheduler, screens));
+        AppDelegate delegate(productionServices(displays, scheduler, screens.get()));
         const RunningInstance door([&delegate] {
             if (PresetersMainHub* hub = delegate.presentersMainHub())
                 hub->showPopover();
@@ -201,7 +196,7 @@ int run(int argc, char* argv[])
         });
         return QApplication::exec();
     }();
-    // Gamma outlives the process on X11: every display gets its own colours back before Lunaveil ends.
+    // Gamma can outlive the process: every display gets its own colours back before Lunaveil ends.
     displays.giveBack();
     displaysInUse = nullptr;
     return status;

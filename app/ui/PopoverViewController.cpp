@@ -257,8 +257,31 @@ void PopoverViewController::refreshControls()
     ui.lunaveilCheckboxOutlet->setChecked(lightMonitorNowIsEnabled_);
     ui.inverseColorsCheckboxOutlet->setChecked(inverseColorsIsEnabled_);
     ui.trueColorsCheckboxOutlet->setChecked(trueColorsDisplay_);
+    applyEffectsOffered();
     const QSignalBlocker sliderBlocker(ui.alphaSlideviewOutlet);
     ui.alphaSlideviewOutlet->setValue(qRound(currentSelectedBackgroundAlpha_));
+}
+
+void PopoverViewController::setEffectsOffered(const EffectsOffered& offered)
+{
+    effectsOffered_ = offered;
+    if (isViewLoaded())
+        applyEffectsOffered();
+}
+
+void PopoverViewController::applyEffectsOffered()
+{
+    const auto offer = [](QWidget* control, bool offered, const char* why) {
+        control->setEnabled(offered);
+        control->setToolTip(offered ? QString() : QString::fromUtf8(why));
+    };
+    Ui::PopoverView& ui = *ui_;
+    offer(ui.trueColorsCheckboxOutlet, effectsOffered_.displayGamma,
+          "True Colors needs display gamma, which this session does not offer");
+    offer(ui.inverseColorsCheckboxOutlet, effectsOffered_.displayGamma,
+          "Invert Colors needs display gamma, which this session does not offer");
+    offer(ui.lunaveilCheckboxOutlet, effectsOffered_.tint,
+          "The tint needs display gamma or overlay windows, and this session offers neither");
 }
 
 void PopoverViewController::buildRow()

@@ -51,6 +51,9 @@ public:
     // The Invert Colors box shows on; nothing before the view is built.
     void setInverseColorsEnabled(bool on);
 
+    // Disables the controls of effects the session cannot show, each saying why in its tooltip.
+    void setEffectsOffered(const EffectsOffered& offered);
+
     // The options menu built at the last click of the menu button, while it lives.
     OptionsMenu* optionsMenu() const { return optionsMenu_.get(); }
 
@@ -81,6 +84,7 @@ private:
     void applyScheduleLook();
     void layoutTimePickers();
     void setStatusLightShown(bool shown);
+    void applyEffectsOffered();
 
     void scheduleButtonClick();
     void timePickerChanged();
@@ -110,6 +114,7 @@ private:
     bool lightMonitorNowIsEnabled_ = false;
     bool inverseColorsIsEnabled_ = false;
     bool trueColorsDisplay_ = false;
+    EffectsOffered effectsOffered_;
 
     const std::vector<Colour> colors_;
     const std::vector<std::optional<Colour>> displayColors_;

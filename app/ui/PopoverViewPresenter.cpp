@@ -90,4 +90,9 @@ void PopoverViewPresenter::setInverseColorsEnabled(bool on)
     popoverViewController_.setInverseColorsEnabled(on);
 }
 
+void PopoverViewPresenter::setEffectsOffered(const EffectsOffered& offered)
+{
+    popoverViewController_.setEffectsOffered(offered);
+}
+
 }  // namespace lunaveil

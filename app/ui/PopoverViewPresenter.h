@@ -32,6 +32,7 @@ public:
     void setLightMonitorNowCheckBox(bool on) override;
     void setStartAtLoginCheckBox(bool on) override;
     void setInverseColorsEnabled(bool on) override;
+    void setEffectsOffered(const EffectsOffered& offered) override;
 
     // Fired whenever the tray item is asked to show the popover.
     std::function<void()> onPopoverWillOpen;

@@ -5,7 +5,7 @@
 
 #include "effects/TransferFormula.h"
 #include "platform/FileLock.h"
-#include "platform/X11DisplayGamma.h"
+#include "platform/x11/RandrCrtcs.h"
 #include "support/Calibration.h"
 #include "support/ChildProcess.h"
 #include "support/LunaveilProcess.h"
@@ -310,7 +310,7 @@ protected:
         if (xdotool({QStringLiteral("version")}) != 0)
             return unavailable("xdotool does not run (package xdotool)");
 
-        gamma_ = X11DisplayGamma::create(server_->displayName().c_str());
+        gamma_ = RandrCrtcs::create(server_->displayName().c_str());
         ASSERT_NE(gamma_, nullptr);
         calibrated_ = test::calibrateDisplays(*gamma_);
         ASSERT_EQ(calibrated_.size(), 2u);
@@ -427,7 +427,7 @@ protected:
 
     bool everyDisplayShowsFormula(const Colour& colour, double alpha) const
     {
-        const auto crtcs = gamma_->crtcs();
+        const auto crtcs = test::crtcIds(*gamma_);
         return !crtcs.empty() && std::all_of(crtcs.begin(), crtcs.end(), [&](CrtcId crtc) {
             const auto ramp = gamma_->getRamp(crtc);
             return ramp && *ramp == rampFromFormula(ramp->size(), *trueColorFormula(colour, alpha));
@@ -448,7 +448,7 @@ protected:
     std::unique_ptr<ChildProcess> openbox_;
     std::unique_ptr<ChildProcess> picom_;
     std::unique_ptr<ChildProcess> trayer_;
-    std::unique_ptr<X11DisplayGamma> gamma_;
+    std::unique_ptr<RandrCrtcs> gamma_;
     std::map<CrtcId, GammaRamp> calibrated_;
     std::unique_ptr<LunaveilProcess> lunaveil_;
     const PopoverLayout layout_;
@@ -495,12 +495,12 @@ TEST_F(LunaveilDesktop, TheSwitchBlendsTheTintOverEachMonitorAndTheSliderStoresI
         return text;
     };
     ASSERT_TRUE(waitFor([&] { return shows(background); })) << whatIsShown(background);
-    const auto rampBefore = gamma_->getRamp(gamma_->crtcs().front());
+    const auto rampBefore = gamma_->getRamp(test::crtcIds(*gamma_).front());
 
     clickCheckBox(pid, QStringLiteral("lunaveilCheckboxOutlet"));
     const QRgb tinted = test::blend(background, tint, 0.40);
     EXPECT_TRUE(waitFor([&] { return shows(tinted); })) << "after the switch: " << whatIsShown(tinted);
-    EXPECT_TRUE(gamma_->getRamp(gamma_->crtcs().front()) == rampBefore) << "a blended tint leaves the ramps alone";
+    EXPECT_TRUE(gamma_->getRamp(test::crtcIds(*gamma_).front()) == rampBefore) << "a blended tint leaves the ramps alone";
 
     // A click on the slider's groove right of its handle moves the handle up.
     const QRect slider = layout_.rect(QStringLiteral("alphaSlideviewOutlet"));

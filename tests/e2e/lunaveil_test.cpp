@@ -3,7 +3,7 @@
 // for True Colors, and the displays given back on every way out.
 
 #include "effects/TransferFormula.h"
-#include "platform/X11DisplayGamma.h"
+#include "platform/x11/RandrCrtcs.h"
 #include "support/Calibration.h"
 #include "support/ChildProcess.h"
 #include "support/LunaveilProcess.h"
@@ -58,7 +58,7 @@ protected:
         LUNAVEIL_REQUIRE_X_SERVER(*server_);
         probe_ = std::make_unique<test::ScreenProbe>(server_->displayName());
         probe_->paintBackground(0, 0, 4096, 1536, background);
-        gamma_ = X11DisplayGamma::create(server_->displayName().c_str());
+        gamma_ = RandrCrtcs::create(server_->displayName().c_str());
         ASSERT_NE(gamma_, nullptr);
         originals_ = test::calibrateDisplays(*gamma_);
         ASSERT_EQ(originals_.size(), 2u);
@@ -95,7 +95,7 @@ protected:
     }
     bool everyDisplayShows(const TransferFormula& formula) const
     {
-        const auto crtcs = gamma_->crtcs();
+        const auto crtcs = test::crtcIds(*gamma_);
         return std::all_of(crtcs.begin(), crtcs.end(), [&](CrtcId crtc) { return showsFormula(crtc, formula); });
     }
     bool displaysBlend() const { return everyDisplayShows(blendFormula(tintColour, opacity)); }
@@ -107,7 +107,7 @@ protected:
 
     std::unique_ptr<XServer> server_;
     std::unique_ptr<test::ScreenProbe> probe_;
-    std::unique_ptr<X11DisplayGamma> gamma_;
+    std::unique_ptr<RandrCrtcs> gamma_;
     std::map<CrtcId, GammaRamp> originals_;
     std::unique_ptr<test::LunaveilProcess> lunaveil_;
 };
@@ -125,7 +125,7 @@ TEST_F(LunaveilOnX, TrueColorsHoldsEveryMonitorAgainstOtherProgramsAndTintsANewO
     EXPECT_TRUE(waitFor([&] { return showsFormula(first, red); })) << "another program's change stayed";
 
     ASSERT_TRUE(server_->enableMonitor(2));
-    EXPECT_TRUE(waitFor([&] { return gamma_->crtcs().size() == 3 && everyDisplayShows(red); }));
+    EXPECT_TRUE(waitFor([&] { return test::crtcIds(*gamma_).size() == 3 && everyDisplayShows(red); }));
     EXPECT_EQ(lunaveil_->endWith(SIGTERM), 0);
     EXPECT_TRUE(displaysCalibrated());
 }
@@ -234,7 +234,7 @@ TEST_F(LunaveilOnX, AJournalIsOfItsOwnServerHoweverTheDisplayIsNamed)
     gamma_.reset();
     probe_.reset();
     ASSERT_TRUE(server_->restart());
-    gamma_ = X11DisplayGamma::create(server_->displayName().c_str());
+    gamma_ = RandrCrtcs::create(server_->displayName().c_str());
     ASSERT_NE(gamma_, nullptr);
     for (auto& [crtc, ramp] : originals_)
         ramp = *gamma_->getRamp(crtc);  // the new server's own, unlike the calibration in the journal

@@ -72,6 +72,7 @@ public:
     }
     void setInverseColorsEnabled(bool on) override { note(on ? "presenter.invert(on)" : "presenter.invert(off)"); }
     void setStartAtLoginCheckBox(bool on) override { note(on ? "presenter.login(on)" : "presenter.login(off)"); }
+    void setEffectsOffered(const EffectsOffered& offered) override { effectsOffered = offered; }
 
     struct Started {
         Colour colour;
@@ -80,6 +81,7 @@ public:
     std::optional<Started> started;
     std::optional<Colour> selected, customColour;
     bool tintSwitch = false;  // as the hub last set it, or the user clicked it
+    std::optional<EffectsOffered> effectsOffered;
 };
 
 class FakeScheduleMonitor final : public ScheduleMonitor {

@@ -3,9 +3,10 @@
 #include "effects/BackgroundDimmerService.h"
 #include "effects/DisplayTransfer.h"
 #include "effects/ScreenControlService.h"
-#include "fakes/FakeDisplayGamma.h"
+#include "fakes/FakeCrtcGamma.h"
 #include "fakes/FakeOverlay.h"
 #include "fakes/HubFakes.h"
+#include "platform/x11/X11DisplayGamma.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -48,19 +49,20 @@ protected:
     bool calibrated() const
     {
         return std::ranges::all_of(gamma.ramps, [](const auto& r) {
-            return r.second == FakeDisplayGamma::calibration(r.first, r.second.size());
+            return r.second == FakeCrtcGamma::calibration(r.first, r.second.size());
         });
     }
 
     QTemporaryDir dir;
-    FakeDisplayGamma gamma;
-    DisplayTransfer transfer{
+    FakeCrtcGamma gamma;
+    X11DisplayGamma x11{
         gamma, GammaJournal(std::make_shared<const RuntimeFolder>(RuntimeFolder::open(dir.path().toStdString(), false)), "0")};
+    DisplayTransfer transfer{x11};
     FakeOverlayScreens screens{2};
     FakeCompositor compositor;
     FakeScheduler clock;
     CallLog log;
-    BackgroundDimmerService dimmer{screens, &transfer, &compositor, clock,
+    BackgroundDimmerService dimmer{&screens, &transfer, &compositor, clock,
                                    [this] { return std::make_unique<FakeScreenControl>(log); }};
     const Colour red = Colour::redColor();
 };
@@ -115,7 +117,7 @@ TEST_F(Dimmer, TrueColorsHoldsItsFormulaOnTheDisplaysUntilPlainModeOrAStop)
     EXPECT_TRUE(dimmer.serviceIsRunning() && windowsShown(false) && showing(orange));
     EXPECT_TRUE(log.empty()) << "True Colors leaves the brightness alone";
 
-    gamma.ramps.at(63) = FakeDisplayGamma::calibration(63, 256);  // another program resets a display
+    gamma.ramps.at(63) = FakeCrtcGamma::calibration(63, 256);  // another program resets a display
     const int setsBefore = gamma.sets;
     clock.advance(1s);
     EXPECT_TRUE(showing(orange));
@@ -153,6 +155,20 @@ TEST_F(Dimmer, AnInversionIsOverwrittenNeitherByTrueColorsNorByTheBlend)
     dimmer.closeBackgroundWindows();
     clock.advance(2s);
     EXPECT_EQ(gamma.ramps.at(64), inverted);
+
+    // A plain tint's windows closed by the inversion stay closed whatever the screens and the compositor do.
+    compositor.set(true);
+    dimmer.startService(red, 40, false);
+    dimmer.closeBackgroundWindows();
+    ScreenControlService(&transfer).setContrast(true);
+    for (const bool composited : {false, true}) {
+        screens.count = composited ? 3 : 2;
+        screens.onScreensChanged();
+        compositor.set(composited);
+        clock.advance(4s);
+        EXPECT_TRUE(windowsShown(false) && dimmer.serviceIsRunning());
+        EXPECT_EQ(gamma.ramps.at(64), inverted);
+    }
 }
 
 TEST_F(Dimmer, ScreensComingAndGoingAreCovered)
@@ -194,13 +210,38 @@ TEST_F(Dimmer, ScreensComingAndGoingAreCovered)
 TEST_F(Dimmer, NoScreensAndNoDisplaysBreakNothing)
 {
     FakeOverlayScreens none{std::nullopt};
-    BackgroundDimmerService bare(none, nullptr, nullptr, clock, [] { return nullptr; });
+    BackgroundDimmerService bare(&none, nullptr, nullptr, clock, [] { return nullptr; });
     bare.startService(red, 25, false);
     bare.changeBackground(Colour::orangeColor(), 25, true);
     clock.advance(4s);
     bare.stopService();
     EXPECT_EQ(bare.windowCount(), 0u);
     ScreenControlService(nullptr).setContrast(true);
+
+    BackgroundDimmerService nothing(nullptr, nullptr, nullptr, clock, [] { return nullptr; });
+    nothing.startService(red, 25, false);
+    clock.advance(4s);
+    EXPECT_TRUE(nothing.serviceIsRunning() && nothing.windowCount() == 0);
+}
+
+TEST_F(Dimmer, WhereThePlatformOffersOnlyOnePresentationTheTintUsesIt)
+{
+    // No display gamma: True Colors is shown as the overlay, in its own colour; the setting stays True Colors.
+    BackgroundDimmerService overlayOnly(&screens, nullptr, nullptr, clock, [] { return nullptr; });
+    overlayOnly.startService(Colour::orangeColor(), 25, true);
+    EXPECT_TRUE(windowsShown(true) && windowsFilled(Colour::orangeColor(), 0.25));
+    overlayOnly.changeBackground(red, 30, true);
+    EXPECT_TRUE(windowsFilled(red, 0.3));
+    overlayOnly.stopService();
+
+    // No overlay windows: the plain tint is the blend, however well windows would blend.
+    BackgroundDimmerService gammaOnly(nullptr, &transfer, &compositor, clock, [] { return nullptr; });
+    gammaOnly.startService(red, 40, false);
+    clock.advance(1s);
+    EXPECT_TRUE(showing(blendFormula(red, 0.4)));
+    gammaOnly.stopService();
+    clock.advance(1s);
+    EXPECT_TRUE(calibrated());
 }
 
 // --- Without a compositor --------------------------------------------------------------------------
@@ -221,7 +262,7 @@ TEST_F(DimmerWithoutCompositor, PlainTintFadesInThroughTheTransferInsteadOfWindo
     EXPECT_TRUE(blended(red, 0.4));
     EXPECT_EQ(log, CallLog{"screen.brightness(0.500000)"});
 
-    gamma.ramps.at(64) = FakeDisplayGamma::calibration(64, 1024);  // another program's change
+    gamma.ramps.at(64) = FakeCrtcGamma::calibration(64, 1024);  // another program's change
     clock.advance(1s);
     EXPECT_TRUE(blended(red, 0.4)) << "re-applied like True Colors";
 

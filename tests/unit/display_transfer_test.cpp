@@ -1,7 +1,8 @@
-// DisplayTransfer over a fake display: who gets changed, what is kept, and how it is undone.
+// DisplayTransfer over X11's gamma on a fake server: who gets changed, what is kept, and how it is undone.
 
 #include "effects/DisplayTransfer.h"
-#include "fakes/FakeDisplayGamma.h"
+#include "fakes/FakeCrtcGamma.h"
+#include "platform/x11/X11DisplayGamma.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -37,13 +38,14 @@ protected:
     {
         return rampFromTable(size, invertedTable, invertedTable, invertedTable);
     }
-    static GammaRamp calibration(CrtcId crtc) { return FakeDisplayGamma::calibration(crtc, crtc == 2 ? 1024 : 256); }
+    static GammaRamp calibration(CrtcId crtc) { return FakeCrtcGamma::calibration(crtc, crtc == 2 ? 1024 : 256); }
 
     QTemporaryDir dir;
     const std::shared_ptr<const RuntimeFolder> folder =
         std::make_shared<const RuntimeFolder>(RuntimeFolder::open(dir.path().toStdString(), false));
-    FakeDisplayGamma gamma;
-    DisplayTransfer transfer{gamma, journal()};
+    FakeCrtcGamma gamma;
+    X11DisplayGamma x11{gamma, journal()};
+    DisplayTransfer transfer{x11};
     static inline const TransferFormula orange = *trueColorFormula(Colour::orangeColor(), 25);
 };
 
@@ -123,12 +125,12 @@ TEST_F(DisplayTransferTest, PluggedInCrtcGetsTheTransferInForce)
     invert();
     gamma.plugIn(4, 1024);
     EXPECT_EQ(gamma.ramps[4], inverted(1024));
-    EXPECT_EQ(journal().load().ramps.at(4), FakeDisplayGamma::calibration(4, 1024));
+    EXPECT_EQ(journal().load().ramps.at(4), FakeCrtcGamma::calibration(4, 1024));
 
     transfer.restoreColorSyncSettings();
     for (const CrtcId crtc : {1u, 2u, 3u})
         EXPECT_EQ(gamma.ramps[crtc], calibration(crtc));
-    EXPECT_EQ(gamma.ramps[4], FakeDisplayGamma::calibration(4, 1024));
+    EXPECT_EQ(gamma.ramps[4], FakeCrtcGamma::calibration(4, 1024));
     const int setsAfterRestore = gamma.sets;
     gamma.plugIn(5);  // restored: nothing in force any more
     EXPECT_EQ(gamma.sets, setsAfterRestore);
@@ -139,18 +141,19 @@ TEST_F(DisplayTransferTest, JournalSurvivesACrashAndADamagedOneIsRemoved)
     gamma.addCrtc(3);
     const auto originals = gamma.ramps;
     {
-        DisplayTransfer dying(gamma, journal());
+        X11DisplayGamma dyingGamma(gamma, journal());
+        DisplayTransfer dying(dyingGamma);
         applyOrange(dying);
     }  // gone without a restore, as in a crash
     EXPECT_EQ(gamma.ramps[1], rampFromFormula(256, orange));
     EXPECT_FALSE(gamma.onCrtcsChanged);
 
-    gamma.ramps[3] = FakeDisplayGamma::calibration(3, 512);  // reconfigured meanwhile: left alone
-    DisplayTransfer next(gamma, journal());
+    gamma.ramps[3] = FakeCrtcGamma::calibration(3, 512);  // reconfigured meanwhile: left alone
+    X11DisplayGamma next(gamma, journal());
     EXPECT_TRUE(next.restoreFromJournal().restored);
     EXPECT_EQ(gamma.ramps[1], originals.at(1));
     EXPECT_EQ(gamma.ramps[2], originals.at(2));
-    EXPECT_EQ(gamma.ramps[3], FakeDisplayGamma::calibration(3, 512));
+    EXPECT_EQ(gamma.ramps[3], FakeCrtcGamma::calibration(3, 512));
     EXPECT_FALSE(journal().exists());
     EXPECT_TRUE(next.restoreFromJournal().complete);
 

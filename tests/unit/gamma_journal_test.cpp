@@ -1,7 +1,7 @@
 // The crash journal of original gamma ramps: round trip, and damaged or hostile files.
 
-#include "fakes/FakeDisplayGamma.h"
-#include "platform/GammaJournal.h"
+#include "fakes/FakeCrtcGamma.h"
+#include "platform/x11/GammaJournal.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -60,8 +60,8 @@ TEST_F(GammaJournalTest, SavedRampsLoadBackExactlyWithPrivateModes)
 {
     EXPECT_FALSE(journal.exists());
     EXPECT_EQ(journal.load().state, GammaJournal::Contents::State::Absent);
-    const std::map<CrtcId, GammaRamp> ramps{{63, FakeDisplayGamma::calibration(63, 256)},
-                                            {64, FakeDisplayGamma::calibration(64, 1024)}};
+    const std::map<CrtcId, GammaRamp> ramps{{63, FakeCrtcGamma::calibration(63, 256)},
+                                            {64, FakeCrtcGamma::calibration(64, 1024)}};
     ASSERT_TRUE(journal.save("server", ramps));
     EXPECT_EQ(GammaJournal(folder, "0").load().ramps, ramps);
     EXPECT_EQ(GammaJournal(folder, "0").load().serverMark, "server");
@@ -73,17 +73,17 @@ TEST_F(GammaJournalTest, SavedRampsLoadBackExactlyWithPrivateModes)
     EXPECT_FALSE(journal.exists());
     journal.remove();  // absent: harmless
 
-    GammaRamp ragged = FakeDisplayGamma::calibration(1, 8);
+    GammaRamp ragged = FakeCrtcGamma::calibration(1, 8);
     ragged.blue.pop_back();
     EXPECT_FALSE(journal.save("server", {{1, ragged}})) << "nothing is saved that could not be loaded";
     EXPECT_FALSE(journal.save("server", {{1, GammaRamp{}}}));
-    EXPECT_FALSE(journal.save("", {{1, FakeDisplayGamma::calibration(1, 8)}})) << "no server it belongs to";
+    EXPECT_FALSE(journal.save("", {{1, FakeCrtcGamma::calibration(1, 8)}})) << "no server it belongs to";
     EXPECT_FALSE(journal.exists());
 }
 
 TEST_F(GammaJournalTest, TruncatedCorruptedOrHostileFilesLoadNothing)
 {
-    ASSERT_TRUE(journal.save("m", {{1, FakeDisplayGamma::calibration(1, 4)}, {2, FakeDisplayGamma::calibration(2, 4)}}));
+    ASSERT_TRUE(journal.save("m", {{1, FakeCrtcGamma::calibration(1, 4)}, {2, FakeCrtcGamma::calibration(2, 4)}}));
     std::ifstream in(file, std::ios::binary);
     const std::string good{std::istreambuf_iterator<char>(in), {}};
     for (std::size_t i = 0; i < good.size(); ++i) {
@@ -130,7 +130,7 @@ TEST_F(GammaJournalTest, TruncatedCorruptedOrHostileFilesLoadNothing)
     std::ofstream(victim) << "the user's own file";
     std::filesystem::create_symlink(victim, file);
     EXPECT_EQ(journal.load().state, State::Refused);
-    ASSERT_TRUE(journal.save("m", {{1, FakeDisplayGamma::calibration(1, 4)}}));
+    ASSERT_TRUE(journal.save("m", {{1, FakeCrtcGamma::calibration(1, 4)}}));
     EXPECT_FALSE(std::filesystem::is_symlink(file)) << "the link is replaced, its target untouched";
     EXPECT_EQ(std::filesystem::file_size(victim), 19u);
     if (::geteuid() == 0) {

@@ -30,6 +30,7 @@ protected:
         s.makeHelpWindow = [this] { return std::make_unique<FakeHelpWindow>(log); };
         s.makeColourPanel = [this] { return own(panel, log); };
         s.makeLoginItem = [this] { return std::make_unique<FakeLoginItem>(log, loginProblem); };
+        s.effectsOffered = offered;
         s.makeAlert = [this](const std::string&, const std::string& informativeText) {
             log.push_back("alert: " + informativeText);
             return std::make_unique<FakeAlert>();
@@ -81,6 +82,7 @@ protected:
     FakeScheduleMonitor* monitor = nullptr;
     FakeColourPanel* panel = nullptr;
     std::optional<std::string> loginProblem;
+    EffectsOffered offered;
     std::unique_ptr<PresetersMainHub> hub;
 };
 
@@ -217,6 +219,14 @@ TEST_F(Hub, InvertOffBringsBackTheSchedulesTintAndAnInsideTickWhileInvertedStart
     monitor->tick(true);
     EXPECT_EQ(log, CallLog{"presenter.tint(on)"}) << "the switch shows on, but the inverted screens get no overlay";
     again.onInverseColorsChanged(false);
+    monitor->tick(true);
+    EXPECT_TRUE(dimmer->running);
+
+    // Where no display gamma can invert the screens, a stored inversion holds no tint back.
+    offered = {.displayGamma = false, .tint = true};
+    FakePresenter& withoutGamma = start();
+    EXPECT_FALSE(withoutGamma.effectsOffered->displayGamma);
+    withoutGamma.onInverseColorsChanged(true);
     monitor->tick(true);
     EXPECT_TRUE(dimmer->running);
 }

@@ -4,7 +4,7 @@
 #include "effects/QtOverlayScreens.h"
 #include "effects/QtOverlayWindow.h"
 #include "OffscreenScreens.h"
-#include "platform/CompositorWatch.h"
+#include "platform/x11/CompositorWatch.h"
 #include "support/SpinEventLoop.h"
 
 #include <QGuiApplication>

@@ -165,6 +165,18 @@ TEST_F(PopoverViewTest, FirstOpeningShowsTheLastHandedOverStateAndLaterUpdatesFi
     controller.changeBackgroundCustomColor(Colour::greenColor());
     EXPECT_EQ(row()->items().back()->backgroundColour(), toQColor(Colour::greenColor()));
     EXPECT_TRUE(calls.names.empty());
+
+    // A session without display gamma: its controls are disabled and say why, still showing the settings.
+    controller.setEffectsOffered({.displayGamma = false, .tint = true});
+    EXPECT_FALSE(outlet("trueColorsCheckboxOutlet")->isEnabled() || outlet("inverseColorsCheckboxOutlet")->isEnabled());
+    EXPECT_EQ(outlet("trueColorsCheckboxOutlet")->toolTip(),
+              QStringLiteral("True Colors needs display gamma, which this session does not offer"));
+    EXPECT_TRUE(outlet("lunaveilCheckboxOutlet")->isEnabled() && outlet("lunaveilCheckboxOutlet")->toolTip().isEmpty());
+    controller.setEffectsOffered({.displayGamma = false, .tint = false});
+    EXPECT_FALSE(outlet("lunaveilCheckboxOutlet")->isEnabled());
+    EXPECT_FALSE(outlet("lunaveilCheckboxOutlet")->toolTip().isEmpty());
+    controller.setEffectsOffered({});
+    EXPECT_TRUE(outlet("trueColorsCheckboxOutlet")->isEnabled() && outlet("trueColorsCheckboxOutlet")->toolTip().isEmpty());
 }
 
 TEST_F(PopoverViewTest, EachControlFiresExactlyOneCallbackWithItsValues)

@@ -1,12 +1,13 @@
 #pragma once
 // A calibration unlike the straight ramp, so that a restore can be told from a reset.
 
-#include "platform/DisplayGamma.h"
+#include "platform/x11/CrtcGamma.h"
 
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <vector>
 
 namespace lunaveil::test {
 
@@ -22,11 +23,20 @@ inline GammaRamp calibration(std::size_t size)
     return ramp;
 }
 
+// The lit CRTCs the server lists, without their ramp sizes.
+inline std::vector<CrtcId> crtcIds(CrtcGamma& gamma)
+{
+    std::vector<CrtcId> ids;
+    for (const GammaOutput& crtc : gamma.crtcs())
+        ids.push_back(crtc.id);
+    return ids;
+}
+
 // Gives every display a calibration of its own; what each then holds, or nothing when one refused.
-inline std::map<CrtcId, GammaRamp> calibrateDisplays(DisplayGamma& gamma)
+inline std::map<CrtcId, GammaRamp> calibrateDisplays(CrtcGamma& gamma)
 {
     std::map<CrtcId, GammaRamp> calibrated;
-    for (const CrtcId crtc : gamma.crtcs()) {
+    for (const CrtcId crtc : crtcIds(gamma)) {
         const auto current = gamma.getRamp(crtc);
         if (!current || !gamma.setRamp(crtc, calibration(current->size())))
             return {};

@@ -1,6 +1,6 @@
 #include "ScreenProbe.h"
 
-#include "platform/XcbReply.h"
+#include "platform/x11/XcbReply.h"
 
 #include <QByteArray>
 

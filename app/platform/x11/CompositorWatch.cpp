@@ -1,6 +1,6 @@
-#include "platform/CompositorWatch.h"
+#include "platform/x11/CompositorWatch.h"
 
-#include "platform/XcbReply.h"
+#include "platform/x11/XcbReply.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>

@@ -1,6 +1,6 @@
-#include "platform/X11DisplayGamma.h"
+#include "platform/x11/RandrCrtcs.h"
 
-#include "platform/XcbReply.h"
+#include "platform/x11/XcbReply.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
@@ -35,15 +35,13 @@ std::string randomMark()
 
 }  // namespace
 
-std::unique_ptr<X11DisplayGamma> X11DisplayGamma::create(const char* displayName)
+std::unique_ptr<RandrCrtcs> RandrCrtcs::create(const char* displayName)
 {
     int screenNumber = 0;
     Connection connection(xcb_connect(displayName, &screenNumber));
     xcb_connection_t* c = connection.get();
-    if (xcb_connection_has_error(c)) {
-        qWarning("Lunaveil: cannot reach X display %s; display gamma is unavailable", shownDisplayName(displayName));
+    if (xcb_connection_has_error(c))
         return nullptr;
-    }
 
     const xcb_query_extension_reply_t* randr = xcb_get_extension_data(c, &xcb_randr_id);
     const auto version = randr != nullptr && randr->present
@@ -70,11 +68,11 @@ std::unique_ptr<X11DisplayGamma> X11DisplayGamma::create(const char* displayName
     xcb_randr_select_input(c, root, layoutChangeEvents);
     xcb_prefetch_maximum_request_length(c);
     xcb_flush(c);
-    return std::make_unique<X11DisplayGamma>(Passkey{}, std::move(connection), root,
+    return std::make_unique<RandrCrtcs>(Passkey{}, std::move(connection), root,
                                              randr->first_event, atLeast(1, 3));
 }
 
-std::string X11DisplayGamma::canonicalDisplayName(const char* displayName)
+std::string RandrCrtcs::canonicalDisplayName(const char* displayName)
 {
     char* host = nullptr;
     int display = 0;
@@ -88,7 +86,7 @@ std::string X11DisplayGamma::canonicalDisplayName(const char* displayName)
     return hostName.empty() || hostName == "unix" ? number : std::string(hostName) + ":" + number;
 }
 
-X11DisplayGamma::X11DisplayGamma(Passkey, Connection connection, xcb_window_t root,
+RandrCrtcs::RandrCrtcs(Passkey, Connection connection, xcb_window_t root,
                                  std::uint8_t randrFirstEvent, bool hasCurrentResources)
     : connection_(std::move(connection))
     , root_(root)
@@ -102,9 +100,9 @@ X11DisplayGamma::X11DisplayGamma(Passkey, Connection connection, xcb_window_t ro
     QObject::connect(notifier_.get(), &QSocketNotifier::activated, notifier_.get(), [this] { readEvents(); });
 }
 
-X11DisplayGamma::~X11DisplayGamma() = default;
+RandrCrtcs::~RandrCrtcs() = default;
 
-std::vector<CrtcId> X11DisplayGamma::crtcs()
+std::vector<GammaOutput> RandrCrtcs::crtcs()
 {
     if (!connectionAlive())
         return {};
@@ -123,21 +121,21 @@ std::vector<CrtcId> X11DisplayGamma::crtcs()
     for (const CrtcId crtc : candidates)
         cookies.emplace_back(xcb_randr_get_crtc_info(c, crtc, XCB_CURRENT_TIME), xcb_randr_get_crtc_gamma_size(c, crtc));
 
-    std::vector<CrtcId> result;
+    std::vector<GammaOutput> result;
     for (std::size_t i = 0; i < candidates.size(); ++i) {
         const auto info = waitFor(xcb_randr_get_crtc_info_reply, c, cookies[i].first);
         const auto gammaSize = waitFor(xcb_randr_get_crtc_gamma_size_reply, c, cookies[i].second);
         if (info && info->status == XCB_RANDR_SET_CONFIG_SUCCESS && info->num_outputs > 0 && gammaSize
             && gammaSize->size > 0)
-            result.push_back(candidates[i]);
+            result.push_back({candidates[i], gammaSize->size});
     }
     if (notifier_)
         knownCrtcs_ = result;
     takeQueuedEvents();  // a change that came meanwhile forgets it again
-    return connectionAlive() ? result : std::vector<CrtcId>{};
+    return connectionAlive() ? result : std::vector<GammaOutput>{};
 }
 
-std::vector<CrtcId> X11DisplayGamma::allCrtcs()
+std::vector<CrtcId> RandrCrtcs::allCrtcs()
 {
     xcb_connection_t* c = connection_.get();
     const auto list = [](const auto& reply, auto first, auto length) {
@@ -156,12 +154,39 @@ std::vector<CrtcId> X11DisplayGamma::allCrtcs()
                 xcb_randr_get_screen_resources_crtcs, xcb_randr_get_screen_resources_crtcs_length);
 }
 
-std::optional<GammaRamp> X11DisplayGamma::getRamp(CrtcId crtc)
+bool RandrCrtcs::isXWayland()
+{
+    if (!connectionAlive())
+        return false;
+    xcb_connection_t* c = connection_.get();
+    const auto resources = waitFor(xcb_randr_get_screen_resources_current_reply, c,
+                                   xcb_randr_get_screen_resources_current(c, root_));
+    if (!resources)
+        return false;
+    const xcb_randr_output_t* outputs = xcb_randr_get_screen_resources_current_outputs(resources.get());
+    const int count = xcb_randr_get_screen_resources_current_outputs_length(resources.get());
+    std::vector<xcb_randr_get_output_info_cookie_t> cookies;
+    for (int i = 0; i < count; ++i)
+        cookies.push_back(xcb_randr_get_output_info(c, outputs[i], resources->config_timestamp));
+    bool xwayland = false;
+    for (const auto cookie : cookies) {
+        const auto info = waitFor(xcb_randr_get_output_info_reply, c, cookie);
+        if (!info)
+            continue;
+        const std::string_view name(reinterpret_cast<const char*>(xcb_randr_get_output_info_name(info.get())),
+                                    static_cast<std::size_t>(xcb_randr_get_output_info_name_length(info.get())));
+        xwayland = xwayland || name.starts_with("XWAYLAND");
+    }
+    takeQueuedEvents();
+    return xwayland;
+}
+
+std::optional<GammaRamp> RandrCrtcs::getRamp(CrtcId crtc)
 {
     return getRamps(std::span(&crtc, 1)).front();
 }
 
-std::vector<std::optional<GammaRamp>> X11DisplayGamma::getRamps(std::span<const CrtcId> crtcs)
+std::vector<std::optional<GammaRamp>> RandrCrtcs::getRamps(std::span<const CrtcId> crtcs)
 {
     std::vector<std::optional<GammaRamp>> ramps(crtcs.size());
     if (!connectionAlive())
@@ -191,7 +216,7 @@ std::vector<std::optional<GammaRamp>> X11DisplayGamma::getRamps(std::span<const 
     return ramps;
 }
 
-bool X11DisplayGamma::setRamp(CrtcId crtc, const GammaRamp& ramp)
+bool RandrCrtcs::setRamp(CrtcId crtc, const GammaRamp& ramp)
 {
     const std::size_t size = ramp.size();
     if (size == 0 || size > std::numeric_limits<std::uint16_t>::max() || ramp.green.size() != size
@@ -213,7 +238,7 @@ bool X11DisplayGamma::setRamp(CrtcId crtc, const GammaRamp& ramp)
     return !error && connectionAlive();
 }
 
-std::string X11DisplayGamma::serverMark(bool create)
+std::string RandrCrtcs::serverMark(bool create)
 {
     if (!connectionAlive())
         return {};
@@ -235,7 +260,7 @@ std::string X11DisplayGamma::serverMark(bool create)
     return connectionAlive() ? mark : std::string();
 }
 
-std::string X11DisplayGamma::readServerMark(xcb_atom_t property)
+std::string RandrCrtcs::readServerMark(xcb_atom_t property)
 {
     xcb_connection_t* c = connection_.get();
     const auto reply = waitFor(xcb_get_property_reply, c,
@@ -246,7 +271,7 @@ std::string X11DisplayGamma::readServerMark(xcb_atom_t property)
     return std::string(value, static_cast<std::size_t>(xcb_get_property_value_length(reply.get())));
 }
 
-void X11DisplayGamma::readEvents()
+void RandrCrtcs::readEvents()
 {
     while (const XcbPointer<xcb_generic_event_t> event{xcb_poll_for_event(connection_.get())}) {
         if (isLayoutChange(*event))
@@ -257,7 +282,7 @@ void X11DisplayGamma::readEvents()
 
 // Waiting for a reply reads whatever events came before it into XCB's queue, where the
 // socket notifier cannot see them; pick them up after every request.
-void X11DisplayGamma::takeQueuedEvents()
+void RandrCrtcs::takeQueuedEvents()
 {
     while (const XcbPointer<xcb_generic_event_t> event{xcb_poll_for_queued_event(connection_.get())}) {
         if (isLayoutChange(*event))
@@ -265,14 +290,14 @@ void X11DisplayGamma::takeQueuedEvents()
     }
 }
 
-bool X11DisplayGamma::isLayoutChange(const xcb_generic_event_t& event) const
+bool RandrCrtcs::isLayoutChange(const xcb_generic_event_t& event) const
 {
     const int type = event.response_type & ~0x80;  // the top bit only says SendEvent
     return type == randrFirstEvent_ + XCB_RANDR_SCREEN_CHANGE_NOTIFY || type == randrFirstEvent_ + XCB_RANDR_NOTIFY;
 }
 
 // One call per event-loop pass, however many events a reconfiguration sends.
-void X11DisplayGamma::announceChange()
+void RandrCrtcs::announceChange()
 {
     knownCrtcs_.reset();
     if (changeAnnounced_ || !notifier_)
@@ -289,13 +314,13 @@ void X11DisplayGamma::announceChange()
         Qt::QueuedConnection);
 }
 
-bool X11DisplayGamma::serverAnswers()
+bool RandrCrtcs::serverAnswers()
 {
     waitFor(xcb_get_input_focus_reply, connection_.get(), xcb_get_input_focus(connection_.get()));
     return xcb_connection_has_error(connection_.get()) == 0;
 }
 
-bool X11DisplayGamma::connectionAlive()
+bool RandrCrtcs::connectionAlive()
 {
     if (!xcb_connection_has_error(connection_.get()))
         return true;

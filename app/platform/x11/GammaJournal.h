@@ -1,7 +1,7 @@
 #pragma once
 // The crash journal of the ramps each CRTC had before Lunaveil first changed it.
 
-#include "platform/DisplayGamma.h"
+#include "platform/x11/CrtcGamma.h"
 #include "platform/RuntimeFolder.h"
 
 #include <cstdint>
@@ -18,7 +18,7 @@ namespace lunaveil {
 
 // Gamma ramps outlive the process that set them, so the originals are kept in a file that a
 // later run (or `lunaveil --reset`) reads to undo what a run that died left on the displays.
-// A journal names the X server it was written on (its mark, see DisplayGamma::serverMark), so
+// A journal names the X server it was written on (its mark, see CrtcGamma::serverMark), so
 // that a server started since on the same display never gets the ramps of an earlier one.
 //
 // File format, all integers little-endian:
@@ -47,7 +47,7 @@ public:
     };
 
     // The journal of X display `display` (canonical, such as "61" or "host:10", see
-    // X11DisplayGamma::canonicalDisplayName) in `folder`. With `owner` it is that process's own,
+    // RandrCrtcs::canonicalDisplayName) in `folder`. With `owner` it is that process's own,
     // for a run that could not take the instance lock and so must share no journal.
     GammaJournal(std::shared_ptr<const RuntimeFolder> folder, std::string_view display,
                  std::optional<pid_t> owner = std::nullopt);

@@ -1,4 +1,4 @@
-#include "effects/X11StackingGuard.h"
+#include "platform/x11/X11StackingGuard.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>

@@ -1,7 +1,7 @@
 #pragma once
-// A recording DisplayGamma for unit tests: configurable CRTCs, ramp sizes and refusals, no display.
+// A recording X server's CRTC gamma for unit tests: configurable CRTCs, ramp sizes and refusals, no display.
 
-#include "platform/DisplayGamma.h"
+#include "platform/x11/CrtcGamma.h"
 
 #include <cstdint>
 #include <functional>
@@ -12,7 +12,7 @@
 
 namespace lunaveil {
 
-class FakeDisplayGamma : public DisplayGamma {
+class FakeCrtcGamma : public CrtcGamma {
 public:
     // A recognisable calibration per CRTC, so a restore can be told from the straight ramp.
     static GammaRamp calibration(CrtcId crtc, std::size_t size)
@@ -38,7 +38,13 @@ public:
         onCrtcsChanged();
     }
 
-    std::vector<CrtcId> crtcs() override { return online; }
+    std::vector<GammaOutput> crtcs() override
+    {
+        std::vector<GammaOutput> outputs;
+        for (const CrtcId crtc : online)
+            outputs.push_back({crtc, ramps.at(crtc).size()});
+        return outputs;
+    }
     std::optional<GammaRamp> getRamp(CrtcId crtc) override
     {
         if (!ramps.contains(crtc) || unreadable.contains(crtc))

@@ -1,7 +1,7 @@
 #pragma once
 // The display's gamma ramps through XRandR, on a private XCB connection of its own.
 
-#include "platform/DisplayGamma.h"
+#include "platform/x11/CrtcGamma.h"
 
 #include <cstdint>
 #include <functional>
@@ -16,7 +16,7 @@ class QSocketNotifier;
 
 namespace lunaveil {
 
-class X11DisplayGamma final : public DisplayGamma {
+class RandrCrtcs final : public CrtcGamma {
     struct Passkey {
         explicit Passkey() = default;
     };
@@ -27,30 +27,34 @@ class X11DisplayGamma final : public DisplayGamma {
     using Connection = std::unique_ptr<xcb_connection_t, Disconnect>;
 
 public:
-    // Connects to `displayName` ($DISPLAY when null). Null when no X server answers or it
-    // lacks RandR 1.2 (no gamma ramps); the reason is logged. The two callbacks need a
-    // QCoreApplication and run on its thread; without one the ramps still work.
-    static std::unique_ptr<X11DisplayGamma> create(const char* displayName = nullptr);
+    // Connects to `displayName` ($DISPLAY when null). Null when no X server answers (the caller
+    // says what that means) or it lacks RandR 1.2 (no gamma ramps, which is logged). The two
+    // callbacks need a QCoreApplication and run on its thread; without one the ramps still work.
+    static std::unique_ptr<RandrCrtcs> create(const char* displayName = nullptr);
 
     // The server `displayName` ($DISPLAY when null) names, as host and display number without
     // the screen: ":61", "unix:61" and ":61.0" all give "61", "host:10.0" gives "host:10";
     // empty when it is no display name.
     static std::string canonicalDisplayName(const char* displayName = nullptr);
 
-    X11DisplayGamma(Passkey, Connection connection, xcb_window_t root, std::uint8_t randrFirstEvent,
+    RandrCrtcs(Passkey, Connection connection, xcb_window_t root, std::uint8_t randrFirstEvent,
                     bool hasCurrentResources);
-    ~X11DisplayGamma() override;
+    ~RandrCrtcs() override;
 
-    X11DisplayGamma(const X11DisplayGamma&) = delete;
-    X11DisplayGamma& operator=(const X11DisplayGamma&) = delete;
+    RandrCrtcs(const RandrCrtcs&) = delete;
+    RandrCrtcs& operator=(const RandrCrtcs&) = delete;
 
-    std::vector<CrtcId> crtcs() override;
+    std::vector<GammaOutput> crtcs() override;
     std::optional<GammaRamp> getRamp(CrtcId crtc) override;
     // One round trip for all of them, where one a CRTC would wake Lunaveil and the server each time.
     std::vector<std::optional<GammaRamp>> getRamps(std::span<const CrtcId> crtcs) override;
     bool setRamp(CrtcId crtc, const GammaRamp& ramp) override;
     // A property of the root window, which lives exactly as long as the server.
     std::string serverMark(bool create) override;
+
+    // Whether the server is XWayland (its outputs are named XWAYLAND0, XWAYLAND1, ...): it accepts
+    // and reads back gamma ramps, but none of them reaches a screen. One round trip.
+    bool isXWayland();
 
     // Called once when the X connection broke (the server went away). From then on no CRTC
     // is listed and every ramp is refused; only a new object can reach a new server.
@@ -73,7 +77,7 @@ private:
     bool hasCurrentResources_;
     // Also the context of queued announcements, so none runs after this object is gone.
     std::unique_ptr<QSocketNotifier> notifier_;
-    std::optional<std::vector<CrtcId>> knownCrtcs_;  // the layout, until RandR says it changed
+    std::optional<std::vector<GammaOutput>> knownCrtcs_;  // the layout, until RandR says it changed
     bool changeAnnounced_ = false;
     bool lossAnnounced_ = false;
 };

@@ -1,0 +1,81 @@
+#include "platform/DisplayPlatformChoice.h"
+
+#include <algorithm>
+#include <cctype>
+#include <ranges>
+#include <string_view>
+
+namespace lunaveil {
+namespace {
+
+bool sameText(std::string_view a, std::string_view b)
+{
+    return std::ranges::equal(a, b, [](unsigned char x, unsigned char y) { return std::tolower(x) == std::tolower(y); });
+}
+
+bool desktopIs(std::string_view currentDesktop, std::string_view name)
+{
+    for (const auto part : currentDesktop | std::views::split(':')) {
+        if (sameText(std::string_view(part.begin(), part.end()), name))
+            return true;
+    }
+    return false;
+}
+
+// The compositor of the session, for people; empty when it does not say.
+std::string compositorName(const SessionFacts& session)
+{
+    const std::string_view desktop = session.currentDesktop;
+    return std::string(desktop.substr(0, desktop.find(':')));
+}
+
+// Only Mutter lets clicks pass through an XWayland window's empty input shape; sway and KWin
+// give them to the window whatever its shape says.
+bool honoursXWaylandInputShapes(const SessionFacts& session)
+{
+    return desktopIs(session.currentDesktop, "GNOME");
+}
+
+}  // namespace
+
+DisplayPlatformChoice chooseDisplayPlatform(const SessionFacts& session)
+{
+    DisplayPlatformChoice choice;
+    if (!session.waylandDisplay.empty() && !session.waylandAnswers)
+        choice.notes.push_back("WAYLAND_DISPLAY=" + session.waylandDisplay + " does not answer; it is not used");
+    if (!session.display.empty() && !session.xAnswers)
+        choice.notes.push_back("DISPLAY=" + session.display + " does not answer; it is not used");
+
+    const bool qtOnX = session.qtPlatform == "xcb";
+    if (session.xAnswers && !session.xIsXWayland) {
+        choice.kind = DisplayPlatformKind::X11;
+        choice.name = "X11";
+        choice.capabilities = {.transfer = session.xHasGamma, .overlays = qtOnX, .windowsAlwaysBlend = false};
+    } else if (session.xAnswers) {
+        choice.kind = DisplayPlatformKind::XWayland;
+        const std::string compositor = compositorName(session);
+        choice.name = compositor.empty() ? std::string("XWayland") : "XWayland (" + compositor + ")";
+        choice.capabilities = {.transfer = false,
+                               .overlays = qtOnX && honoursXWaylandInputShapes(session),
+                               .windowsAlwaysBlend = true};
+    } else {
+        choice.name = "none";
+    }
+
+    const DisplayCapabilities& can = choice.capabilities;
+    if (!can.transfer)
+        choice.notes.push_back(can.overlays ? "no display gamma here: True Colors and Invert Colors are not "
+                                              "available, and the tint is the overlay"
+                                            : "no display gamma here: True Colors and Invert Colors are not available");
+    if (!can.overlays) {
+        if (choice.kind == DisplayPlatformKind::XWayland && qtOnX)
+            choice.notes.push_back("no overlay windows: this compositor would let no click pass through them");
+        else if (can.transfer)
+            choice.notes.push_back("no overlay windows: the tint goes through the display gamma");
+        else
+            choice.notes.push_back("no overlay windows: the tint cannot be shown");
+    }
+    return choice;
+}
+
+}  // namespace lunaveil

@@ -1,0 +1,98 @@
+// The choice of display platform as a table: what the session says and offers in, platform and abilities out.
+
+#include "platform/DisplayPlatformChoice.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+using namespace lunaveil;
+
+namespace {
+
+// What each display server answers.
+enum Offers { nothing = 0, waylandAnswers = 1, xAnswers = 2, xGamma = 4, xIsXWayland = 8 };
+
+SessionFacts session(const char* waylandDisplay, const char* display, const char* desktop, const char* qt, int offers)
+{
+    SessionFacts facts;
+    facts.waylandDisplay = waylandDisplay;
+    facts.display = display;
+    facts.currentDesktop = desktop;
+    facts.qtPlatform = qt;
+    facts.waylandAnswers = (offers & waylandAnswers) != 0;
+    facts.xAnswers = (offers & xAnswers) != 0;
+    facts.xHasGamma = (offers & xGamma) != 0;
+    facts.xIsXWayland = (offers & xIsXWayland) != 0;
+    return facts;
+}
+
+DisplayCapabilities can(bool transfer, bool overlays, bool windowsAlwaysBlend)
+{
+    DisplayCapabilities capabilities;
+    capabilities.transfer = transfer;
+    capabilities.overlays = overlays;
+    capabilities.windowsAlwaysBlend = windowsAlwaysBlend;
+    return capabilities;
+}
+
+struct Row {
+    const char* what;
+    SessionFacts session;
+    DisplayPlatformKind kind;
+    const char* name;
+    DisplayCapabilities capabilities;  // transfer, overlays, windows always blend
+    std::vector<const char*> notesMention;  // each appears in some note
+};
+
+constexpr int x11 = xAnswers | xGamma;
+constexpr int xwayland = waylandAnswers | xAnswers | xGamma | xIsXWayland;
+using enum DisplayPlatformKind;
+
+const Row rows[] = {
+    {"an X11 session", session("", ":0", "XFCE", "xcb", x11), X11, "X11", can(true, true, false), {}},
+    {"X11 without RandR: overlays only", session("", ":0", "", "xcb", xAnswers), X11, "X11",
+     can(false, true, false), {"no display gamma", "tint is the overlay"}},
+    {"X11 with the toolkit elsewhere: gamma only", session("", ":0", "", "offscreen", x11), X11, "X11",
+     can(true, false, false), {"goes through the display gamma"}},
+    {"sway, Qt on XWayland", session("wayland-1", ":1", "sway", "xcb", xwayland), XWayland, "XWayland (sway)",
+     can(false, false, true), {"no display gamma", "would let no click pass"}},
+    {"KDE, Qt on XWayland", session("wayland-0", ":1", "KDE", "xcb", xwayland), XWayland, "XWayland (KDE)",
+     can(false, false, true), {"would let no click pass"}},
+    {"GNOME honours input shapes", session("wayland-0", ":0", "ubuntu:GNOME", "xcb", xwayland), XWayland,
+     "XWayland (ubuntu)", can(false, true, true), {"tint is the overlay"}},
+    {"GNOME with Qt on Wayland: its windows would be toplevels",
+     session("wayland-0", ":0", "GNOME", "wayland", xwayland), XWayland, "XWayland (GNOME)", can(false, false, true),
+     {"cannot be shown"}},
+    {"XWayland found by its outputs though WAYLAND_DISPLAY is unset",
+     session("", ":1", "", "xcb", xwayland & ~waylandAnswers), XWayland, "XWayland", can(false, false, true), {}},
+    {"a WAYLAND_DISPLAY that does not answer falls back to X11", session("wayland-9", ":0", "", "xcb", x11), X11,
+     "X11", can(true, true, false), {"WAYLAND_DISPLAY=wayland-9 does not answer"}},
+    {"a Wayland session without XWayland: nothing yet", session("wayland-1", "", "sway", "wayland", waylandAnswers),
+     None, "none", can(false, false, false), {"cannot be shown"}},
+    {"a DISPLAY that does not exist, and nothing else", session("", ":99", "", "xcb", nothing), None, "none",
+     can(false, false, false), {"DISPLAY=:99 does not answer", "no display gamma"}},
+    {"no display at all", session("", "", "", "", nothing), None, "none", can(false, false, false),
+     {"cannot be shown"}},
+};
+
+TEST(DisplayPlatformChoice, FollowsWhatTheSessionSaysAndWhatItsServersOffer)
+{
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        const DisplayPlatformChoice choice = chooseDisplayPlatform(row.session);
+        EXPECT_EQ(choice.kind, row.kind);
+        EXPECT_EQ(choice.name, row.name);
+        EXPECT_EQ(choice.capabilities, row.capabilities);
+        for (const char* mention : row.notesMention) {
+            EXPECT_TRUE(std::ranges::any_of(choice.notes, [&](const std::string& note) {
+                return note.find(mention) != std::string::npos;
+            })) << "no note mentions \"" << mention << "\"";
+        }
+        if (row.notesMention.empty() && row.capabilities.transfer && row.capabilities.overlays) {
+            EXPECT_TRUE(choice.notes.empty()) << "a platform that can do everything says nothing";
+        }
+    }
+}
+
+}  // namespace
