@@ -31,4 +31,9 @@ if(BUILD_TESTING)
     find_file(LUNAVEIL_QT_PRIVATE_HEADER qpa/qplatformscreen.h PATHS ${Qt6Gui_PRIVATE_INCLUDE_DIRS} NO_DEFAULT_PATH)
     lunaveil_require(LUNAVEIL_QT_PRIVATE_HEADER "Qt's private Gui headers, for the tests,"
         "qt6-base-private-dev (${without_tests})")
+    # The Wayland tests' own client, which clicks through the compositor's virtual pointer.
+    pkg_check_modules(WAYLAND_CLIENT QUIET IMPORTED_TARGET wayland-client)
+    find_program(WAYLAND_SCANNER wayland-scanner)
+    lunaveil_require(WAYLAND_CLIENT_FOUND "libwayland-client, for the tests," "libwayland-dev (${without_tests})")
+    lunaveil_require(WAYLAND_SCANNER "wayland-scanner, for the tests," "libwayland-bin (${without_tests})")
 endif()

@@ -46,6 +46,8 @@ void GreetingsWindowController::windowDidLoad()
     ui_ = std::make_unique<Ui::GreetingsWindow>();
     ui_->setupUi(window_.get());
     window_->setAttribute(Qt::WA_QuitOnClose, false);
+    // A window of one size is a dialog to tiling window managers (sway, i3): it floats, not tiles.
+    window_->setFixedSize(window_->size().expandedTo(window_->minimumSizeHint()));
 
     // The thin line under the title: one flat colour.
     QPalette linePalette = ui_->lineViewOutlet->palette();

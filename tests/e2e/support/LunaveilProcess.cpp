@@ -1,6 +1,8 @@
 #include "LunaveilProcess.h"
 
 #include <csignal>
+#include <grp.h>
+#include <unistd.h>
 #include <fstream>
 #include <string>
 #include <sys/stat.h>
@@ -45,6 +47,17 @@ void LunaveilProcess::setSessionBus(const QString& address)
     sessionBus_ = address;
 }
 
+bool LunaveilProcess::runAs(uid_t uid, gid_t gid)
+{
+    user_ = {uid, gid};
+    namespace fs = std::filesystem;
+    const fs::path home = this->home().toStdString();
+    bool owned = ::chown(home.c_str(), uid, gid) == 0;
+    for (const auto& entry : fs::recursive_directory_iterator(home))
+        owned = ::lchown(entry.path().c_str(), uid, gid) == 0 && owned;
+    return owned;
+}
+
 QProcessEnvironment LunaveilProcess::environment() const
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -56,6 +69,12 @@ QProcessEnvironment LunaveilProcess::environment() const
     env.remove(QStringLiteral("WAYLAND_DISPLAY"));
     // Never the desktop's bus, and no autolaunched one that outlives the test.
     env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), sessionBus_);
+    for (const auto& [name, value] : variables_) {
+        if (value.isEmpty())
+            env.remove(name);
+        else
+            env.insert(name, value);
+    }
     return env;
 }
 
@@ -66,9 +85,11 @@ std::filesystem::path LunaveilProcess::settingsFile() const
 
 bool LunaveilProcess::start(const QStringList& arguments, std::vector<int> ignoredSignals)
 {
-    process_.setChildProcessModifier([ignoredSignals] {
+    process_.setChildProcessModifier([ignoredSignals, user = user_] {
         for (const int signal : ignoredSignals)
             std::signal(signal, SIG_IGN);
+        if (user && (::setgroups(0, nullptr) != 0 || ::setgid(user->second) != 0 || ::setuid(user->first) != 0))
+            ::_exit(127);
     });
     process_.setProcessEnvironment(environment());
     process_.setProcessChannelMode(captureErrors_ ? QProcess::SeparateChannels : QProcess::ForwardedErrorChannel);

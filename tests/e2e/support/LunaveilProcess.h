@@ -9,6 +9,10 @@
 #include <QTemporaryDir>
 
 #include <filesystem>
+#include <map>
+#include <optional>
+#include <sys/types.h>
+#include <utility>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,6 +30,11 @@ public:
     LunaveilProcess& operator=(const LunaveilProcess&) = delete;
 
     void setSessionBus(const QString& address);
+    // Sets (or, when empty, removes) a variable of the program's environment over the defaults.
+    void setVariable(const QString& name, const QString& value) { variables_[name] = value; }
+    // Runs the program as this user, its home then the user's; for sessions that refuse root.
+    // False when the home could not be handed over.
+    bool runAs(uid_t uid, gid_t gid);
     QProcessEnvironment environment() const;
     QString home() const { return home_->path(); }
     std::filesystem::path settingsFile() const;
@@ -63,6 +72,8 @@ private:
     std::shared_ptr<const QTemporaryDir> home_;
     QProcess process_;
     bool captureErrors_ = false;
+    std::map<QString, QString> variables_;
+    std::optional<std::pair<uid_t, gid_t>> user_;
 };
 
 }  // namespace lunaveil::test

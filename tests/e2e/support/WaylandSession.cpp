@@ -1,0 +1,155 @@
+#include "support/WaylandSession.h"
+
+#include "support/XServer.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QStringList>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace lunaveil::test {
+namespace {
+
+constexpr int timeoutMs = 30'000;
+
+void flatten(const QJsonObject& node, QJsonArray& into)
+{
+    into.append(node);
+    for (const char* children : {"nodes", "floating_nodes"}) {
+        for (const QJsonValue child : node.value(QLatin1String(children)).toArray())
+            flatten(child.toObject(), into);
+    }
+}
+
+}  // namespace
+
+WaylandSession::WaylandSession(int outputs)
+{
+    QProcess script;
+    script.setProcessChannelMode(QProcess::SeparateChannels);
+    script.start(QStringLiteral(LUNAVEIL_VIRTUAL_DESKTOP),
+                 {QStringLiteral("wayland-start"), QStringLiteral("--outputs"), QString::number(outputs),
+                  QStringLiteral("--owner"), QString::number(::getpid())});
+    if (!script.waitForFinished(timeoutMs) || script.exitStatus() != QProcess::NormalExit || script.exitCode() != 0) {
+        failure_ = "virtual-desktop wayland-start failed: " + script.readAllStandardError().trimmed().toStdString();
+        return;
+    }
+    const QStringList words = QString::fromLocal8Bit(script.readAllStandardOutput()).split(QLatin1Char(' '),
+                                                                                        Qt::SkipEmptyParts);
+    if (words.size() != 5) {
+        failure_ = "virtual-desktop printed no session: " + words.join(QLatin1Char(' ')).toStdString();
+        return;
+    }
+    xDisplay_ = words[1];
+    swaysock_ = words[3];
+    state_ = words[4].trimmed();
+    QFile ready(state_ + QStringLiteral("/ready"));
+    if (ready.open(QIODevice::ReadOnly))
+        sessionBus_ = QString::fromUtf8(ready.readAll()).split(QLatin1Char(' ')).value(1).trimmed();
+    struct stat owner {};
+    ::stat(state_.toLocal8Bit().constData(), &owner);
+    uid_ = owner.st_uid;
+    gid_ = owner.st_gid;
+    socket_ = words[0];
+    // The seat has its pointer from the start: a client (XWayland too) that binds it only when a
+    // click is already under way misses where the click enters.
+    pointer_.setProcessEnvironment(environment());
+    pointer_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    pointer_.start(QStringLiteral(LUNAVEIL_WAYLAND_POINTER), {});
+    if (!pointer_.waitForStarted())
+        failure_ = "the test's virtual pointer did not start";
+}
+
+WaylandSession::~WaylandSession()
+{
+    if (pointer_.state() != QProcess::NotRunning) {
+        pointer_.closeWriteChannel();
+        if (!pointer_.waitForFinished(5000))
+            pointer_.kill();
+    }
+    if (running())
+        run(QStringLiteral(LUNAVEIL_VIRTUAL_DESKTOP), {QStringLiteral("wayland-stop"), state_});
+}
+
+QProcessEnvironment WaylandSession::environment() const
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("WAYLAND_DISPLAY"), socket_);
+    env.insert(QStringLiteral("DISPLAY"), xDisplay_);
+    env.insert(QStringLiteral("XDG_CURRENT_DESKTOP"), QStringLiteral("sway"));
+    env.insert(QStringLiteral("SWAYSOCK"), swaysock_);
+    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), sessionBus_);
+    return env;
+}
+
+QString WaylandSession::run(const QString& program, const QStringList& arguments, bool* ok) const
+{
+    QProcess process;
+    process.setProcessEnvironment(environment());
+    process.start(program, arguments);
+    const bool finished = process.waitForFinished(timeoutMs);
+    if (ok != nullptr)
+        *ok = finished && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+std::vector<WaylandSession::Output> WaylandSession::outputs() const
+{
+    std::vector<Output> outputs;
+    const QJsonArray listed =
+        QJsonDocument::fromJson(run(QStringLiteral("swaymsg"), {QStringLiteral("-r"), QStringLiteral("-t"),
+                                                                QStringLiteral("get_outputs")})
+                                    .toUtf8())
+            .array();
+    for (const QJsonValue output : listed) {
+        const QJsonObject rect = output[QLatin1String("rect")].toObject();
+        outputs.push_back({output[QLatin1String("name")].toString(),
+                           QRect(rect[QLatin1String("x")].toInt(), rect[QLatin1String("y")].toInt(),
+                                 rect[QLatin1String("width")].toInt(), rect[QLatin1String("height")].toInt())});
+    }
+    return outputs;
+}
+
+QJsonArray WaylandSession::windows() const
+{
+    QJsonArray all;
+    flatten(QJsonDocument::fromJson(
+                run(QStringLiteral("swaymsg"), {QStringLiteral("-r"), QStringLiteral("-t"), QStringLiteral("get_tree")})
+                    .toUtf8())
+                .object(),
+            all);
+    return all;
+}
+
+bool WaylandSession::swaymsg(const QStringList& arguments) const
+{
+    bool ok = false;
+    run(QStringLiteral("swaymsg"), arguments, &ok);
+    return ok;
+}
+
+bool WaylandSession::click(int x, int y) const
+{
+    QRect layout;
+    for (const Output& output : outputs())
+        layout |= output.rect;
+    if (pointer_.state() != QProcess::Running)
+        return false;
+    pointer_.write(QStringLiteral("%1 %2 %3 %4\n")
+                       .arg(x)
+                       .arg(y)
+                       .arg(layout.right() + 1)
+                       .arg(layout.bottom() + 1)
+                       .toUtf8());
+    while (!pointer_.canReadLine()) {
+        if (!pointer_.waitForReadyRead(timeoutMs))
+            return false;
+    }
+    return pointer_.readLine().trimmed() == "clicked";
+}
+
+}  // namespace lunaveil::test

@@ -1,0 +1,76 @@
+#pragma once
+// A real Wayland session of the test's own (sway headless, with XWayland), stopped when destroyed.
+
+#include <QJsonArray>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QRect>
+#include <QString>
+
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace lunaveil::test {
+
+class WaylandSession {
+public:
+    // Starts sway with `outputs` 800x600 outputs side by side, through scripts/virtual-desktop.
+    // Check running(); failure() says why it is not. Should this process die first, the session
+    // ends by itself.
+    explicit WaylandSession(int outputs = 1);
+    ~WaylandSession();
+    WaylandSession(const WaylandSession&) = delete;
+    WaylandSession& operator=(const WaylandSession&) = delete;
+
+    bool running() const { return !socket_.isEmpty() && failure_.empty(); }
+    const std::string& failure() const { return failure_; }
+    // The compositor's socket as an absolute path, which WAYLAND_DISPLAY may name.
+    const QString& socket() const { return socket_; }
+    const QString& xDisplay() const { return xDisplay_; }
+    // The unprivileged user sway runs as, which a program in the session runs as too.
+    uid_t uid() const { return uid_; }
+    gid_t gid() const { return gid_; }
+    // The session bus, on which swaybar hosts the tray.
+    const QString& sessionBus() const { return sessionBus_; }
+    // What a client of the session sees: WAYLAND_DISPLAY, DISPLAY, XDG_CURRENT_DESKTOP, SWAYSOCK
+    // and the session bus.
+    QProcessEnvironment environment() const;
+
+    struct Output {
+        QString name;
+        QRect rect;
+    };
+    std::vector<Output> outputs() const;
+    // sway's window tree (swaymsg -t get_tree), every node with its children flattened in.
+    QJsonArray windows() const;
+    // Runs swaymsg with these arguments; false when sway refused.
+    bool swaymsg(const QStringList& arguments) const;
+    // A left click at (x, y) of the output layout, through the compositor's virtual pointer.
+    bool click(int x, int y) const;
+
+private:
+    QString run(const QString& program, const QStringList& arguments, bool* ok = nullptr) const;
+
+    mutable QProcess pointer_;  // the session's one virtual pointer
+    QString socket_;
+    QString xDisplay_;
+    QString swaysock_;
+    QString sessionBus_;
+    QString state_;
+    uid_t uid_ = 0;
+    gid_t gid_ = 0;
+    std::string failure_;
+};
+
+}  // namespace lunaveil::test
+
+// In a test: skips it when `session` did not start, or fails it in CI, where it must start.
+#define LUNAVEIL_REQUIRE_WAYLAND(session)                                                                 \
+    do {                                                                                                  \
+        if (!(session).running()) {                                                                       \
+            if (::lunaveil::test::XServer::required())                                                    \
+                FAIL() << "no Wayland session for the end-to-end tests: " << (session).failure();         \
+            GTEST_SKIP() << "no Wayland session for the end-to-end tests: " << (session).failure();       \
+        }                                                                                                 \
+    } while (false)

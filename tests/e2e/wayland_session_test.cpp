@@ -1,0 +1,153 @@
+// Lunaveil in a real Wayland session (sway headless, two outputs), before it has a Wayland
+// platform of its own: through XWayland it must neither write gamma that reaches no screen nor
+// put a window that swallows clicks over the desktop, and with Qt's Wayland plugin no window of
+// its own may tile or cover the desktop.
+
+#include "platform/x11/RandrCrtcs.h"
+#include "support/Calibration.h"
+#include "support/LunaveilProcess.h"
+#include "support/SpinEventLoop.h"
+#include "support/WaylandSession.h"
+#include "support/XServer.h"
+
+#include <QJsonObject>
+#include <QProcess>
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+namespace lunaveil {
+namespace {
+
+using namespace std::chrono_literals;
+using test::LunaveilProcess;
+using test::WaylandSession;
+
+class LunaveilOnSway : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        LUNAVEIL_REQUIRE_WAYLAND(session_);
+        ASSERT_EQ(session_.outputs().size(), 2u);
+    }
+
+    // A Lunaveil of the session's user with Qt on `qtPlatform`, its stderr kept.
+    std::unique_ptr<LunaveilProcess> lunaveil(const char* qtPlatform, bool tintNow)
+    {
+        auto process = std::make_unique<LunaveilProcess>(QStringLiteral(LUNAVEIL_PROGRAM),
+                                                          session_.xDisplay().toStdString());
+        if (tintNow)
+            process->storeTint(false, Colour::redColor(), 40, true);
+        for (const QString& name : {QStringLiteral("WAYLAND_DISPLAY"), QStringLiteral("XDG_CURRENT_DESKTOP")})
+            process->setVariable(name, session_.environment().value(name));
+        process->setVariable(QStringLiteral("QT_QPA_PLATFORM"), QString::fromLatin1(qtPlatform));
+        process->setSessionBus(session_.sessionBus());  // swaybar hosts the tray there
+        EXPECT_TRUE(process->runAs(session_.uid(), session_.gid()));
+        process->captureErrors();
+        return process;
+    }
+    // Waits until the program has said which display platform it runs on; all it said by then.
+    QString startedOn(LunaveilProcess& process)
+    {
+        QString said;
+        test::spinUntil([&] {
+            said += process.errors();
+            return said.contains(QStringLiteral("display platform")) || !process.running();
+        });
+        // The lines on what the platform cannot do follow at once.
+        test::spinUntil([] { return false; }, 300ms);
+        return said + process.errors();
+    }
+    // sway's windows of process `pid`.
+    std::vector<QJsonObject> windowsOf(qint64 pid) const
+    {
+        std::vector<QJsonObject> found;
+        for (const QJsonValue node : session_.windows()) {
+            if (node[QLatin1String("pid")].toInteger() == pid)
+                found.push_back(node.toObject());
+        }
+        return found;
+    }
+
+    WaylandSession session_{2};
+};
+
+TEST_F(LunaveilOnSway, ThroughXWaylandItWritesNoGammaAndEveryClickReachesTheWindowUnderIt)
+{
+    // A window that reports its clicks, tiled over the whole of each output.
+    std::vector<std::unique_ptr<QProcess>> targets;
+    for (const auto& output : session_.outputs()) {
+        ASSERT_TRUE(session_.swaymsg({QStringLiteral("focus"), QStringLiteral("output"), output.name}));
+        auto& target = targets.emplace_back(std::make_unique<QProcess>());
+        target->setProcessEnvironment(session_.environment());
+        // Line by line: into a pipe, xev would keep its reports in its buffer.
+        target->start(QStringLiteral("stdbuf"), {QStringLiteral("-oL"), QStringLiteral("xev"), QStringLiteral("-event"), QStringLiteral("button")});
+        ASSERT_TRUE(test::spinUntil([&] { return !windowsOf(target->processId()).empty(); }))
+            << "no click target on " << output.name.toStdString();
+        ASSERT_TRUE(session_.swaymsg({QStringLiteral("[pid=%1]").arg(target->processId()), QStringLiteral("move"),
+                                      QStringLiteral("container"), QStringLiteral("to"), QStringLiteral("output"),
+                                      output.name}));
+    }
+    const auto xwayland = RandrCrtcs::create(session_.xDisplay().toLocal8Bit().constData());
+    ASSERT_NE(xwayland, nullptr);
+    ASSERT_TRUE(xwayland->isXWayland());
+    const std::vector<CrtcId> crtcs = test::crtcIds(*xwayland);
+    const auto rampsBefore = xwayland->getRamps(crtcs);
+
+    const auto process = lunaveil("xcb", true);
+    // Started as at login, where the popover does not open: it is the one window meant to take clicks.
+    ASSERT_TRUE(process->start({QStringLiteral("-psn_0_0")}));
+    QString said = startedOn(*process);
+    EXPECT_TRUE(said.contains(QStringLiteral("display platform XWayland (sway)"))) << said.toStdString();
+    EXPECT_TRUE(said.contains(QStringLiteral("True Colors and Invert Colors are not available"))) << said.toStdString();
+    test::spinUntil([] { return false; }, 1500ms);  // the tint's first tick and fade have come and gone
+
+    const auto outputs = session_.outputs();
+    for (std::size_t i = 0; i < outputs.size(); ++i) {
+        const QPoint middle = outputs[i].rect.center();
+        ASSERT_TRUE(session_.click(middle.x(), middle.y()));
+        QByteArray reported;
+        EXPECT_TRUE(test::spinUntil([&] {
+            reported += targets[i]->readAllStandardOutput();
+            return reported.contains("ButtonRelease");
+        })) << "a click in the middle of " << outputs[i].name.toStdString() << " did not reach the window under it";
+    }
+    EXPECT_EQ(xwayland->getRamps(crtcs), rampsBefore) << "XWayland's ramps were written";
+    const std::filesystem::path journals = process->home().toStdString() + "/runtime/lunaveil";
+    if (std::filesystem::exists(journals)) {
+        for (const auto& entry : std::filesystem::directory_iterator(journals))
+            ADD_FAILURE() << "written in the runtime folder: " << entry.path();
+    }
+    EXPECT_TRUE(process->running());
+    EXPECT_EQ(process->endWith(SIGTERM), 0);
+    for (const auto& target : targets)
+        target->kill();
+}
+
+TEST_F(LunaveilOnSway, WithQtOnWaylandNoWindowOfItsOwnTilesOrCoversTheDesktop)
+{
+    const auto process = lunaveil("wayland", false);  // a first run: the welcome window shows
+    ASSERT_TRUE(process->start());
+    const QString said = startedOn(*process);
+    EXPECT_TRUE(said.contains(QStringLiteral("the tint cannot be shown"))) << said.toStdString();
+    ASSERT_TRUE(test::spinUntil([&] { return !windowsOf(process->pid()).empty(); })) << "the welcome window never came";
+    test::spinUntil([] { return false; }, 1500ms);
+
+    const QRect output = session_.outputs().front().rect;
+    for (const QJsonObject& window : windowsOf(process->pid())) {
+        const QJsonObject rect = window[QLatin1String("rect")].toObject();
+        const QSize size(rect[QLatin1String("width")].toInt(), rect[QLatin1String("height")].toInt());
+        EXPECT_EQ(window[QLatin1String("type")].toString(), QStringLiteral("floating_con"))
+            << window[QLatin1String("name")].toString().toStdString() << " tiles";
+        EXPECT_TRUE(size.width() < output.width() && size.height() < output.height())
+            << window[QLatin1String("name")].toString().toStdString() << " covers the output";
+    }
+    EXPECT_TRUE(process->running());
+    EXPECT_EQ(process->endWith(SIGTERM), 0);
+}
+
+}  // namespace
+}  // namespace lunaveil
