@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <ranges>
 #include <string_view>
 
 namespace lunaveil {
@@ -13,11 +12,14 @@ bool sameText(std::string_view a, std::string_view b)
     return std::ranges::equal(a, b, [](unsigned char x, unsigned char y) { return std::tolower(x) == std::tolower(y); });
 }
 
+// XDG_CURRENT_DESKTOP is a colon-separated list, such as "ubuntu:GNOME".
 bool desktopIs(std::string_view currentDesktop, std::string_view name)
 {
-    for (const auto part : currentDesktop | std::views::split(':')) {
-        if (sameText(std::string_view(part.begin(), part.end()), name))
+    while (!currentDesktop.empty()) {
+        const std::size_t end = std::min(currentDesktop.find(':'), currentDesktop.size());
+        if (sameText(currentDesktop.substr(0, end), name))
             return true;
+        currentDesktop.remove_prefix(std::min(end + 1, currentDesktop.size()));
     }
     return false;
 }

@@ -76,9 +76,13 @@ std::unique_ptr<DisplayPlatform> openDisplayPlatform(std::shared_ptr<const Runti
     session.xIsXWayland = crtcs != nullptr && crtcs->isXWayland();
 
     const DisplayPlatformChoice choice = chooseDisplayPlatform(session);
-    std::fprintf(stderr, "Lunaveil: display platform %s.\n", choice.name.c_str());
-    for (const std::string& note : choice.notes)
-        std::fprintf(stderr, "Lunaveil: %s.\n", note.c_str());
+    // `lunaveil --reset` runs without the toolkit's display and only gives gamma back: what the
+    // tint could do there is no news to it.
+    if (qGuiApp != nullptr) {
+        std::fprintf(stderr, "Lunaveil: display platform %s.\n", choice.name.c_str());
+        for (const std::string& note : choice.notes)
+            std::fprintf(stderr, "Lunaveil: %s.\n", note.c_str());
+    }
 
     switch (choice.kind) {
     case DisplayPlatformKind::X11:

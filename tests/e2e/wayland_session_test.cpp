@@ -123,6 +123,10 @@ TEST_F(LunaveilOnSway, ThroughXWaylandItWritesNoGammaAndEveryClickReachesTheWind
     }
     EXPECT_TRUE(process->running());
     EXPECT_EQ(process->endWith(SIGTERM), 0);
+    QString reset;
+    EXPECT_EQ(process->runOnce({QStringLiteral("--reset")}, &reset), 1);
+    EXPECT_TRUE(reset.contains(QStringLiteral("offers no display gamma to reset"))) << reset.toStdString();
+    EXPECT_EQ(xwayland->getRamps(crtcs), rampsBefore);
     for (const auto& target : targets)
         target->kill();
 }

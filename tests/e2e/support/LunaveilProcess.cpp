@@ -8,6 +8,16 @@
 #include <sys/stat.h>
 
 namespace lunaveil::test {
+namespace {
+
+// In the child, before the program runs: its user, when one is given.
+void becomeUser(const std::optional<std::pair<uid_t, gid_t>>& user)
+{
+    if (user && (::setgroups(0, nullptr) != 0 || ::setgid(user->second) != 0 || ::setuid(user->first) != 0))
+        ::_exit(127);
+}
+
+}  // namespace
 
 LunaveilProcess::LunaveilProcess(QString program, const std::string& displayName)
     : program_(std::move(program)), displayName_(displayName), home_(std::make_shared<const QTemporaryDir>())
@@ -88,8 +98,7 @@ bool LunaveilProcess::start(const QStringList& arguments, std::vector<int> ignor
     process_.setChildProcessModifier([ignoredSignals, user = user_] {
         for (const int signal : ignoredSignals)
             std::signal(signal, SIG_IGN);
-        if (user && (::setgroups(0, nullptr) != 0 || ::setgid(user->second) != 0 || ::setuid(user->first) != 0))
-            ::_exit(127);
+        becomeUser(user);
     });
     process_.setProcessEnvironment(environment());
     process_.setProcessChannelMode(captureErrors_ ? QProcess::SeparateChannels : QProcess::ForwardedErrorChannel);
@@ -137,6 +146,7 @@ int LunaveilProcess::waitForExit(int milliseconds)
 int LunaveilProcess::runOnce(const QStringList& arguments, QString* output) const
 {
     QProcess once;
+    once.setChildProcessModifier([user = user_] { becomeUser(user); });
     once.setProcessEnvironment(environment());
     once.setProcessChannelMode(output != nullptr ? QProcess::MergedChannels : QProcess::ForwardedErrorChannel);
     once.start(program_, arguments);
