@@ -1,26 +1,14 @@
 #include "BackgroundDimmerService.h"
 
 #include "effects/DisplayTransfer.h"
-#include "effects/TransferFormula.h"
 #include "settings/Constants.h"
 
 #include <QtGlobal>
-#include <algorithm>
 
 namespace lunaveil {
 namespace {
 
-using std::chrono::milliseconds;
-
-constexpr milliseconds fromSeconds(double seconds) { return milliseconds(static_cast<long>(seconds * 1000)); }
-
-constexpr milliseconds fadeDuration = fromSeconds(Constants::ANIMATION_DURATION);
-constexpr milliseconds fadeStopSignal = fromSeconds(Constants::ANIMATION_DURATION_STOP_SIGNAL);
-constexpr milliseconds screenCheckPeriod{3000};
-constexpr milliseconds transferPeriod{1000};
-// A fade through the transfer moves in 25 steps, as smooth as a window fade at 50 frames a second.
-constexpr int blendFadeSteps = 25;
-constexpr milliseconds blendFadeStep = fadeDuration / blendFadeSteps;
+constexpr std::chrono::milliseconds screenCheckPeriod{3000};
 
 }  // namespace
 
@@ -30,31 +18,29 @@ BackgroundDimmerService::BackgroundDimmerService(OverlayScreens* screens, Displa
     : screens_(screens),
       transfer_(transfer),
       compositor_(compositor),
-      scheduler_(scheduler),
-      makeScreenControl_(std::move(makeScreenControl))
+      makeScreenControl_(std::move(makeScreenControl)),
+      overlay_(screens, transfer, scheduler)
 {
+    if (transfer_ != nullptr) {
+        blend_.emplace(*transfer_, scheduler);
+        trueColors_.emplace(*transfer_, scheduler);
+    }
     lastScreensCount_ = screenCount();
-    createBackgroundWindows();
     if (screens_ == nullptr)
         return;  // no windows to follow the screens or to blend: the transfer follows the displays itself
-    screenCheckTimer_ = scheduler_.schedule(screenCheckPeriod, true, [this] { checkScreensChange(); });
+    screenCheckTimer_ = scheduler.schedule(screenCheckPeriod, true, [this] { checkScreensChange(); });
     // A screen added, removed, resized or moved is covered again at once, not at the next check.
     screens_->onScreensChanged = [this] {
         if (serviceIsRunning_) {
             restartForNewScreens();
         } else {
-            createBackgroundWindows();
+            overlay_.rebuildWindows();
             // Else the first check after the next start would restart the tint for nothing.
             lastScreensCount_ = screens_->screenCount().value_or(lastScreensCount_);
         }
     };
     if (compositor_ != nullptr)
         compositor_->onChanged = [this] { compositorChanged(); };
-}
-
-Colour BackgroundDimmerService::fillColour() const
-{
-    return currentBackgroundColor_->colorWithAlphaComponent(*currentBackgroundAlpha_ / 100.0);
 }
 
 bool BackgroundDimmerService::windowsBlend() const
@@ -67,26 +53,14 @@ int BackgroundDimmerService::screenCount() const
     return screens_ != nullptr ? screens_->screenCount().value_or(0) : 0;
 }
 
-void BackgroundDimmerService::createBackgroundWindows()
-{
-    if (screens_ != nullptr)
-        windows_ = screens_->createWindows();
-}
-
 void BackgroundDimmerService::startService(const Colour& colour, double alphaPercent, bool trueColor)
 {
     serviceIsRunning_ = true;
     currentBackgroundColor_ = colour;
     currentBackgroundAlpha_ = alphaPercent;
     trueColor_ = trueColor;
-    invalidateTrueColorTimer();
-    createBackgroundWindows();
-    if (trueColorShown()) {
-        closeBackgroundWindows();
-        changeDisplayTrueColor();
-        return;
-    }
-    showPlainTint(true);
+    overlay_.rebuildWindows();
+    present(TintPresentation::Entry::Fade);
 }
 
 void BackgroundDimmerService::changeBackground(const Colour& colour, double alphaPercent, bool trueColor)
@@ -94,47 +68,35 @@ void BackgroundDimmerService::changeBackground(const Colour& colour, double alph
     currentBackgroundColor_ = colour;
     currentBackgroundAlpha_ = alphaPercent;
     trueColor_ = trueColor;
-    if (!serviceIsRunning_)
-        return;
-    if (trueColorShown()) {
-        closeBackgroundWindows();
-        changeDisplayTrueColor();
-        return;
-    }
-    showPlainTint(false);
+    if (serviceIsRunning_)
+        present(TintPresentation::Entry::Change);
 }
 
-void BackgroundDimmerService::showPlainTint(bool fade)
+void BackgroundDimmerService::present(TintPresentation::Entry entry)
 {
-    invalidateTrueColorTimer();
-    plainShown_ = true;
+    const Colour& colour = *currentBackgroundColor_;
+    const double alpha = *currentBackgroundAlpha_;
+    if (trueColorShown()) {
+        closeBackgroundWindows();
+        shown_ = &*trueColors_;
+        trueColors_->show(colour, alpha, entry);
+        return;
+    }
+    if (trueColors_)
+        trueColors_->close();
     if (windowsBlend()) {
-        cancelBlendFade();
-        blendShown_ = false;
-        blendLevel_ = 0.0;
-        restoreDisplays();  // also ends True Colors and an inversion
-        for (const auto& window : windows_)
-            window->show();
-        startEnterAnimation();
-        if (!fade) {
-            const Colour fill = fillColour();
-            for (const auto& window : windows_)
-                window->setBackgroundColor(fill);
-        }
-    } else if (transfer_ != nullptr) {
+        if (blend_)
+            blend_->close();
+        shown_ = &overlay_;  // which also ends True Colors and an inversion
+    } else if (blend_) {
         // Without a compositor a translucent window shows opaque: blend through the transfer instead.
-        blendShown_ = true;
-        armTransferTimer();
-        if (fade) {
-            fadeBlendTo(1.0);
-        } else {
-            cancelBlendFade();
-            blendLevel_ = 1.0;
-            applyTransfer();
-        }
+        shown_ = &*blend_;
     } else {
+        shown_ = nullptr;
         qWarning("Lunaveil: with neither overlay windows that blend nor display gamma, the tint cannot be shown.");
     }
+    if (shown_ != nullptr)
+        shown_->show(colour, alpha, entry);
     setBrightness();
 }
 
@@ -147,81 +109,30 @@ void BackgroundDimmerService::stopService()
 
 void BackgroundDimmerService::stopTint()
 {
-    const bool blendOnDisplays = blendShown_;
     serviceIsRunning_ = false;
-    closeBackgroundWindows();
-    if (blendOnDisplays && transfer_ != nullptr) {
-        blendShown_ = true;  // still on the displays until its fade-out ends
-        fadeBlendTo(0.0, [this] {
-            blendShown_ = false;
-            restoreDisplays();
-        });
-        return;
+    TintPresentation* const shown = std::exchange(shown_, nullptr);
+    for (TintPresentation* presentation : presentations()) {
+        if (presentation != nullptr && presentation != shown)
+            presentation->close();
     }
-    restoreDisplays();
+    if (shown != nullptr)
+        shown->stop();  // the blend fades out first
+    else if (transfer_ != nullptr)
+        transfer_->restoreColorSyncSettings();
 }
 
 void BackgroundDimmerService::closeBackgroundWindows()
 {
-    invalidateTrueColorTimer();
-    // Whatever replaces a blend on the displays next (an inversion, say) must not be overwritten.
-    cancelBlendFade();
-    blendShown_ = false;
-    plainShown_ = false;
-    startExitAnimation();
-    for (const auto& window : windows_)
-        window->close();
+    shown_ = nullptr;
+    for (TintPresentation* presentation : presentations()) {
+        if (presentation != nullptr)
+            presentation->close();
+    }
 }
 
-void BackgroundDimmerService::startEnterAnimation()
+std::array<TintPresentation*, 3> BackgroundDimmerService::presentations()
 {
-    const Colour fill = fillColour();
-    if (animationInProgress_) {
-        // A fade is pending: show the end state at once and let the pending handler only clear the flags.
-        animationInterrupted_ = true;
-        for (const auto& window : windows_) {
-            window->setAlphaValue(1.0);
-            window->setBackgroundColor(fill);
-        }
-        return;
-    }
-    animationInProgress_ = true;
-    for (const auto& window : windows_)
-        window->animateTo(1.0, fill, fadeDuration);
-    stopSignalTimer_ = scheduler_.schedule(fadeStopSignal, false, [this] { stopEnterAnimation(); });
-}
-
-void BackgroundDimmerService::stopEnterAnimation()
-{
-    if (!animationInterrupted_) {
-        const Colour fill = fillColour();
-        for (const auto& window : windows_)
-            window->setBackgroundColor(fill);
-    }
-    animationInterrupted_ = false;
-    animationInProgress_ = false;
-}
-
-void BackgroundDimmerService::startExitAnimation()
-{
-    for (const auto& window : windows_)
-        window->animateTo(0.0, std::nullopt, fadeDuration);
-    if (animationInProgress_) {
-        animationInterrupted_ = true;
-        return;
-    }
-    animationInProgress_ = true;
-    stopSignalTimer_ = scheduler_.schedule(fadeStopSignal, false, [this] { stopExitAnimation(); });
-}
-
-void BackgroundDimmerService::stopExitAnimation()
-{
-    if (!animationInterrupted_) {
-        for (const auto& window : windows_)
-            window->setAlphaValue(0.0);
-    }
-    animationInterrupted_ = false;
-    animationInProgress_ = false;
+    return {blend_ ? &*blend_ : nullptr, trueColors_ ? &*trueColors_ : nullptr, &overlay_};
 }
 
 void BackgroundDimmerService::checkScreensChange()
@@ -236,10 +147,10 @@ void BackgroundDimmerService::checkScreensChange()
 
 void BackgroundDimmerService::restartForNewScreens()
 {
-    if (trueColorShown() || blendShown_ || !plainShown_) {
-        // The tint is on the displays, and the transfer tints a new CRTC itself, or an inversion holds
+    if (shown_ != &overlay_) {
+        // The tint is on the displays, and the transfer tints a new one itself, or an inversion holds
         // them: only the (hidden) windows follow the screens, so the other monitors never flash.
-        createBackgroundWindows();
+        overlay_.rebuildWindows();
     } else {
         // The backlights stay as they are: the restart lowers them again anyway.
         stopTint();
@@ -248,109 +159,24 @@ void BackgroundDimmerService::restartForNewScreens()
     lastScreensCount_ = screens_->screenCount().value_or(lastScreensCount_);
 }
 
-void BackgroundDimmerService::changeDisplayTrueColor()
-{
-    cancelBlendFade();
-    blendShown_ = false;
-    blendLevel_ = 0.0;
-    armTransferTimer();
-    applyTransfer();
-}
-
-void BackgroundDimmerService::armTransferTimer()
-{
-    invalidateTrueColorTimer();
-    trueColorTimer_ = scheduler_.schedule(transferPeriod, true, [this] { applyTransfer(); });
-}
-
-// The transfer in force, applied to every online display; run again every second so that
-// another program's change lasts no longer than that.
-void BackgroundDimmerService::applyTransfer()
-{
-    if (transfer_ == nullptr)
-        return;
-    std::optional<TransferFormula> formula;
-    if (trueColorShown() && !blendShown_)
-        formula = trueColorFormula(*currentBackgroundColor_, *currentBackgroundAlpha_);
-    else if (blendShown_)
-        formula = blendFormula(*currentBackgroundColor_, *currentBackgroundAlpha_ / 100.0 * blendLevel_);
-    if (!formula)
-        return;  // any other True Colors colour leaves the displays as they are
-    transfer_->setTransferByFormula(transfer_->getOnlineDisplayList(), *formula);
-}
-
-void BackgroundDimmerService::fadeBlendTo(double level, std::function<void()> then)
-{
-    blendTarget_ = level;
-    afterBlendFade_ = std::move(then);
-    if (!blendFading_) {
-        blendFading_ = true;
-        blendFadeTimer_ = scheduler_.schedule(blendFadeStep, true, [this] { stepBlend(); });
-    }
-}
-
-void BackgroundDimmerService::stepBlend()
-{
-    constexpr double step = 1.0 / blendFadeSteps;
-    blendLevel_ = blendTarget_ > blendLevel_ ? std::min(blendTarget_, blendLevel_ + step)
-                                             : std::max(blendTarget_, blendLevel_ - step);
-    applyTransfer();
-    if (blendLevel_ != blendTarget_)
-        return;
-    blendFading_ = false;
-    blendFadeTimer_->invalidate();  // not destroyed here: its own callback is running
-    if (const auto then = std::exchange(afterBlendFade_, {}))
-        then();
-}
-
-void BackgroundDimmerService::cancelBlendFade()
-{
-    if (blendFadeTimer_)
-        blendFadeTimer_->invalidate();
-    blendFading_ = false;
-    afterBlendFade_ = {};
-}
-
 void BackgroundDimmerService::compositorChanged()
 {
-    if (!serviceIsRunning_ || trueColorShown() || !plainShown_)
+    if (!serviceIsRunning_ || shown_ == nullptr || trueColorShown())
         return;
     // The same tint, switched at once to the other way of showing it.
+    TintPresentation* next = nullptr;
     if (windowsBlend()) {
-        cancelBlendFade();
-        blendShown_ = false;
-        blendLevel_ = 0.0;
-        invalidateTrueColorTimer();
-        restoreDisplays();
-        const Colour fill = fillColour();
-        for (const auto& window : windows_) {
-            window->setBackgroundColor(fill);
-            window->setAlphaValue(1.0);
-            window->show();
-        }
-    } else if (transfer_ != nullptr) {
-        for (const auto& window : windows_) {
-            window->setAlphaValue(0.0);
-            window->close();
-        }
-        cancelBlendFade();
-        blendShown_ = true;
-        blendLevel_ = 1.0;
-        armTransferTimer();
-        applyTransfer();
+        if (blend_)
+            blend_->close();
+        next = &overlay_;
+    } else if (blend_) {
+        overlay_.hideAtOnce();
+        next = &*blend_;
     }
-}
-
-void BackgroundDimmerService::invalidateTrueColorTimer()
-{
-    if (trueColorTimer_)
-        trueColorTimer_->invalidate();
-}
-
-void BackgroundDimmerService::restoreDisplays()
-{
-    if (transfer_ != nullptr)
-        transfer_->restoreColorSyncSettings();
+    if (next == nullptr || next == shown_)
+        return;
+    shown_ = next;
+    shown_->show(*currentBackgroundColor_, *currentBackgroundAlpha_, TintPresentation::Entry::AtOnce);
 }
 
 void BackgroundDimmerService::setBrightness()

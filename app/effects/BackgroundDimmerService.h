@@ -1,22 +1,27 @@
 #pragma once
 // The tint: a fading overlay window per screen, or the True Colors transfer on every display.
-// Where no compositor blends translucent windows, the plain tint goes through the displays'
-// transfer instead (each channel v becomes v·(1−a) + c·a), faded and re-applied the same way.
+// Where translucent windows do not blend (no compositor, or no overlay windows at all), the
+// plain tint goes through the displays' transfer instead.
 
+#include "effects/BlendPresentation.h"
+#include "effects/OverlayPresentation.h"
 #include "effects/OverlayWindow.h"
 #include "effects/Scheduler.h"
+#include "effects/TrueColorsPresentation.h"
 #include "platform/Compositor.h"
 #include "shell/Collaborators.h"
 
+#include <array>
 #include <functional>
 #include <memory>
 #include <optional>
-#include <vector>
 
 namespace lunaveil {
 
 class DisplayTransfer;
 
+// Keeps the tint's state and runs it through one presentation at a time: the overlay windows,
+// the blend through the transfer, or True Colors.
 class BackgroundDimmerService final : public BackgroundDimmer {
 public:
     // `screens` may be null where the display platform offers no overlay windows, `transfer` where
@@ -33,66 +38,44 @@ public:
     void stopService() override;
     void closeBackgroundWindows() override;
 
-    // Applies the True Colors formula to every online display and re-applies it every second.
-    void changeDisplayTrueColor();
     // The periodic screen check: a running tint restarts when the number of screens changed.
     void checkScreensChange();
 
-    bool animationInProgress() const { return animationInProgress_; }
+    bool animationInProgress() const { return overlay_.animationInProgress(); }
     // The plain tint is being shown through the displays' transfer rather than windows.
-    bool blendsThroughTransfer() const { return blendShown_; }
-    std::size_t windowCount() const { return windows_.size(); }
+    bool blendsThroughTransfer() const { return blend_ && blend_->onDisplays(); }
+    std::size_t windowCount() const { return overlay_.windowCount(); }
 
 private:
-    void createBackgroundWindows();
-    void startEnterAnimation();
-    void startExitAnimation();
-    void stopEnterAnimation();
-    void stopExitAnimation();
+    // Shows the tint in force the way the platform and the compositor allow now.
+    void present(TintPresentation::Entry entry);
     void restartForNewScreens();
     // Ends the tint on the screens, leaving the backlights as they are.
     void stopTint();
-    void applyTransfer();
+    void compositorChanged();
     bool windowsBlend() const;
     // True Colors where the displays take it; elsewhere the True Colors colour is shown as the overlay.
-    bool trueColorShown() const { return trueColor_ && transfer_ != nullptr; }
+    bool trueColorShown() const { return trueColor_ && trueColors_; }
     int screenCount() const;
-    void showPlainTint(bool fade);
-    void armTransferTimer();
-    void fadeBlendTo(double level, std::function<void()> then = {});
-    void stepBlend();
-    void cancelBlendFade();
-    void compositorChanged();
-    void invalidateTrueColorTimer();
-    void restoreDisplays();
     void setBrightness();
-    Colour fillColour() const;
+    // Every presentation; null for those the platform cannot run.
+    std::array<TintPresentation*, 3> presentations();
 
     OverlayScreens* screens_;
     DisplayTransfer* transfer_;
     Compositor* compositor_;
-    Scheduler& scheduler_;
     std::function<std::unique_ptr<ScreenControl>()> makeScreenControl_;
 
-    std::vector<std::unique_ptr<OverlayWindow>> windows_;
+    OverlayPresentation overlay_;
+    std::optional<BlendPresentation> blend_;             // where there is a transfer
+    std::optional<TrueColorsPresentation> trueColors_;   // likewise
+    TintPresentation* shown_ = nullptr;                  // the presentation on the screens now
+
     std::optional<Colour> currentBackgroundColor_;
     std::optional<double> currentBackgroundAlpha_;
-    bool animationInProgress_ = false;
-    bool animationInterrupted_ = false;
     bool trueColor_ = false;
     int lastScreensCount_ = -1;
-    std::unique_ptr<Timer> trueColorTimer_;
-    std::unique_ptr<Timer> stopSignalTimer_;
     std::unique_ptr<Timer> screenCheckTimer_;
-    // The plain tint through the transfer: how much of it is on the displays (0..1), where a fade leads,
-    // and what follows the fade.
-    bool plainShown_ = false;  // the plain tint is on screen, by windows or by blend
-    bool blendShown_ = false;
-    bool blendFading_ = false;
-    double blendLevel_ = 0.0;
-    double blendTarget_ = 0.0;
-    std::function<void()> afterBlendFade_;
-    std::unique_ptr<Timer> blendFadeTimer_;
     bool serviceIsRunning_ = false;
 };
 
