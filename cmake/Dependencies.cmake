@@ -21,6 +21,31 @@ lunaveil_require(XCB_FOUND "XCB with RandR (xcb, xcb-randr)" "libxcb-randr0-dev"
 pkg_check_modules(XCB_XFIXES QUIET IMPORTED_TARGET xcb-xfixes)
 lunaveil_require(XCB_XFIXES_FOUND "XCB XFixes (xcb-xfixes)" "libxcb-xfixes0-dev")
 
+# Lunaveil's own Wayland connection, and the code for the protocols it speaks.
+pkg_check_modules(WAYLAND_CLIENT QUIET IMPORTED_TARGET wayland-client)
+lunaveil_require(WAYLAND_CLIENT_FOUND "libwayland-client (wayland-client)" "libwayland-dev")
+find_program(WAYLAND_SCANNER wayland-scanner)
+lunaveil_require(WAYLAND_SCANNER "wayland-scanner" "libwayland-bin")
+
+# Generates the client header (the server's with SERVER) and glue of `xml` into the build tree
+# as part of `target`.
+function(lunaveil_wayland_protocol target xml)
+    cmake_parse_arguments(PARSE_ARGV 2 protocol "SERVER" "" "")
+    set(side client)
+    if(protocol_SERVER)
+        set(side server)
+    endif()
+    get_filename_component(name ${xml} NAME_WE)
+    set(header ${CMAKE_CURRENT_BINARY_DIR}/${name}-${side}-protocol.h)
+    set(code ${CMAKE_CURRENT_BINARY_DIR}/${name}-${side}-protocol.c)
+    add_custom_command(OUTPUT ${header} ${code}
+        COMMAND ${WAYLAND_SCANNER} ${side}-header ${xml} ${header}
+        COMMAND ${WAYLAND_SCANNER} private-code ${xml} ${code}
+        DEPENDS ${xml} VERBATIM)
+    target_sources(${target} PRIVATE ${header} ${code})
+    target_include_directories(${target} PRIVATE ${CMAKE_CURRENT_BINARY_DIR})
+endfunction()
+
 if(BUILD_TESTING)
     set(without_tests "or configure with -DBUILD_TESTING=OFF")
     find_package(GTest QUIET)
@@ -31,9 +56,7 @@ if(BUILD_TESTING)
     find_file(LUNAVEIL_QT_PRIVATE_HEADER qpa/qplatformscreen.h PATHS ${Qt6Gui_PRIVATE_INCLUDE_DIRS} NO_DEFAULT_PATH)
     lunaveil_require(LUNAVEIL_QT_PRIVATE_HEADER "Qt's private Gui headers, for the tests,"
         "qt6-base-private-dev (${without_tests})")
-    # The Wayland tests' own client, which clicks through the compositor's virtual pointer.
-    pkg_check_modules(WAYLAND_CLIENT QUIET IMPORTED_TARGET wayland-client)
-    find_program(WAYLAND_SCANNER wayland-scanner)
-    lunaveil_require(WAYLAND_CLIENT_FOUND "libwayland-client, for the tests," "libwayland-dev (${without_tests})")
-    lunaveil_require(WAYLAND_SCANNER "wayland-scanner, for the tests," "libwayland-bin (${without_tests})")
+    # The tests' own compositor with gamma tables.
+    pkg_check_modules(WAYLAND_SERVER QUIET IMPORTED_TARGET wayland-server)
+    lunaveil_require(WAYLAND_SERVER_FOUND "libwayland-server, for the tests," "libwayland-dev (${without_tests})")
 endif()

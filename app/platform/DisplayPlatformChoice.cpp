@@ -49,13 +49,17 @@ DisplayPlatformChoice chooseDisplayPlatform(const SessionFacts& session)
         choice.notes.push_back("DISPLAY=" + session.display + " does not answer; it is not used");
 
     const bool qtOnX = session.qtPlatform == "xcb";
-    if (session.xAnswers && !session.xIsXWayland) {
+    const std::string compositor = compositorName(session);
+    if (session.waylandAnswers && session.waylandGamma) {
+        choice.kind = DisplayPlatformKind::Wlroots;
+        choice.name = compositor.empty() ? std::string("Wayland") : "Wayland (" + compositor + ")";
+        choice.capabilities = {.transfer = true, .overlays = false, .windowsAlwaysBlend = true};
+    } else if (session.xAnswers && !session.xIsXWayland) {
         choice.kind = DisplayPlatformKind::X11;
         choice.name = "X11";
         choice.capabilities = {.transfer = session.xHasGamma, .overlays = qtOnX, .windowsAlwaysBlend = false};
     } else if (session.xAnswers) {
         choice.kind = DisplayPlatformKind::XWayland;
-        const std::string compositor = compositorName(session);
         choice.name = compositor.empty() ? std::string("XWayland") : "XWayland (" + compositor + ")";
         choice.capabilities = {.transfer = false,
                                .overlays = qtOnX && honoursXWaylandInputShapes(session),

@@ -1,17 +1,14 @@
 #include "platform/OpenDisplayPlatform.h"
 
 #include "platform/DisplayPlatformChoice.h"
+#include "platform/wayland/WlrootsPlatform.h"
 #include "platform/x11/X11Platform.h"
 
 #include <QGuiApplication>
 
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
 #include <xcb/xcb.h>
 
 namespace lunaveil {
@@ -21,33 +18,6 @@ std::string environment(const char* name)
 {
     const char* value = std::getenv(name);
     return value != nullptr ? value : "";
-}
-
-// Whether a compositor accepts connections on the socket $WAYLAND_DISPLAY names (a path, or a
-// name in $XDG_RUNTIME_DIR), as a Wayland client would connect.
-bool waylandAnswers(const std::string& waylandDisplay)
-{
-    if (waylandDisplay.empty())
-        return false;
-    std::filesystem::path socketPath = waylandDisplay;
-    if (socketPath.is_relative()) {
-        const std::string runtime = environment("XDG_RUNTIME_DIR");
-        if (runtime.empty())
-            return false;
-        socketPath = std::filesystem::path(runtime) / socketPath;
-    }
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    const std::string& name = socketPath.native();
-    if (name.size() >= sizeof(address.sun_path))
-        return false;
-    name.copy(address.sun_path, name.size());
-    const int socket = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (socket < 0)
-        return false;
-    const bool connected = ::connect(socket, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
-    ::close(socket);
-    return connected;
 }
 
 bool xAnswers()
@@ -69,7 +39,10 @@ std::unique_ptr<DisplayPlatform> openDisplayPlatform(std::shared_ptr<const Runti
     session.currentDesktop = environment("XDG_CURRENT_DESKTOP");
     if (qGuiApp != nullptr)
         session.qtPlatform = QGuiApplication::platformName().toStdString();
-    session.waylandAnswers = waylandAnswers(session.waylandDisplay);
+    std::unique_ptr<WaylandConnection> wayland =
+        session.waylandDisplay.empty() ? nullptr : WaylandConnection::connect();
+    session.waylandAnswers = wayland != nullptr;
+    session.waylandGamma = wayland && WlrGamma::anyOutputAccepts(*wayland);
     std::unique_ptr<RandrCrtcs> crtcs = session.display.empty() ? nullptr : RandrCrtcs::create();
     session.xAnswers = crtcs != nullptr || (!session.display.empty() && xAnswers());
     session.xHasGamma = crtcs != nullptr;
@@ -85,6 +58,8 @@ std::unique_ptr<DisplayPlatform> openDisplayPlatform(std::shared_ptr<const Runti
     }
 
     switch (choice.kind) {
+    case DisplayPlatformKind::Wlroots:
+        return std::make_unique<WlrootsPlatform>(choice.name, choice.capabilities, std::move(wayland));
     case DisplayPlatformKind::X11:
     case DisplayPlatformKind::XWayland:
         return std::make_unique<X11Platform>(

@@ -11,7 +11,7 @@ using namespace lunaveil;
 namespace {
 
 // What each display server answers.
-enum Offers { nothing = 0, waylandAnswers = 1, xAnswers = 2, xGamma = 4, xIsXWayland = 8 };
+enum Offers { nothing = 0, waylandAnswers = 1, xAnswers = 2, xGamma = 4, xIsXWayland = 8, waylandGamma = 16 };
 
 SessionFacts session(const char* waylandDisplay, const char* display, const char* desktop, const char* qt, int offers)
 {
@@ -24,6 +24,7 @@ SessionFacts session(const char* waylandDisplay, const char* display, const char
     facts.xAnswers = (offers & xAnswers) != 0;
     facts.xHasGamma = (offers & xGamma) != 0;
     facts.xIsXWayland = (offers & xIsXWayland) != 0;
+    facts.waylandGamma = (offers & waylandGamma) != 0;
     return facts;
 }
 
@@ -66,6 +67,11 @@ const Row rows[] = {
      {"cannot be shown"}},
     {"XWayland found by its outputs though WAYLAND_DISPLAY is unset",
      session("", ":1", "", "xcb", xwayland & ~waylandAnswers), XWayland, "XWayland", can(false, false, true), {}},
+    {"sway whose outputs take gamma control, whatever Qt runs on",
+     session("wayland-1", ":1", "sway", "xcb", xwayland | waylandGamma), Wlroots, "Wayland (sway)",
+     can(true, false, true), {"goes through the display gamma"}},
+    {"a wlroots compositor without XWayland", session("wayland-1", "", "Hyprland", "wayland", waylandAnswers | waylandGamma),
+     Wlroots, "Wayland (Hyprland)", can(true, false, true), {}},
     {"a WAYLAND_DISPLAY that does not answer falls back to X11", session("wayland-9", ":0", "", "xcb", x11), X11,
      "X11", can(true, true, false), {"WAYLAND_DISPLAY=wayland-9 does not answer"}},
     {"a Wayland session without XWayland: nothing yet", session("wayland-1", "", "sway", "wayland", waylandAnswers),
