@@ -26,7 +26,8 @@ void BlendPresentation::show(const Colour& colour, double alphaPercent, Entry en
     colour_ = colour;
     alpha_ = alphaPercent / 100.0;
     onDisplays_ = true;
-    reapplyTimer_ = scheduler_.schedule(tint::transferPeriod, true, [this] { apply(); });
+    if (transfer_.needsReapplying())
+        reapplyTimer_ = scheduler_.schedule(tint::transferPeriod, true, [this] { apply(); });
     if (entry == Entry::Fade) {
         fadeTo(1.0);
         return;

@@ -91,7 +91,9 @@ void DisplayTransfer::outputsChanged()
 {
     if (!inForce_)
         return;
-    // Known displays keep an unchanged ramp; new ones, and any a reconfiguration reset, get the transfer.
+    // Known displays keep an unchanged ramp; new ones, any a reconfiguration reset, and any that lost
+    // it (where the server reads none back but says so) get the transfer.
+    applied_.clear();
     apply(getOnlineDisplayList());
 }
 

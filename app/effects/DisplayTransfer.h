@@ -40,6 +40,10 @@ public:
     // Gives every display back what it had before Lunaveil changed it.
     void restoreColorSyncSettings();
 
+    // Whether a transfer in force must be applied again now and then, since the server would not
+    // say when another program replaced it; else a loss brings it back at once by itself.
+    bool needsReapplying() const { return !gamma_.tellsOfLosses(); }
+
 private:
     struct Table {
         std::vector<float> red;

@@ -15,7 +15,8 @@ void TrueColorsPresentation::show(const Colour& colour, double alphaPercent, Ent
 {
     colour_ = colour;
     alphaPercent_ = alphaPercent;
-    reapplyTimer_ = scheduler_.schedule(tint::transferPeriod, true, [this] { apply(); });
+    if (transfer_.needsReapplying())
+        reapplyTimer_ = scheduler_.schedule(tint::transferPeriod, true, [this] { apply(); });
     apply();
 }
 

@@ -53,6 +53,9 @@ public:
     virtual bool setRamp(DisplayId display, const GammaRamp& ramp) = 0;
     // Gives every display Lunaveil changed what it had before, and forgets it.
     virtual void restore() = 0;
+    // Whether the server says when a display lost the ramp Lunaveil set (through onOutputsChanged);
+    // where it does not, a transfer in force is checked every second.
+    virtual bool tellsOfLosses() const { return false; }
 
     // Called on the main thread when displays were added, removed or reconfigured, or one lost
     // the ramp Lunaveil set.

@@ -41,6 +41,8 @@ public:
     std::vector<std::optional<GammaRamp>> readRamps(std::span<const DisplayId> displays) override;
     bool setRamp(DisplayId display, const GammaRamp& ramp) override;
     void restore() override;
+    // The compositor sends `failed` when another program takes an output's table.
+    bool tellsOfLosses() const override { return true; }
 
 private:
     struct Control {
