@@ -5,7 +5,7 @@
 
 #include "effects/BlendPresentation.h"
 #include "effects/OverlayPresentation.h"
-#include "effects/OverlayWindow.h"
+#include "platform/OverlayWindow.h"
 #include "effects/Scheduler.h"
 #include "effects/TrueColorsPresentation.h"
 #include "platform/Compositor.h"

@@ -1,7 +1,7 @@
 #pragma once
 // The tint as a fading, click-through overlay window on every screen.
 
-#include "effects/OverlayWindow.h"
+#include "platform/OverlayWindow.h"
 #include "effects/Scheduler.h"
 #include "effects/TintPresentation.h"
 

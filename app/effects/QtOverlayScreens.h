@@ -1,7 +1,7 @@
 #pragma once
 // The screens of the Qt application, each of which gets a tint overlay.
 
-#include "effects/OverlayWindow.h"
+#include "platform/OverlayWindow.h"
 
 #include <QObject>
 #include <QTimer>

@@ -7,8 +7,6 @@
 #include <QRasterWindow>
 #include <QScreen>
 
-#include <algorithm>
-#include <cmath>
 #include <utility>
 
 namespace lunaveil {
@@ -38,25 +36,11 @@ private:
     QRgb fill_ = 0;
 };
 
-namespace {
-
-// Out-of-range and NaN inputs give the nearest sound value.
-double unit(double value)
-{
-    return std::isnan(value) ? 0.0 : std::clamp(value, 0.0, 1.0);
-}
-
-int toByte(double unitValue)
-{
-    return static_cast<int>(std::lround(unit(unitValue) * 255.0));
-}
-
-}  // namespace
-
 QtOverlayWindow::QtOverlayWindow(QScreen* screen, std::shared_ptr<X11StackingGuard> stackingGuard)
     : stackingGuard_(std::move(stackingGuard))
     , screen_(screen)
     , surface_(std::make_unique<OverlaySurface>())
+    , fill_([this](FadingFill::Argb shown) { surface_->setFill(shown); })
 {
     surface_->setFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint
                        | Qt::X11BypassWindowManagerHint | Qt::WindowTransparentForInput
@@ -71,21 +55,6 @@ QtOverlayWindow::QtOverlayWindow(QScreen* screen, std::shared_ptr<X11StackingGua
         QObject::connect(screen_, &QScreen::geometryChanged, surface_.get(), [this] { followScreen(); });
         QObject::connect(screen_, &QObject::destroyed, surface_.get(), [this] { screenGone(); });
     }
-
-    // Qt's animation timer gives some 30 frames to half a second. The pace stays linear: an eased
-    // fade of a faint tint spends its first and last frames on changes no 8-bit pixel shows.
-    QObject::connect(&alphaFade_, &QVariantAnimation::valueChanged, &alphaFade_,
-                     [this](const QVariant& value) { applyAlpha(value.toDouble()); });
-    QObject::connect(&fillFade_, &QVariantAnimation::valueChanged, &fillFade_, [this](const QVariant& value) {
-        const double t = value.toDouble();
-        const auto mix = [t](double from, double to) { return from + (to - from) * t; };
-        applyFill({mix(fadeFrom_.red, fadeTo_.red), mix(fadeFrom_.green, fadeTo_.green),
-                   mix(fadeFrom_.blue, fadeTo_.blue), mix(fadeFrom_.alpha, fadeTo_.alpha)});
-    });
-    // Interpolation can miss the end by a rounding error; a finished fade lands on it exactly.
-    QObject::connect(&alphaFade_, &QAbstractAnimation::finished, &alphaFade_,
-                     [this] { applyAlpha(alphaFade_.endValue().toDouble()); });
-    QObject::connect(&fillFade_, &QAbstractAnimation::finished, &fillFade_, [this] { applyFill(fadeTo_); });
 }
 
 QtOverlayWindow::~QtOverlayWindow()
@@ -116,80 +85,22 @@ void QtOverlayWindow::close()
 
 void QtOverlayWindow::setAlphaValue(double alpha)
 {
-    alphaFade_.stop();
-    applyAlpha(unit(alpha));
+    fill_.setAlphaValue(alpha);
 }
 
 void QtOverlayWindow::setBackgroundColor(const Colour& fill)
 {
-    fillFade_.stop();
-    fill_ = fill;
-    applyFill(rgbaOf(fill));
+    fill_.setBackgroundColor(fill);
 }
 
 void QtOverlayWindow::animateTo(double alpha, std::optional<Colour> fill, std::chrono::milliseconds duration)
 {
-    const int milliseconds = static_cast<int>(std::clamp<std::chrono::milliseconds::rep>(duration.count(), 0, 600'000));
-    const double targetAlpha = unit(alpha);
-
-    alphaFade_.stop();
-    if (milliseconds == 0 || targetAlpha == alpha_) {
-        applyAlpha(targetAlpha);
-    } else {
-        alphaFade_.setDuration(milliseconds);
-        alphaFade_.setStartValue(alpha_);
-        alphaFade_.setEndValue(targetAlpha);
-        alphaFade_.start();
-    }
-
-    if (!fill)
-        return;
-    fillFade_.stop();
-    fill_ = *fill;
-    fadeFrom_ = shownFill_;
-    fadeTo_ = rgbaOf(*fill);
-    if (milliseconds == 0) {
-        applyFill(fadeTo_);
-        return;
-    }
-    fillFade_.setDuration(milliseconds);
-    fillFade_.setStartValue(0.0);
-    fillFade_.setEndValue(1.0);
-    fillFade_.start();
-}
-
-bool QtOverlayWindow::isFading() const
-{
-    return alphaFade_.state() == QAbstractAnimation::Running || fillFade_.state() == QAbstractAnimation::Running;
+    fill_.animateTo(alpha, fill, duration);
 }
 
 QWindow* QtOverlayWindow::window() const
 {
     return surface_.get();
-}
-
-QtOverlayWindow::Rgba QtOverlayWindow::rgbaOf(const Colour& colour)
-{
-    const Rgb rgb = colour.toRgb();
-    return {unit(rgb.red), unit(rgb.green), unit(rgb.blue), unit(colour.alpha())};
-}
-
-void QtOverlayWindow::applyAlpha(double alpha)
-{
-    alpha_ = alpha;
-    repaint();
-}
-
-void QtOverlayWindow::applyFill(const Rgba& shown)
-{
-    shownFill_ = shown;
-    repaint();
-}
-
-void QtOverlayWindow::repaint()
-{
-    surface_->setFill(qRgba(toByte(shownFill_.red), toByte(shownFill_.green), toByte(shownFill_.blue),
-                            toByte(shownFill_.alpha * alpha_)));
 }
 
 void QtOverlayWindow::followScreen()

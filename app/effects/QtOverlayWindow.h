@@ -1,10 +1,10 @@
 #pragma once
 // The tint overlay of one screen as a real, click-through, always-on-top Qt window.
 
-#include "effects/OverlayWindow.h"
+#include "platform/FadingFill.h"
+#include "platform/OverlayWindow.h"
 
 #include <QPointer>
-#include <QVariantAnimation>
 
 #include <memory>
 
@@ -38,40 +38,23 @@ public:
     void animateTo(double alpha, std::optional<Colour> fill, std::chrono::milliseconds duration) override;
 
     // The alpha value shown now (part way through a fade while one runs).
-    double alphaValue() const { return alpha_; }
+    double alphaValue() const { return fill_.alphaValue(); }
     // The fill last set, or the one a running fade of it ends at.
-    Colour backgroundColor() const { return fill_; }
-    bool isFading() const;
+    Colour backgroundColor() const { return fill_.backgroundColor(); }
+    bool isFading() const { return fill_.isFading(); }
     // The window itself, for placing and inspecting it.
     QWindow* window() const;
 
 private:
-    struct Rgba {
-        double red = 0.0;
-        double green = 0.0;
-        double blue = 0.0;
-        double alpha = 0.0;
-    };
-    static Rgba rgbaOf(const Colour& colour);
-
-    void applyAlpha(double alpha);
-    void applyFill(const Rgba& shown);
-    void repaint();
     void followScreen();
     void screenGone();
 
     std::shared_ptr<X11StackingGuard> stackingGuard_;
     QPointer<QScreen> screen_;
     std::unique_ptr<OverlaySurface> surface_;
-    double alpha_ = 0.0;
-    Colour fill_;
-    Rgba shownFill_;  // differs from fill_ while the fill fades
-    Rgba fadeFrom_;
-    Rgba fadeTo_;
     bool guarded_ = false;
-    // Last, so they stop before the surface they paint goes away.
-    QVariantAnimation alphaFade_;
-    QVariantAnimation fillFade_;
+    // Last, so its fades stop before the surface they paint goes away.
+    FadingFill fill_;
 };
 
 }  // namespace lunaveil

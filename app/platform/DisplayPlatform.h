@@ -3,6 +3,7 @@
 
 #include "platform/Compositor.h"
 #include "platform/DisplayGamma.h"
+#include "platform/OverlayWindow.h"
 
 #include <functional>
 #include <string>
@@ -36,6 +37,9 @@ public:
     virtual DisplayGamma* gamma() { return nullptr; }
     // Whether translucent windows blend now, and when that changes; null where they always do.
     virtual Compositor* compositor() { return nullptr; }
+    // Overlay windows of the platform's own; null where the toolkit's windows are the overlay
+    // (as on X11), or where there are none (see capabilities().overlays).
+    virtual OverlayScreens* overlayScreens() { return nullptr; }
     // Undoes what a run that died left on the displays, where the server does not do so itself.
     virtual GammaRecovery restoreAfterCrash() { return {}; }
     // Whether the displays can still be reached to be given back (one round trip where it applies).

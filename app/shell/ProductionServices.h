@@ -1,7 +1,7 @@
 #pragma once
 // The real collaborators Lunaveil runs on.
 
-#include "effects/OverlayWindow.h"
+#include "platform/OverlayWindow.h"
 #include "effects/Scheduler.h"
 #include "shell/DisplayServices.h"
 #include "shell/HubServices.h"

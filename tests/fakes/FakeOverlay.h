@@ -1,7 +1,7 @@
 #pragma once
 // Overlay windows, screens and timers whose state tests can read and whose time tests can advance.
 
-#include "effects/OverlayWindow.h"
+#include "platform/OverlayWindow.h"
 #include "effects/Scheduler.h"
 #include "platform/Compositor.h"
 
