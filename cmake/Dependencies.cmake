@@ -26,6 +26,11 @@ pkg_check_modules(WAYLAND_CLIENT QUIET IMPORTED_TARGET wayland-client)
 lunaveil_require(WAYLAND_CLIENT_FOUND "libwayland-client (wayland-client)" "libwayland-dev")
 find_program(WAYLAND_SCANNER wayland-scanner)
 lunaveil_require(WAYLAND_SCANNER "wayland-scanner" "libwayland-bin")
+pkg_get_variable(WAYLAND_PROTOCOLS_DIR wayland-protocols pkgdatadir)
+if(WAYLAND_PROTOCOLS_DIR AND EXISTS ${WAYLAND_PROTOCOLS_DIR}/stable/viewporter/viewporter.xml)
+    set(WAYLAND_PROTOCOLS_FOUND TRUE)
+endif()
+lunaveil_require(WAYLAND_PROTOCOLS_FOUND "wayland-protocols" "wayland-protocols")
 
 # Generates the client header (the server's with SERVER) and glue of `xml` into the build tree
 # as part of `target`.

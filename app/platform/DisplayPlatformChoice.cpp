@@ -50,10 +50,11 @@ DisplayPlatformChoice chooseDisplayPlatform(const SessionFacts& session)
 
     const bool qtOnX = session.qtPlatform == "xcb";
     const std::string compositor = compositorName(session);
-    if (session.waylandAnswers && session.waylandGamma) {
+    if (session.waylandAnswers && (session.waylandGamma || session.waylandOverlays)) {
         choice.kind = DisplayPlatformKind::Wlroots;
         choice.name = compositor.empty() ? std::string("Wayland") : "Wayland (" + compositor + ")";
-        choice.capabilities = {.transfer = true, .overlays = false, .windowsAlwaysBlend = true};
+        choice.capabilities = {
+            .transfer = session.waylandGamma, .overlays = session.waylandOverlays, .windowsAlwaysBlend = true};
     } else if (session.xAnswers && !session.xIsXWayland) {
         choice.kind = DisplayPlatformKind::X11;
         choice.name = "X11";

@@ -15,14 +15,15 @@ struct SessionFacts {
     std::string currentDesktop;  // $XDG_CURRENT_DESKTOP, such as "sway" or "ubuntu:GNOME"
     std::string qtPlatform;      // the toolkit's platform plugin: "xcb", "wayland", "offscreen", ...
     bool waylandAnswers = false;  // a compositor accepts connections at $WAYLAND_DISPLAY
-    bool waylandGamma = false;    // ... and an output of it takes wlroots' gamma control
+    bool waylandGamma = false;     // ... and an output of it takes wlroots' gamma control
+    bool waylandOverlays = false;  // ... and it offers wlroots' layer shell (and what overlays need)
     bool xAnswers = false;        // an X server answers at $DISPLAY
     bool xHasGamma = false;       // ... with RandR 1.2 gamma ramps
     bool xIsXWayland = false;     // ... and it is XWayland
 };
 
 enum class DisplayPlatformKind {
-    Wlroots,   // a Wayland compositor with wlroots' protocols: gamma per output
+    Wlroots,   // a Wayland compositor with wlroots' protocols: gamma control, layer-shell overlays
     X11,       // an X server that drives the screens: RandR gamma, override-redirect overlays
     XWayland,  // X11 through a Wayland compositor: no gamma reaches a screen
     None,

@@ -43,6 +43,7 @@ std::unique_ptr<DisplayPlatform> openDisplayPlatform(std::shared_ptr<const Runti
         session.waylandDisplay.empty() ? nullptr : WaylandConnection::connect();
     session.waylandAnswers = wayland != nullptr;
     session.waylandGamma = wayland && WlrGamma::anyOutputAccepts(*wayland);
+    session.waylandOverlays = wayland && LayerShellOverlays::offeredBy(*wayland);
     std::unique_ptr<RandrCrtcs> crtcs = session.display.empty() ? nullptr : RandrCrtcs::create();
     session.xAnswers = crtcs != nullptr || (!session.display.empty() && xAnswers());
     session.xHasGamma = crtcs != nullptr;

@@ -175,11 +175,16 @@ int run(int argc, char* argv[])
     std::atexit(giveDisplaysBackAtExit);
 
     QtScheduler scheduler;
-    // Overlay windows only where the platform keeps them click-through and on top.
-    const auto screens = displays.platform().capabilities().overlays ? std::make_unique<QtOverlayScreens>()
-                                                                      : std::unique_ptr<QtOverlayScreens>();
+    // Overlay windows only where the platform keeps them click-through and on top: its own, or
+    // else the toolkit's.
+    OverlayScreens* screens = displays.platform().overlayScreens();
+    std::unique_ptr<QtOverlayScreens> qtScreens;
+    if (screens == nullptr && displays.platform().capabilities().overlays) {
+        qtScreens = std::make_unique<QtOverlayScreens>();
+        screens = qtScreens.get();
+    }
     const int status = [&] {
-        AppDelegate delegate(productionServices(displays, scheduler, screens.get()));
+        AppDelegate delegate(productionServices(displays, scheduler, screens));
         const RunningInstance door([&delegate] {
             if (PresetersMainHub* hub = delegate.presentersMainHub())
                 hub->showPopover();

@@ -11,7 +11,7 @@ using namespace lunaveil;
 namespace {
 
 // What each display server answers.
-enum Offers { nothing = 0, waylandAnswers = 1, xAnswers = 2, xGamma = 4, xIsXWayland = 8, waylandGamma = 16 };
+enum Offers { nothing = 0, waylandAnswers = 1, xAnswers = 2, xGamma = 4, xIsXWayland = 8, waylandGamma = 16, layerShell = 32 };
 
 SessionFacts session(const char* waylandDisplay, const char* display, const char* desktop, const char* qt, int offers)
 {
@@ -25,6 +25,7 @@ SessionFacts session(const char* waylandDisplay, const char* display, const char
     facts.xHasGamma = (offers & xGamma) != 0;
     facts.xIsXWayland = (offers & xIsXWayland) != 0;
     facts.waylandGamma = (offers & waylandGamma) != 0;
+    facts.waylandOverlays = (offers & layerShell) != 0;
     return facts;
 }
 
@@ -70,6 +71,9 @@ const Row rows[] = {
     {"sway whose outputs take gamma control, whatever Qt runs on",
      session("wayland-1", ":1", "sway", "xcb", xwayland | waylandGamma), Wlroots, "Wayland (sway)",
      can(true, false, true), {"goes through the display gamma"}},
+    {"headless sway: layer shell, but no output takes gamma",
+     session("wayland-1", ":1", "sway", "xcb", xwayland | layerShell), Wlroots, "Wayland (sway)",
+     can(false, true, true), {"tint is the overlay"}},
     {"a wlroots compositor without XWayland", session("wayland-1", "", "Hyprland", "wayland", waylandAnswers | waylandGamma),
      Wlroots, "Wayland (Hyprland)", can(true, false, true), {}},
     {"a WAYLAND_DISPLAY that does not answer falls back to X11", session("wayland-9", ":0", "", "xcb", x11), X11,

@@ -59,12 +59,10 @@ bool WlrGamma::anyOutputAccepts(WaylandConnection& connection)
 WlrGamma::WlrGamma(WaylandConnection& connection, zwlr_gamma_control_manager_v1* manager)
     : connection_(connection), manager_(manager)
 {
-    connection_.onOutputsChanged = [this] { outputsChanged(); };
 }
 
 WlrGamma::~WlrGamma()
 {
-    connection_.onOutputsChanged = nullptr;
     for (auto& [display, control] : controls_)
         zwlr_gamma_control_v1_destroy(control.control);
     zwlr_gamma_control_manager_v1_destroy(manager_);

@@ -23,8 +23,7 @@ namespace lunaveil {
 // Displays are named by their wl_output's registry name.
 class WlrGamma final : public DisplayGamma {
 public:
-    // Null when the compositor offers no zwlr_gamma_control_manager_v1. Installs itself as the
-    // connection's onOutputsChanged; `connection` must outlive it.
+    // Null when the compositor offers no zwlr_gamma_control_manager_v1; `connection` must outlive it.
     static std::unique_ptr<WlrGamma> create(WaylandConnection& connection);
     // Whether at least one output now takes a gamma control: each is asked, then let go at once,
     // which leaves its table as it is. One round trip.
@@ -44,6 +43,9 @@ public:
     // The compositor sends `failed` when another program takes an output's table.
     bool tellsOfLosses() const override { return true; }
 
+    // To be called when outputs come or go.
+    void outputsChanged();
+
 private:
     struct Control {
         WlrGamma* owner = nullptr;
@@ -54,7 +56,6 @@ private:
     };
     static void gammaSize(void* data, zwlr_gamma_control_v1* control, std::uint32_t size);
     static void failed(void* data, zwlr_gamma_control_v1* control);
-    void outputsChanged();
     void announce();
 
     WaylandConnection& connection_;

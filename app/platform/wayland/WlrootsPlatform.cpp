@@ -12,6 +12,14 @@ WlrootsPlatform::WlrootsPlatform(std::string name, DisplayCapabilities capabilit
     };
     if (capabilities.transfer)
         gamma_ = WlrGamma::create(*connection_);
+    if (capabilities.overlays)
+        overlays_ = LayerShellOverlays::create(*connection_);
+    connection_->onOutputsChanged = [this] {
+        if (gamma_)
+            gamma_->outputsChanged();
+        if (overlays_)
+            overlays_->outputsChanged();
+    };
 }
 
 }  // namespace lunaveil

@@ -2,6 +2,7 @@
 // The display platform of a wlroots compositor (sway, Hyprland, river, wayfire).
 
 #include "platform/DisplayPlatform.h"
+#include "platform/wayland/LayerShellOverlays.h"
 #include "platform/wayland/WaylandConnection.h"
 #include "platform/wayland/WlrGamma.h"
 
@@ -16,11 +17,14 @@ public:
     WlrootsPlatform(std::string name, DisplayCapabilities capabilities, std::unique_ptr<WaylandConnection> connection);
 
     DisplayGamma* gamma() override { return gamma_.get(); }
+    OverlayScreens* overlayScreens() override { return overlays_.get(); }
     bool reachable() override { return connection_->answers(); }
 
 private:
     std::unique_ptr<WaylandConnection> connection_;
-    std::unique_ptr<WlrGamma> gamma_;  // after the connection it speaks through, so it goes first
+    // After the connection they speak through, so they go first.
+    std::unique_ptr<WlrGamma> gamma_;
+    std::unique_ptr<LayerShellOverlays> overlays_;
 };
 
 }  // namespace lunaveil

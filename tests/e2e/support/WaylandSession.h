@@ -4,9 +4,11 @@
 #include <QJsonArray>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QColor>
 #include <QRect>
 #include <QString>
 
+#include <optional>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -46,6 +48,9 @@ public:
     QJsonArray windows() const;
     // Runs swaymsg with these arguments; false when sway refused.
     bool swaymsg(const QStringList& arguments) const;
+    // The composited colour at `point` of the output layout, from grim. (A capture of one output
+    // by name can come back stale on sway's headless outputs; the whole layout does not.)
+    std::optional<QRgb> pixel(QPoint point) const;
     // A left click at (x, y) of the output layout, through the compositor's virtual pointer.
     bool click(int x, int y) const;
 
