@@ -37,7 +37,7 @@ class LunaveilOnSway : public testing::Test {
 protected:
     void SetUp() override
     {
-        LUNAVEIL_REQUIRE_WAYLAND(session_);
+        LUNAVEIL_REQUIRE_RUNNING(session_, "Wayland session");
         ASSERT_EQ(session_.outputs().size(), 2u);
     }
 

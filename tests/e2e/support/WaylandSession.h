@@ -69,13 +69,3 @@ private:
 };
 
 }  // namespace lunaveil::test
-
-// In a test: skips it when `session` did not start, or fails it in CI, where it must start.
-#define LUNAVEIL_REQUIRE_WAYLAND(session)                                                                 \
-    do {                                                                                                  \
-        if (!(session).running()) {                                                                       \
-            if (::lunaveil::test::XServer::required())                                                    \
-                FAIL() << "no Wayland session for the end-to-end tests: " << (session).failure();         \
-            GTEST_SKIP() << "no Wayland session for the end-to-end tests: " << (session).failure();       \
-        }                                                                                                 \
-    } while (false)

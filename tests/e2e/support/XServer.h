@@ -52,12 +52,15 @@ private:
 
 }  // namespace lunaveil::test
 
-// In a test: skips it when `server` did not start, or fails it in CI, where a server must start.
-#define LUNAVEIL_REQUIRE_X_SERVER(server)                                                                   \
+// In a test: skips it when `server` (anything with running() and failure()) did not start, or
+// fails it in CI, where every server must start. `what` names it in the message.
+#define LUNAVEIL_REQUIRE_RUNNING(server, what)                                                            \
     do {                                                                                                  \
         if (!(server).running()) {                                                                        \
             if (::lunaveil::test::XServer::required())                                                    \
-                FAIL() << "no X server for the end-to-end tests: " << (server).failure();                 \
-            GTEST_SKIP() << "no X server for the end-to-end tests: " << (server).failure();               \
+                FAIL() << "no " what " for the end-to-end tests: " << (server).failure();                 \
+            GTEST_SKIP() << "no " what " for the end-to-end tests: " << (server).failure();               \
         }                                                                                                 \
     } while (false)
+
+#define LUNAVEIL_REQUIRE_X_SERVER(server) LUNAVEIL_REQUIRE_RUNNING(server, "X server")
