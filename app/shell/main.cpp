@@ -140,8 +140,20 @@ void reportRuntimeFolder(const RuntimeFolder& runtime)
     }
 }
 
+// On a Wayland session with XWayland, Lunaveil's windows are X windows: Qt's Wayland plugin makes
+// the popover an ordinary toplevel that the compositor tiles and places where it likes, while an
+// X pop-up opens under the pointer and closes at a click elsewhere. The tint does not depend on
+// it: it goes through Lunaveil's own Wayland connection. A platform the user chose stays.
+void preferXWaylandForWindows()
+{
+    if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") && !qEnvironmentVariableIsEmpty("DISPLAY")
+        && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "xcb;wayland");
+}
+
 int run(int argc, char* argv[])
 {
+    preferXWaylandForWindows();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Lunaveil"));
     QApplication::setApplicationVersion(QStringLiteral(LUNAVEIL_VERSION));

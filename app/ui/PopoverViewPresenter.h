@@ -16,8 +16,9 @@ namespace lunaveil {
 // tray item by startService, and the popover's widgets only when it first opens.
 class PopoverViewPresenter final : public Presenter {
 public:
-    // trayAvailable: the tray test the tray item uses (whether a system tray runs).
-    explicit PopoverViewPresenter(PopupSystem::Test trayAvailable = &QSystemTrayIcon::isSystemTrayAvailable);
+    // trayAvailable: the tray test the tray item uses (whether a system tray runs); without it the
+    // tray icon is asked.
+    explicit PopoverViewPresenter(PopupSystem::Test trayAvailable = nullptr);
     ~PopoverViewPresenter() override;
 
     // Hands the values to the view controller and puts the item in the tray.

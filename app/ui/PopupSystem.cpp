@@ -42,6 +42,11 @@ QIcon drawnIcon(const QColor& colour)
     return QIcon(pixmap);
 }
 
+bool onWayland()
+{
+    return QGuiApplication::platformName() == QLatin1String("wayland");
+}
+
 void tell(const char* message)
 {
     std::fprintf(stderr, "Lunaveil: %s\n", message);
@@ -50,9 +55,10 @@ void tell(const char* message)
 }  // namespace
 
 PopupSystem::PopupSystem(PopoverViewController& viewController, QIcon image, QIcon imageWhite, Test trayAvailable,
-                         Test menuBarIsDark)
-    : viewController_(viewController), image_(std::move(image)), imageWhite_(std::move(imageWhite)),
-      trayAvailable_(std::move(trayAvailable)), menuBarIsDark_(std::move(menuBarIsDark))
+                         Test menuBarIsDark, TrayIcon::Kind trayKind)
+    : viewController_(viewController), statusBar_(trayKind), image_(std::move(image)),
+      imageWhite_(std::move(imageWhite)), trayAvailable_(std::move(trayAvailable)),
+      menuBarIsDark_(std::move(menuBarIsDark))
 {
     if (image_.isNull() || imageWhite_.isNull()) {
         tell("the tray icon images are missing from the program; a plain moon stands in for them.");
@@ -61,13 +67,18 @@ PopupSystem::PopupSystem(PopoverViewController& viewController, QIcon image, QIc
     }
     if (!menuBarIsDark_)
         menuBarIsDark_ = &lunaveil::menuBarIsDark;
+    if (!trayAvailable_)
+        trayAvailable_ = [this] { return statusBar_.isAvailable(); };
 
     statusBar_.setToolTip(QStringLiteral("Lunaveil"));
     // Every press on the item is a click: of two quick presses Qt reports the second as a double click.
-    connect(&statusBar_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-        if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
-            mouseDown();
-    });
+    connect(&statusBar_, &TrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason, std::optional<QPoint> where) {
+                if (reason != QSystemTrayIcon::Trigger && reason != QSystemTrayIcon::DoubleClick)
+                    return;
+                clickedAt_ = where;
+                mouseDown();
+            });
     drawItem();
     trayFound_ = trayAvailable_();
     statusBar_.show();
@@ -103,11 +114,13 @@ void PopupSystem::showPopover()
 
     // A popup closes at the first click elsewhere; without a tray that would leave no way back to
     // it, so it is then an ordinary window.
-    const Qt::WindowFlags flags = trayFound_ ? Qt::Popup | Qt::FramelessWindowHint : Qt::Window;
+    const Qt::WindowFlags flags = trayFound_ && !onWayland() ? Qt::Popup | Qt::FramelessWindowHint : Qt::Window;
     if (popover.windowFlags() != flags)
         popover.setWindowFlags(flags);
     popover.setWindowTitle(QStringLiteral("Lunaveil"));
     placePopover(popover);
+    if (onWayland())
+        popover.setFixedSize(popover.size());  // a window of fixed size floats
 
     active_ = true;
     drawItem();
@@ -185,6 +198,9 @@ bool PopupSystem::eventFilter(QObject* watched, QEvent* event)
     if (watched == viewController_.view()) {
         if (event->type() == QEvent::MouseButtonPress) {
             lastPopoverPress_ = static_cast<QInputEvent*>(event)->timestamp();
+        } else if (event->type() == QEvent::WindowDeactivate && active_ && trayFound_ && onWayland()) {
+            // What a click elsewhere is to a pop-up; the icon opens it again.
+            hidePopover();
         } else if (event->type() == QEvent::Hide) {
             popoverDidClose();
         } else if (event->type() == QEvent::Show && !active_) {
@@ -265,9 +281,14 @@ void PopupSystem::placePopover(QWidget& popover)
     popover.adjustSize();
     QRect anchor = statusBar_.geometry();
     placedAnchor_ = anchor;
-    if (anchor.isEmpty())
+    if (anchor.isEmpty() && clickedAt_) {
+        // The point clicked stands for the icon around it, as big as panels draw icons.
+        constexpr int side = 24;
+        anchor = QRect(*clickedAt_ - QPoint(side / 2, side / 2), QSize(side, side));
+    } else if (anchor.isEmpty()) {
         anchor = QRect(QCursor::pos(), QSize(1, 1));
-    if (trayFound_ && !anchorWait_.isActive()) {
+    }
+    if (trayFound_ && statusBar_.kind() == TrayIcon::Kind::EmbeddedIcon && !anchorWait_.isActive()) {
         anchorWaitsLeft_ = 40;  // two seconds; a StatusNotifierItem host never tells, and that is fine
         anchorWait_.start();
     }

@@ -7,10 +7,12 @@
 #include <QPoint>
 #include <QRect>
 #include <QSize>
-#include <QSystemTrayIcon>
 #include <QTimer>
 
+#include "ui/TrayIcon.h"
+
 #include <functional>
+#include <optional>
 
 class QWidget;
 
@@ -18,10 +20,11 @@ namespace lunaveil {
 
 class PopoverViewController;
 
-// The icon is a QSystemTrayIcon (a StatusNotifierItem where a host runs, else XEmbed). The popover
-// is the view controller's view as a frameless Qt::Popup under the icon, or at the pointer where
+// The icon is a TrayIcon (a StatusNotifierItem where a host runs, else XEmbed). The popover is the
+// view controller's view as a frameless Qt::Popup under the icon, or by the point clicked where
 // the tray gives no geometry; like any popup it closes on a click outside it, and the item then
-// counts as closed. Where no tray runs at all, the popover opens by itself as an ordinary window
+// counts as closed. With Qt on Wayland, where a pop-up cannot be placed, it is a small window of
+// fixed size that the compositor floats, closed as soon as it loses the focus. Where no tray runs at all, the popover opens by itself as an ordinary window
 // and the item keeps looking for a tray, so that Lunaveil stays within reach.
 class PopupSystem : public QObject {
     Q_OBJECT
@@ -29,9 +32,10 @@ public:
     using Test = std::function<bool()>;
 
     // image: for a light panel; imageWhite: for a dark panel and while the popover is open.
-    // trayAvailable and menuBarIsDark are the tray and dark-panel tests, asked afresh at each use.
-    PopupSystem(PopoverViewController& viewController, QIcon image, QIcon imageWhite,
-                Test trayAvailable = &QSystemTrayIcon::isSystemTrayAvailable, Test menuBarIsDark = nullptr);
+    // trayAvailable and menuBarIsDark are the tray and dark-panel tests, asked afresh at each use;
+    // without them the tray icon and the colour scheme are asked.
+    PopupSystem(PopoverViewController& viewController, QIcon image, QIcon imageWhite, Test trayAvailable = nullptr,
+                Test menuBarIsDark = nullptr, TrayIcon::Kind trayKind = TrayIcon::chosenKind());
     ~PopupSystem() override;
 
     // Fired at the start of every show request, also while the popover is open.
@@ -50,7 +54,7 @@ public:
     void hidePopoverService();
 
     bool isActive() const { return active_; }
-    const QSystemTrayIcon& statusItem() const { return statusBar_; }
+    TrayIcon& statusItem() { return statusBar_; }
     // The icon shown while the popover is open: imageWhite on the panel's highlight colour.
     const QIcon& highlightedImage();
 
@@ -86,7 +90,7 @@ private:
     };
 
     PopoverViewController& viewController_;
-    QSystemTrayIcon statusBar_;
+    TrayIcon statusBar_;
     QIcon image_;
     QIcon imageWhite_;
     QIcon highlighted_;
@@ -98,6 +102,8 @@ private:
     QTimer anchorWait_;
     int anchorWaitsLeft_ = 0;
     QRect placedAnchor_;
+    // Where the icon was last clicked, when the panel said it.
+    std::optional<QPoint> clickedAt_;
     // When a click outside closed the popover; the same click may still reach the item until its
     // button comes up. An XEmbed tray never passes it on, so a later press is a click of its own.
     // Presses are told apart by their timestamps: a passed-on press keeps the one it had.

@@ -41,13 +41,14 @@ protected:
         ASSERT_EQ(session_.outputs().size(), 2u);
     }
 
-    // A Lunaveil of the session's user with Qt on `qtPlatform`, its stderr kept.
-    std::unique_ptr<LunaveilProcess> lunaveil(const char* qtPlatform, bool tintNow)
+    // A Lunaveil of the session's user with Qt on `qtPlatform` ("": Lunaveil's own choice), its
+    // stderr kept; unless on its first run, tinting or resting.
+    std::unique_ptr<LunaveilProcess> lunaveil(const char* qtPlatform, bool tintNow, bool firstRun = false)
     {
         auto process = std::make_unique<LunaveilProcess>(QStringLiteral(LUNAVEIL_PROGRAM),
                                                           session_.xDisplay().toStdString());
-        if (tintNow)
-            process->storeTint(false, Colour::redColor(), 40, true);
+        if (!firstRun)
+            process->storeTint(false, Colour::redColor(), 40, tintNow);
         for (const QString& name : {QStringLiteral("WAYLAND_DISPLAY"), QStringLiteral("XDG_CURRENT_DESKTOP")})
             process->setVariable(name, session_.environment().value(name));
         process->setVariable(QStringLiteral("QT_QPA_PLATFORM"), QString::fromLatin1(qtPlatform));
@@ -74,6 +75,16 @@ protected:
         const std::filesystem::path journals = process.home().toStdString() + "/runtime/lunaveil";
         return std::filesystem::exists(journals) && !std::filesystem::is_empty(journals);
     }
+    // A window of its own that reports its clicks, on the first output.
+    std::unique_ptr<QProcess> clickTarget()
+    {
+        auto target = std::make_unique<QProcess>();
+        target->setProcessEnvironment(session_.environment());
+        // Line by line: into a pipe, xev would keep its reports in its buffer.
+        target->start(QStringLiteral("stdbuf"), {QStringLiteral("-oL"), QStringLiteral("xev"), QStringLiteral("-event"), QStringLiteral("button")});
+        EXPECT_TRUE(test::spinUntil([&] { return !windowsOf(target->processId()).empty(); })) << "no click target";
+        return target;
+    }
     // sway's windows of process `pid`.
     std::vector<QJsonObject> windowsOf(qint64 pid) const
     {
@@ -94,12 +105,7 @@ TEST_F(LunaveilOnSway, TheOverlayBlendsOverEachOutputLetsEveryClickThroughAndLea
     std::vector<std::unique_ptr<QProcess>> targets;
     for (const auto& output : session_.outputs()) {
         ASSERT_TRUE(session_.swaymsg({QStringLiteral("focus"), QStringLiteral("output"), output.name}));
-        auto& target = targets.emplace_back(std::make_unique<QProcess>());
-        target->setProcessEnvironment(session_.environment());
-        // Line by line: into a pipe, xev would keep its reports in its buffer.
-        target->start(QStringLiteral("stdbuf"), {QStringLiteral("-oL"), QStringLiteral("xev"), QStringLiteral("-event"), QStringLiteral("button")});
-        ASSERT_TRUE(test::spinUntil([&] { return !windowsOf(target->processId()).empty(); }))
-            << "no click target on " << output.name.toStdString();
+        auto& target = targets.emplace_back(clickTarget());
         ASSERT_TRUE(session_.swaymsg({QStringLiteral("[pid=%1]").arg(target->processId()), QStringLiteral("move"),
                                       QStringLiteral("container"), QStringLiteral("to"), QStringLiteral("output"),
                                       output.name}));
@@ -159,9 +165,54 @@ TEST_F(LunaveilOnSway, TheOverlayBlendsOverEachOutputLetsEveryClickThroughAndLea
         target->kill();
 }
 
+TEST_F(LunaveilOnSway, TheIconInSwaybarOpensThePopoverBesideItAndClosesItAsAPopoverCloses)
+{
+    ASSERT_TRUE(session_.swaymsg({QStringLiteral("focus"), QStringLiteral("output"), session_.outputs().front().name}));
+    const auto target = clickTarget();
+    const auto process = lunaveil("", false);  // Lunaveil chooses where its windows go: XWayland
+    ASSERT_TRUE(process->start({QStringLiteral("-psn_0_0")}));
+    startedOn(*process);
+    const test::ScreenProbe xwayland(session_.xDisplay().toStdString());
+    // The popover is an X pop-up: override-redirect, so sway neither tiles nor moves it.
+    const auto popover = [&]() -> QRect {
+        for (const xcb_window_t window : xwayland.windowsOf(process->pid(), true)) {
+            if (xwayland.isOverrideRedirect(window))
+                return xwayland.geometry(window);
+        }
+        return {};
+    };
+    // swaybar puts the tray at the right end of the bar at the bottom of each output.
+    const QRect output = session_.outputs().front().rect;
+    const QPoint icon = output.bottomRight() - QPoint(12, 12);
+    const auto clickIcon = [&] { return session_.click(icon.x(), icon.y()); };
+    // The item reaches swaybar through its watcher a moment after the start, and sway 1.7 can
+    // lose a new virtual pointer's first click: a few tries.
+    for (int tries = 0; tries < 4 && popover().isEmpty(); ++tries) {
+        ASSERT_TRUE(clickIcon());
+        test::spinUntil([&] { return !popover().isEmpty(); }, 2s);
+    }
+    const QRect opened = popover();
+    ASSERT_FALSE(opened.isEmpty()) << "a click on the icon in swaybar opened no popover";
+    // Beside the icon: just above it at the output's right edge, and no window of sway's.
+    EXPECT_EQ(opened.right(), output.right());
+    EXPECT_LE(opened.bottom(), icon.y());
+    EXPECT_GE(opened.bottom(), icon.y() - 40);
+    EXPECT_TRUE(windowsOf(process->pid()).empty()) << "sway manages the popover as a window";
+
+    ASSERT_TRUE(clickIcon());
+    EXPECT_TRUE(test::spinUntil([&] { return popover().isEmpty(); })) << "a second click on the icon left it open";
+    ASSERT_TRUE(clickIcon());
+    ASSERT_TRUE(test::spinUntil([&] { return !popover().isEmpty(); })) << "a third click did not open it again";
+    // A click in another window closes it, as any pop-up closes.
+    ASSERT_TRUE(session_.click(output.left() + 150, output.top() + 150));
+    EXPECT_TRUE(test::spinUntil([&] { return popover().isEmpty(); })) << "a click elsewhere left the popover open";
+    EXPECT_EQ(process->endWith(SIGTERM), 0);
+    target->kill();
+}
+
 TEST_F(LunaveilOnSway, WithQtOnWaylandNoWindowOfItsOwnTilesOrCoversTheDesktop)
 {
-    const auto process = lunaveil("wayland", false);  // a first run: the welcome window shows
+    const auto process = lunaveil("wayland", false, true);  // a first run: the welcome window shows
     process->setVariable(QStringLiteral("DISPLAY"), QStringLiteral(":99"));  // a session that lies
     ASSERT_TRUE(process->start());
     const QString said = startedOn(*process);

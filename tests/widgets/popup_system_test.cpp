@@ -3,7 +3,18 @@
 #include "ui/PopupSystem.h"
 #include "ui/PopoverViewController.h"
 
+#include "support/PrivateBus.h"
+#include "support/SpinEventLoop.h"
+
 #include <QApplication>
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusPendingCall>
+#include <QDBusVariant>
+#include <QMutex>
+#include <QThread>
 #include <QCursor>
 #include <QPixmap>
 #include <QScreen>
@@ -25,10 +36,10 @@ QIcon solid(Qt::GlobalColor colour)
 
 class PopupSystemTest : public ::testing::Test {
 protected:
-    void make(bool trayRuns = true)
+    void make(bool trayRuns = true, TrayIcon::Kind kind = TrayIcon::Kind::EmbeddedIcon)
     {
         item = std::make_unique<PopupSystem>(controller, black, white, [trayRuns] { return trayRuns; },
-                                             [this] { return dark; });
+                                             [this] { return dark; }, kind);
         item->onWillShowPopover = [this] { ++willShow; };
         item->onWillClosePopover = [this] { ++willClose; };
     }
@@ -66,15 +77,15 @@ TEST_F(PopupSystemTest, RequestsAndClicksOnTheIconOpenAndCloseThePopoverWithTheI
     EXPECT_EQ(popover().windowType(), Qt::Popup);
     EXPECT_EQ(shownIcon(), item->highlightedImage().cacheKey());
 
-    auto& icon = const_cast<QSystemTrayIcon&>(item->statusItem());
-    Q_EMIT icon.activated(QSystemTrayIcon::Trigger);
+    TrayIcon& icon = item->statusItem();
+    Q_EMIT icon.activated(QSystemTrayIcon::Trigger, std::nullopt);
     EXPECT_FALSE(item->isActive());
     EXPECT_FALSE(popover().isVisible());
     EXPECT_EQ(willClose, 1);
     // Of two quick presses the tray reports the second as a double click: a click all the same.
-    Q_EMIT icon.activated(QSystemTrayIcon::DoubleClick);
-    Q_EMIT icon.activated(QSystemTrayIcon::Context);  // only the left button clicks the item
-    Q_EMIT icon.activated(QSystemTrayIcon::MiddleClick);
+    Q_EMIT icon.activated(QSystemTrayIcon::DoubleClick, std::nullopt);
+    Q_EMIT icon.activated(QSystemTrayIcon::Context, std::nullopt);  // only the left button clicks the item
+    Q_EMIT icon.activated(QSystemTrayIcon::MiddleClick, std::nullopt);
     EXPECT_TRUE(item->isActive());
     dark = true;  // the panel's darkness is asked afresh whenever the item is drawn
     item->hidePopover();
@@ -141,9 +152,118 @@ TEST_F(PopupSystemTest, OpensAtThePointerWhereTheTrayGivesNoPlace)
                                                             QApplication::primaryScreen()->availableGeometry()));
 }
 
+// The watcher a panel runs, answering in a thread of its own: the item asks it while the test
+// waits on the item.
+class NotifierWatcher : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
+    Q_PROPERTY(bool IsStatusNotifierHostRegistered READ hostRegistered)
+
+public:
+    bool hostRegistered() const { return true; }
+    QStringList registered() const
+    {
+        const QMutexLocker lock(&mutex_);
+        return registered_;
+    }
+
+public Q_SLOTS:
+    void RegisterStatusNotifierItem(const QString& service)
+    {
+        const QMutexLocker lock(&mutex_);
+        registered_ << service;
+    }
+
+private:
+    mutable QMutex mutex_;
+    QStringList registered_;
+};
+
+// A panel's host on the session bus, over a connection of its own: its watcher, and the calls a
+// host makes on the item, awaited with the test's event loop running.
+class NotifierHost {
+public:
+    NotifierHost() : bus_(QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("host")))
+    {
+        bus_.registerObject(QStringLiteral("/StatusNotifierWatcher"), &watcher_, QDBusConnection::ExportAllContents);
+        watcher_.moveToThread(&thread_);
+        thread_.start();
+        bus_.registerService(QStringLiteral("org.kde.StatusNotifierWatcher"));
+    }
+    ~NotifierHost()
+    {
+        bus_.unregisterObject(QStringLiteral("/StatusNotifierWatcher"));
+        QDBusConnection::disconnectFromBus(QStringLiteral("host"));
+        thread_.quit();
+        thread_.wait();
+    }
+    QStringList registered() const { return watcher_.registered(); }
+    bool owned(const QString& service) const { return bus_.interface()->isServiceRegistered(service); }
+    QDBusMessage call(const QString& interface, const QString& method, const QVariantList& arguments = {}) const
+    {
+        QDBusMessage message = QDBusMessage::createMethodCall(registered().value(0), QStringLiteral("/StatusNotifierItem"),
+                                                              interface, method);
+        message.setArguments(arguments);
+        QDBusPendingCall pending = bus_.asyncCall(message);
+        test::spinUntil([&] { return pending.isFinished(); });
+        return pending.reply();
+    }
+    QDBusMessage activate(QPoint where) const
+    {
+        return call(QStringLiteral("org.kde.StatusNotifierItem"), QStringLiteral("Activate"), {where.x(), where.y()});
+    }
+    QVariant property(const QString& name) const
+    {
+        return call(QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"),
+                    {QStringLiteral("org.kde.StatusNotifierItem"), name})
+            .arguments().value(0).value<QDBusVariant>().variant();
+    }
+
+private:
+    QDBusConnection bus_;
+    QThread thread_;
+    NotifierWatcher watcher_;
+};
+
+TEST_F(PopupSystemTest, AsAStatusNotifierItemItRegistersShowsItsPixelsOpensAndLeavesWhenHidden)
+{
+    // This test's process makes the private bus its session bus before anything connects to one.
+    const test::PrivateBus bus;
+    ASSERT_FALSE(bus.address().isEmpty());
+    qputenv("DBUS_SESSION_BUS_ADDRESS", bus.address().toLocal8Bit());
+    NotifierHost host;
+    make(true, TrayIcon::Kind::NotifierItem);
+    ASSERT_TRUE(test::spinUntil([&] { return !host.registered().isEmpty(); })) << "the item never registered";
+    EXPECT_TRUE(item->statusItem().isAvailable());
+
+    // The host draws the icon from its pixels: ARGB in network byte order, black here.
+    const auto pixmaps = host.property(QStringLiteral("IconPixmap")).value<QDBusArgument>();
+    int width = 0;
+    int height = 0;
+    QByteArray pixels;
+    pixmaps.beginArray();
+    pixmaps.beginStructure();
+    pixmaps >> width >> height >> pixels;
+    EXPECT_GT(width, 0);
+    ASSERT_EQ(pixels.size(), width * height * 4);
+    EXPECT_EQ(pixels.left(4), QByteArray::fromHex("ff000000"));
+    EXPECT_EQ(host.property(QStringLiteral("Status")).toString(), QStringLiteral("Active"));
+
+    // A click the host reports opens the popover; where is proved on swaybar, end to end.
+    EXPECT_EQ(host.activate(QPoint(100, 100)).type(), QDBusMessage::ReplyMessage);
+    EXPECT_TRUE(test::spinUntil([&] { return item->isActive(); }));
+
+    const QString service = host.registered().front();
+    item->hidePopoverService();
+    EXPECT_TRUE(test::spinUntil([&] { return !host.owned(service); })) << "a hidden item kept its bus name";
+    item->showPopoverService();
+    EXPECT_TRUE(test::spinUntil([&] { return host.owned(service) && host.registered().size() == 2; }));
+}
+
 TEST_F(PopupSystemTest, MissingIconImagesGiveADrawnIconRatherThanNone)
 {
-    const PopupSystem withoutImages(controller, QIcon(), QIcon(), [] { return true; }, [] { return false; });
+    PopupSystem withoutImages(controller, QIcon(), QIcon(), [] { return true; }, [] { return false; },
+                              TrayIcon::Kind::EmbeddedIcon);
     EXPECT_FALSE(withoutImages.statusItem().icon().pixmap(22, 22).toImage().isNull());
 }
 
@@ -162,3 +282,5 @@ TEST(PopoverPositionTest, CentredUnderTheIconAndKeptOnItsScreen)
 
 }  // namespace
 }  // namespace lunaveil
+
+#include "popup_system_test.moc"
