@@ -268,9 +268,9 @@ void PopupSystem::checkForTray()
     trayFound_ = true;
     trayCheck_.stop();
     tell("a system tray now runs; Lunaveil's icon is in it.");
-    // Qt puts the item into a tray that appears by itself where it can; where it has not, the
-    // item is set up again.
-    if (itemShown_ && statusBar_.geometry().isEmpty()) {
+    // Qt puts its icon into a tray that appears by itself where it can; where it has not, the
+    // icon is set up again. A StatusNotifierItem registers with a new watcher by itself.
+    if (itemShown_ && statusBar_.kind() == TrayIcon::Kind::EmbeddedIcon && statusBar_.geometry().isEmpty()) {
         statusBar_.hide();
         statusBar_.show();
     }

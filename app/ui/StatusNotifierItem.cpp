@@ -5,10 +5,10 @@
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
-#include <QDBusInterface>
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
+#include <QDBusVariant>
 #include <QImage>
 #include <QLoggingCategory>
 #include <QtEndian>
@@ -121,7 +121,11 @@ class NotifierItemAdaptor : public QDBusAbstractAdaptor {
 public:
     explicit NotifierItemAdaptor(StatusNotifierItem& item) : QDBusAbstractAdaptor(&item), item_(item)
     {
-        connect(&item, &StatusNotifierItem::iconChanged, this, &NotifierItemAdaptor::NewIcon);
+        // Hosts read the pixels after every change; they are made once per icon.
+        connect(&item, &StatusNotifierItem::iconChanged, this, [this] {
+            pixmaps_ = pixmapsOf(item_.icon());
+            Q_EMIT NewIcon();
+        });
         connect(&item, &StatusNotifierItem::toolTipChanged, this, &NotifierItemAdaptor::NewToolTip);
     }
 
@@ -131,7 +135,7 @@ public:
     QString status() const { return QStringLiteral("Active"); }
     int windowId() const { return 0; }
     QString noName() const { return {}; }
-    NotifierPixmaps iconPixmap() const { return pixmapsOf(item_.icon()); }
+    NotifierPixmaps iconPixmap() const { return pixmaps_; }
     NotifierPixmaps noPixmaps() const { return {}; }
     NotifierToolTip toolTip() const { return {{}, {}, item_.toolTip(), {}}; }
     bool itemIsMenu() const { return false; }
@@ -154,6 +158,7 @@ Q_SIGNALS:
 
 private:
     StatusNotifierItem& item_;
+    NotifierPixmaps pixmaps_;
 };
 
 }  // namespace
@@ -184,9 +189,14 @@ StatusNotifierItem::~StatusNotifierItem()
 
 bool StatusNotifierItem::hostRuns()
 {
-    QDBusInterface watcher(watcherService, QStringLiteral("/StatusNotifierWatcher"), watcherService,
-                           QDBusConnection::sessionBus());
-    return watcher.isValid() && watcher.property("IsStatusNotifierHostRegistered").toBool();
+    // One property read; no introspection of the watcher first.
+    QDBusMessage get = QDBusMessage::createMethodCall(watcherService, QStringLiteral("/StatusNotifierWatcher"),
+                                                      QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                      QStringLiteral("Get"));
+    get << watcherService << QStringLiteral("IsStatusNotifierHostRegistered");
+    const QDBusMessage reply = QDBusConnection::sessionBus().call(get, QDBus::Block, 1000);
+    return reply.type() == QDBusMessage::ReplyMessage
+           && reply.arguments().value(0).value<QDBusVariant>().variant().toBool();
 }
 
 void StatusNotifierItem::setIcon(const QIcon& icon)
