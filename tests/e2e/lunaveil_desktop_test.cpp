@@ -8,6 +8,7 @@
 #include "platform/x11/RandrCrtcs.h"
 #include "support/Calibration.h"
 #include "support/ChildProcess.h"
+#include "support/FakeServer.h"
 #include "support/LunaveilProcess.h"
 #include "support/PrivateBus.h"
 #include "support/ScreenProbe.h"
@@ -563,6 +564,29 @@ TEST_F(LunaveilDesktop, InvertColorsIsUndoneByQuitSignalsAndAfterAKillByReset)
             EXPECT_TRUE(displaysCalibrated());
         }
     }
+}
+
+// The UI on this desktop, the tint on a wlroots compositor's outputs: as in a sway session with
+// XWayland, whose outputs here take gamma tables.
+TEST_F(LunaveilDesktop, OnAWlrootsCompositorInvertColorsReachesItsOutputsAndQuitFromTheMenuGivesThemBack)
+{
+    test::FakeGammaCompositor compositor({QStringLiteral("FAKE-1:256")});
+    ASSERT_TRUE(compositor.running()) << "the fake compositor did not start";
+    lunaveil_->storeTint(true, Colour::orangeColor(), 25, false);
+    lunaveil_->setVariable(QStringLiteral("WAYLAND_DISPLAY"), compositor.socket());
+    lunaveil_->setVariable(QStringLiteral("XDG_CURRENT_DESKTOP"), QStringLiteral("sway"));
+    const pid_t pid = startLunaveil();
+    // No tray host answers for a Wayland session here: the popover opens as a window.
+    ASSERT_TRUE(waitFor([&] { return popoverOpen(pid); })) << "the popover did not open by itself";
+
+    clickCheckBox(pid, QStringLiteral("inverseColorsCheckboxOutlet"));
+    EXPECT_TRUE(compositor.saw(test::FakeServer::tableLine(
+        "FAKE-1", rampFromTable(256, invertedTable, invertedTable, invertedTable))))
+        << "Invert Colors did not reach the output: " << compositor.said();
+    quitFromTheOptionsMenu(pid);
+    EXPECT_EQ(lunaveil_->waitForExit(), 0);
+    EXPECT_TRUE(compositor.saw("restore FAKE-1")) << compositor.said();
+    EXPECT_TRUE(displaysCalibrated()) << "the X server's ramps were written";
 }
 
 TEST_F(LunaveilDesktop, StartAtLoginRegistersTheLauncherWhichStartsOneLunaveil)

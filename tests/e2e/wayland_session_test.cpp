@@ -1,6 +1,7 @@
 // Lunaveil in a real Wayland session (sway headless, two outputs): its layer-shell overlay blends
-// over every output and lets every click through, it never writes XWayland's gamma (which reaches
-// no screen), and with Qt's Wayland plugin no window of its own tiles or covers the desktop.
+// over every output, also one added or taken away while it runs, and lets every click through;
+// it never writes XWayland's gamma (which reaches no screen), and with Qt's Wayland plugin no
+// window of its own tiles or covers the desktop.
 
 #include "platform/x11/RandrCrtcs.h"
 #include "support/Calibration.h"
@@ -14,6 +15,7 @@
 #include <QProcess>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <memory>
@@ -99,7 +101,7 @@ protected:
     WaylandSession session_{2};
 };
 
-TEST_F(LunaveilOnSway, TheOverlayBlendsOverEachOutputLetsEveryClickThroughAndLeavesXWaylandAlone)
+TEST_F(LunaveilOnSway, TheOverlayBlendsOverEachOutputAsOutputsComeAndGoLetsEveryClickThroughAndLeavesXWaylandAlone)
 {
     // A window that reports its clicks, tiled over the whole of each output.
     std::vector<std::unique_ptr<QProcess>> targets;
@@ -150,8 +152,45 @@ TEST_F(LunaveilOnSway, TheOverlayBlendsOverEachOutputLetsEveryClickThroughAndLea
     }
     EXPECT_EQ(xwayland->getRamps(crtcs), rampsBefore) << "XWayland's ramps were written";
     EXPECT_FALSE(journalled(*process));
+
+    // An output made while the tint holds gets its overlay; one that goes in the middle of a fade
+    // takes nothing down with it, and comes back tinted.
+    ASSERT_TRUE(session_.swaymsg({QStringLiteral("create_output")}));
+    QString added;
+    const auto addedRect = [&] {
+        for (const auto& output : session_.outputs()) {
+            if (output.name == added)
+                return output.rect;
+        }
+        return QRect();
+    };
+    ASSERT_TRUE(test::spinUntil([&] {
+        for (const auto& output : session_.outputs()) {
+            if (std::none_of(outputs.begin(), outputs.end(), [&](const auto& known) { return known.name == output.name; }))
+                added = output.name;
+        }
+        return !addedRect().isEmpty();
+    })) << "sway made no output";
+    test::spinUntil([] { return false; }, 1500ms);
+    const auto tintedOnAdded = session_.pixel(sample(addedRect()));
+    ASSERT_TRUE(tintedOnAdded);
+    process->send(SIGUSR1);  // the tint fades out...
+    ASSERT_TRUE(session_.swaymsg({QStringLiteral("output"), added, QStringLiteral("disable")}));  // ...as an output goes
+    test::spinUntil([] { return false; }, 1s);
+    ASSERT_TRUE(process->running()) << "an output gone in the middle of a fade ended Lunaveil";
+    ASSERT_TRUE(session_.swaymsg({QStringLiteral("output"), added, QStringLiteral("enable")}));
+    process->send(SIGUSR1);  // ...and in again, over every output
+    test::spinUntil([] { return false; }, 1500ms);
+    const auto retinted = session_.pixel(sample(addedRect()));
+    EXPECT_TRUE(retinted && test::near(*retinted, *tintedOnAdded, 2))
+        << "the output that came back shows " << std::hex << retinted.value_or(0) << ", not " << *tintedOnAdded;
+
     EXPECT_TRUE(process->running());
     EXPECT_EQ(process->endWith(SIGTERM), 0);
+    const auto untintedOnAdded = session_.pixel(sample(addedRect()));
+    ASSERT_TRUE(untintedOnAdded);
+    EXPECT_TRUE(test::near(*tintedOnAdded, test::blend(*untintedOnAdded, qRgb(255, 0, 0), 0.4), 2))
+        << "the output made while the tint held showed " << std::hex << *tintedOnAdded << " over " << *untintedOnAdded;
     for (std::size_t i = 0; i < outputs.size(); ++i) {
         const auto shown = session_.pixel(sample(outputs[i].rect));
         EXPECT_TRUE(shown && test::near(*shown, untinted[i], 2))

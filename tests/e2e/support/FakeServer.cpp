@@ -1,0 +1,79 @@
+#include "FakeServer.h"
+
+#include "support/SpinEventLoop.h"
+
+namespace lunaveil::test {
+
+FakeServer::FakeServer(const QString& program, const QStringList& arguments, QProcessEnvironment environment,
+                       bool runtimeFolder)
+{
+    if (runtimeFolder) {
+        runtime_ = std::make_unique<QTemporaryDir>();
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime_->path());
+    }
+    server_.setProcessEnvironment(environment);
+    server_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    server_.start(program, arguments);
+    server_.waitForStarted();
+}
+
+FakeServer::~FakeServer()
+{
+    kill();
+}
+
+bool FakeServer::saw(const std::string& text)
+{
+    return spinUntil([&] { return occurrences(text) > 0 || !running(); }) && occurrences(text) > 0;
+}
+
+int FakeServer::occurrences(const std::string& text)
+{
+    said_ += server_.readAllStandardOutput().toStdString();
+    int count = 0;
+    for (auto at = said_.find(text); at != std::string::npos; at = said_.find(text, at + 1))
+        ++count;
+    return count;
+}
+
+void FakeServer::tell(const std::string& command)
+{
+    server_.write((command + '\n').c_str());
+    server_.waitForBytesWritten();
+}
+
+void FakeServer::kill()
+{
+    server_.kill();
+    server_.waitForFinished();
+}
+
+std::string FakeServer::tableLine(const std::string& display, const GammaRamp& ramp)
+{
+    std::string line = "set " + display;
+    for (const auto* channel : {&ramp.red, &ramp.green, &ramp.blue})
+        line += ' ' + std::to_string(channel->front()) + ' ' + std::to_string(channel->back());
+    return line;
+}
+
+FakeGammaCompositor::FakeGammaCompositor(const QStringList& outputs)
+    : FakeServer(QStringLiteral(LUNAVEIL_FAKE_GAMMA_COMPOSITOR), outputs, QProcessEnvironment::systemEnvironment(), true)
+{
+    if (!saw("socket "))
+        return;
+    const std::string& lines = said();
+    const auto path = lines.find("socket ") + 7;
+    socket_ = QString::fromStdString(lines.substr(path, lines.find('\n', path) - path));
+}
+
+FakeDisplayConfig::FakeDisplayConfig(const QStringList& crtcs, const QString& busAddress)
+    : FakeServer(QStringLiteral(LUNAVEIL_FAKE_DISPLAY_CONFIG), crtcs, [&] {
+          QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+          environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), busAddress);
+          return environment;
+      }())
+{
+    ready_ = saw("ready");
+}
+
+}  // namespace lunaveil::test

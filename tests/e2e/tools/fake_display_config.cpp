@@ -1,0 +1,253 @@
+// fake-display-config ID:SIZE...: stands in for Mutter's org.gnome.Mutter.DisplayConfig on the
+// session bus, for gamma on GNOME, whose headless monitor has no CRTC. One CRTC per argument, in
+// use, its calibration a straight line to 60000; a SIZE of 0 is a CRTC that drives no monitor. It
+// prints, one line each, flushed:
+//   ready                        once it owns its name
+//   set ID R0 RN G0 GN B0 BN     each table set: first and last entry of each channel
+//   refused ID                   a call under a stale serial, or a table of the wrong size
+// and takes commands on stdin, one a line:
+//   night ID    Mutter's Night Light writes its own table (it ends at 50000)
+//   monitors    the monitors changed: a new serial, and MonitorsChanged
+//   errors      every call from now on is answered with an error
+
+#include <QCoreApplication>
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QDBusVirtualObject>
+#include <QSocketNotifier>
+
+#include <array>
+#include <cstdio>
+#include <map>
+#include <unistd.h>
+
+namespace {
+
+struct Crtc {
+    uint id = 0;
+    qlonglong winsysId = 0;
+    int x = 0, y = 0, width = 800, height = 600, currentMode = 0;
+    uint transform = 0;
+    QList<uint> transforms{0};
+    QVariantMap properties;
+};
+struct Output {
+    uint id = 0;
+    qlonglong winsysId = 0;
+    int currentCrtc = -1;
+    QList<uint> possibleCrtcs, modes, clones;
+    QString name;
+    QVariantMap properties;
+};
+struct Mode {
+    uint id = 0;
+    qlonglong winsysId = 0;
+    uint width = 800, height = 600;
+    double frequency = 60;
+    uint flags = 0;
+};
+
+QDBusArgument& operator<<(QDBusArgument& out, const Crtc& c)
+{
+    out.beginStructure();
+    out << c.id << c.winsysId << c.x << c.y << c.width << c.height << c.currentMode << c.transform << c.transforms
+        << c.properties;
+    out.endStructure();
+    return out;
+}
+const QDBusArgument& operator>>(const QDBusArgument& in, Crtc& c)
+{
+    in.beginStructure();
+    in >> c.id >> c.winsysId >> c.x >> c.y >> c.width >> c.height >> c.currentMode >> c.transform >> c.transforms
+        >> c.properties;
+    in.endStructure();
+    return in;
+}
+QDBusArgument& operator<<(QDBusArgument& out, const Output& o)
+{
+    out.beginStructure();
+    out << o.id << o.winsysId << o.currentCrtc << o.possibleCrtcs << o.name << o.modes << o.clones << o.properties;
+    out.endStructure();
+    return out;
+}
+const QDBusArgument& operator>>(const QDBusArgument& in, Output& o)
+{
+    in.beginStructure();
+    in >> o.id >> o.winsysId >> o.currentCrtc >> o.possibleCrtcs >> o.name >> o.modes >> o.clones >> o.properties;
+    in.endStructure();
+    return in;
+}
+QDBusArgument& operator<<(QDBusArgument& out, const Mode& m)
+{
+    out.beginStructure();
+    out << m.id << m.winsysId << m.width << m.height << m.frequency << m.flags;
+    out.endStructure();
+    return out;
+}
+const QDBusArgument& operator>>(const QDBusArgument& in, Mode& m)
+{
+    in.beginStructure();
+    in >> m.id >> m.winsysId >> m.width >> m.height >> m.frequency >> m.flags;
+    in.endStructure();
+    return in;
+}
+
+}  // namespace
+
+Q_DECLARE_METATYPE(Crtc)
+Q_DECLARE_METATYPE(Output)
+Q_DECLARE_METATYPE(Mode)
+
+namespace {
+
+using Channel = QList<quint16>;
+
+void say(const QString& line)
+{
+    std::printf("%s\n", qPrintable(line));
+    std::fflush(stdout);
+}
+
+const QString interfaceName = QStringLiteral("org.gnome.Mutter.DisplayConfig");
+const QString objectPath = QStringLiteral("/org/gnome/Mutter/DisplayConfig");
+
+class DisplayConfig final : public QDBusVirtualObject {
+public:
+    explicit DisplayConfig(const QStringList& crtcs)
+    {
+        for (const QString& crtc : crtcs) {
+            const uint id = crtc.section(QLatin1Char(':'), 0, 0).toUInt();
+            const int size = crtc.section(QLatin1Char(':'), 1, 1).toInt();
+            tables_[id] = {ramp(size, 60000), ramp(size, 60000), ramp(size, 60000)};
+        }
+    }
+
+    QString introspect(const QString&) const override { return {}; }
+
+    bool handleMessage(const QDBusMessage& message, const QDBusConnection& bus) override
+    {
+        if (message.interface() != interfaceName)
+            return false;
+        bus.send(answer(message));
+        return true;
+    }
+
+    void command(const QString& line, const QDBusConnection& bus)
+    {
+        if (line.startsWith(QLatin1String("night "))) {
+            auto& table = tables_[line.section(QLatin1Char(' '), 1, 1).toUInt()];
+            const int size = static_cast<int>(table[0].size());
+            table = {ramp(size, 50000), ramp(size, 45000), ramp(size, 40000)};
+        } else if (line == QLatin1String("monitors")) {
+            ++serial_;
+            bus.send(QDBusMessage::createSignal(objectPath, interfaceName, QStringLiteral("MonitorsChanged")));
+        } else if (line == QLatin1String("errors")) {
+            errors_ = true;
+        }
+    }
+
+private:
+    static Channel ramp(int size, int last)
+    {
+        Channel channel;
+        for (int i = 0; i < size; ++i)
+            channel.append(static_cast<quint16>(size > 1 ? static_cast<qint64>(last) * i / (size - 1) : 0));
+        return channel;
+    }
+
+    QDBusMessage answer(const QDBusMessage& message)
+    {
+        const QList<QVariant> in = message.arguments();
+        if (errors_)
+            return message.createErrorReply(QStringLiteral("org.freedesktop.DBus.Error.Failed"), QStringLiteral("broken"));
+        if (message.member() == QLatin1String("GetResources")) {
+            QList<Crtc> crtcs;
+            for (const auto& [id, table] : tables_) {
+                Crtc crtc;
+                crtc.id = id;
+                crtc.winsysId = id;
+                crtc.currentMode = table[0].isEmpty() ? -1 : 0;
+                crtcs.append(crtc);
+            }
+            QDBusMessage reply = message.createReply();
+            reply << serial_ << QVariant::fromValue(crtcs) << QVariant::fromValue(QList<Output>())
+                  << QVariant::fromValue(QList<Mode>{Mode()}) << 8192 << 8192;
+            return reply;
+        }
+        const bool gammaCall = message.member() == QLatin1String("GetCrtcGamma")
+                            || message.member() == QLatin1String("SetCrtcGamma");
+        if (!gammaCall)
+            return message.createErrorReply(QStringLiteral("org.freedesktop.DBus.Error.UnknownMethod"), message.member());
+        const uint id = in.value(1).toUInt();
+        const auto table = tables_.find(id);
+        if (in.value(0).toUInt() != serial_ || table == tables_.end()) {
+            say(QStringLiteral("refused %1").arg(id));
+            return message.createErrorReply(QStringLiteral("org.freedesktop.DBus.Error.AccessDenied"),
+                                            QStringLiteral("The requested configuration is based on stale information"));
+        }
+        if (message.member() == QLatin1String("GetCrtcGamma")) {
+            QDBusMessage reply = message.createReply();
+            for (const Channel& channel : table->second)
+                reply << QVariant::fromValue(channel);
+            return reply;
+        }
+        std::array<Channel, 3> given;
+        for (int i = 0; i < 3; ++i)
+            given[i] = qdbus_cast<Channel>(in.value(2 + i));
+        if (given[0].size() != table->second[0].size() || given[1].size() != given[0].size()
+            || given[2].size() != given[0].size() || given[0].isEmpty()) {
+            say(QStringLiteral("refused %1").arg(id));
+            return message.createErrorReply(QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs"),
+                                            QStringLiteral("Invalid gamma length"));
+        }
+        table->second = given;
+        say(QStringLiteral("set %1 %2 %3 %4 %5 %6 %7")
+                .arg(id)
+                .arg(given[0].first()).arg(given[0].last())
+                .arg(given[1].first()).arg(given[1].last())
+                .arg(given[2].first()).arg(given[2].last()));
+        return message.createReply();
+    }
+
+    std::map<uint, std::array<Channel, 3>> tables_;
+    uint serial_ = 1;
+    bool errors_ = false;
+};
+
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication application(argc, argv);
+    qDBusRegisterMetaType<Crtc>();
+    qDBusRegisterMetaType<Output>();
+    qDBusRegisterMetaType<Mode>();
+    qDBusRegisterMetaType<QList<Crtc>>();
+    qDBusRegisterMetaType<QList<Output>>();
+    qDBusRegisterMetaType<QList<Mode>>();
+    qDBusRegisterMetaType<Channel>();
+
+    DisplayConfig config(application.arguments().mid(1));
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.registerVirtualObject(objectPath, &config) || !bus.registerService(interfaceName)) {
+        std::fputs("fake-display-config: cannot take org.gnome.Mutter.DisplayConfig on the session bus\n", stderr);
+        return 1;
+    }
+    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
+    QObject::connect(&input, &QSocketNotifier::activated, [&] {
+        char buffer[256];
+        const ssize_t got = ::read(STDIN_FILENO, buffer, sizeof buffer);
+        if (got <= 0) {
+            input.setEnabled(false);
+            return;
+        }
+        for (const QByteArray& line : QByteArray(buffer, static_cast<int>(got)).split('\n')) {
+            if (!line.isEmpty())
+                config.command(QString::fromUtf8(line), bus);
+        }
+    });
+    say(QStringLiteral("ready"));
+    return QCoreApplication::exec();
+}
