@@ -47,6 +47,9 @@ public:
 
     // Called once on the main thread when the display server went away.
     std::function<void()> onConnectionLost;
+    // Where the session keeps the display gamma from Lunaveil, why True Colors is not offered and
+    // what the user can do instead; null where the session has nothing to say.
+    std::function<std::string()> whyNoDisplayGamma;
 
 private:
     std::string name_;

@@ -55,25 +55,40 @@ DisplayPlatformChoice chooseDisplayPlatform(const SessionFacts& session)
         choice.name = compositor.empty() ? std::string("Wayland") : "Wayland (" + compositor + ")";
         choice.capabilities = {
             .transfer = session.waylandGamma, .overlays = session.waylandOverlays, .windowsAlwaysBlend = true};
+        if (!session.waylandGamma && desktopIs(session.currentDesktop, "KDE"))
+            choice.gammaKeptBy = DisplayPlatformChoice::GammaKeptBy::KWin;
     } else if (session.xAnswers && !session.xIsXWayland) {
         choice.kind = DisplayPlatformKind::X11;
         choice.name = "X11";
         choice.capabilities = {.transfer = session.xHasGamma, .overlays = qtOnX, .windowsAlwaysBlend = false};
+    } else if (session.waylandAnswers && session.mutterGamma) {
+        choice.kind = DisplayPlatformKind::Gnome;
+        choice.name = compositor.empty() ? std::string("Wayland") : "Wayland (" + compositor + ")";
+        choice.capabilities = {.transfer = true,
+                               .overlays = session.xAnswers && qtOnX && honoursXWaylandInputShapes(session),
+                               .windowsAlwaysBlend = true};
     } else if (session.xAnswers) {
         choice.kind = DisplayPlatformKind::XWayland;
         choice.name = compositor.empty() ? std::string("XWayland") : "XWayland (" + compositor + ")";
         choice.capabilities = {.transfer = false,
                                .overlays = qtOnX && honoursXWaylandInputShapes(session),
                                .windowsAlwaysBlend = true};
+        if (session.waylandAnswers && desktopIs(session.currentDesktop, "GNOME"))
+            choice.gammaKeptBy = DisplayPlatformChoice::GammaKeptBy::Mutter;
     } else {
         choice.name = "none";
     }
 
     const DisplayCapabilities& can = choice.capabilities;
-    if (!can.transfer)
-        choice.notes.push_back(can.overlays ? "no display gamma here: True Colors and Invert Colors are not "
-                                              "available, and the tint is the overlay"
-                                            : "no display gamma here: True Colors and Invert Colors are not available");
+    if (!can.transfer) {
+        using enum DisplayPlatformChoice::GammaKeptBy;
+        const std::string keeper = choice.gammaKeptBy == KWin     ? " (KWin keeps it to Plasma's Night Light)"
+                                   : choice.gammaKeptBy == Mutter ? " (Mutter lets no program set it here)"
+                                                                  : "";
+        std::string noGamma = "no display gamma here";
+        noGamma.append(keeper).append(": True Colors and Invert Colors are not available");
+        choice.notes.push_back(can.overlays ? noGamma + ", and the tint is the overlay" : noGamma);
+    }
     if (!can.overlays) {
         if (choice.kind == DisplayPlatformKind::XWayland && qtOnX)
             choice.notes.push_back("no overlay windows: this compositor would let no click pass through them");

@@ -17,6 +17,7 @@ struct SessionFacts {
     bool waylandAnswers = false;  // a compositor accepts connections at $WAYLAND_DISPLAY
     bool waylandGamma = false;     // ... and an output of it takes wlroots' gamma control
     bool waylandOverlays = false;  // ... and it offers wlroots' layer shell (and what overlays need)
+    bool mutterGamma = false;      // Mutter's DisplayConfig on the session bus lets its CRTCs' gamma be read
     bool xAnswers = false;        // an X server answers at $DISPLAY
     bool xHasGamma = false;       // ... with RandR 1.2 gamma ramps
     bool xIsXWayland = false;     // ... and it is XWayland
@@ -24,6 +25,7 @@ struct SessionFacts {
 
 enum class DisplayPlatformKind {
     Wlroots,   // a Wayland compositor with wlroots' protocols: gamma control, layer-shell overlays
+    Gnome,     // Mutter on Wayland: gamma through its DisplayConfig, overlays through XWayland
     X11,       // an X server that drives the screens: RandR gamma, override-redirect overlays
     XWayland,  // X11 through a Wayland compositor: no gamma reaches a screen
     None,
@@ -33,6 +35,8 @@ struct DisplayPlatformChoice {
     DisplayPlatformKind kind = DisplayPlatformKind::None;
     std::string name;  // see DisplayPlatform::name()
     DisplayCapabilities capabilities;
+    // A compositor that keeps the display gamma to its own Night Light: the way to a gamma tint there.
+    enum class GammaKeptBy { Nobody, KWin, Mutter } gammaKeptBy = GammaKeptBy::Nobody;
     // One line each for stderr: a session variable that lied, and what this platform cannot do.
     std::vector<std::string> notes;
 };

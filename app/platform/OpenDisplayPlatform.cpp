@@ -1,9 +1,12 @@
 #include "platform/OpenDisplayPlatform.h"
 
 #include "platform/DisplayPlatformChoice.h"
+#include "platform/gnome/GnomePlatform.h"
+#include "platform/wayland/KWinNightLight.h"
 #include "platform/wayland/WlrootsPlatform.h"
 #include "platform/x11/X11Platform.h"
 
+#include <QDBusConnection>
 #include <QGuiApplication>
 
 #include <cstdio>
@@ -44,6 +47,11 @@ std::unique_ptr<DisplayPlatform> openDisplayPlatform(std::shared_ptr<const Runti
     session.waylandAnswers = wayland != nullptr;
     session.waylandGamma = wayland && WlrGamma::anyOutputAccepts(*wayland);
     session.waylandOverlays = wayland && LayerShellOverlays::offeredBy(*wayland);
+    // Mutter offers neither of wlroots' protocols; its DisplayConfig is asked only then.
+    std::unique_ptr<MutterCrtcs> mutter = wayland && !session.waylandGamma && !session.waylandOverlays
+                                              ? MutterCrtcs::create(QDBusConnection::sessionBus())
+                                              : nullptr;
+    session.mutterGamma = mutter != nullptr;
     std::unique_ptr<RandrCrtcs> crtcs = session.display.empty() ? nullptr : RandrCrtcs::create();
     session.xAnswers = crtcs != nullptr || (!session.display.empty() && xAnswers());
     session.xHasGamma = crtcs != nullptr;
@@ -58,18 +66,44 @@ std::unique_ptr<DisplayPlatform> openDisplayPlatform(std::shared_ptr<const Runti
             std::fprintf(stderr, "Lunaveil: %s.\n", note.c_str());
     }
 
+    std::unique_ptr<DisplayPlatform> platform;
     switch (choice.kind) {
     case DisplayPlatformKind::Wlroots:
-        return std::make_unique<WlrootsPlatform>(choice.name, choice.capabilities, std::move(wayland));
+        platform = std::make_unique<WlrootsPlatform>(choice.name, choice.capabilities, std::move(wayland));
+        break;
+    case DisplayPlatformKind::Gnome:
+        // Mutter's gamma is the session's, whichever Wayland display names it.
+        platform = std::make_unique<GnomePlatform>(choice.name, choice.capabilities, std::move(mutter),
+                                                   GammaJournal(std::move(journalFolder), "mutter", journalOwner),
+                                                   std::move(crtcs));
+        break;
     case DisplayPlatformKind::X11:
     case DisplayPlatformKind::XWayland:
-        return std::make_unique<X11Platform>(
+        platform = std::make_unique<X11Platform>(
             choice.name, choice.capabilities, std::move(crtcs),
             GammaJournal(std::move(journalFolder), RandrCrtcs::canonicalDisplayName(), journalOwner));
+        break;
     case DisplayPlatformKind::None:
+        platform = std::make_unique<DisplayPlatform>(choice.name, choice.capabilities);
         break;
     }
-    return std::make_unique<DisplayPlatform>(choice.name, choice.capabilities);
+    switch (choice.gammaKeptBy) {
+    case DisplayPlatformChoice::GammaKeptBy::KWin:
+        // Asked each time the popover shows: the user may turn Night Light on or off meanwhile.
+        platform->whyNoDisplayGamma = [] {
+            return kwinTrueColorsNote(kwinNightLightRunning(QDBusConnection::sessionBus()));
+        };
+        break;
+    case DisplayPlatformChoice::GammaKeptBy::Mutter:
+        platform->whyNoDisplayGamma = [] {
+            return std::string("Mutter lets Lunaveil set no display gamma here, so the tint is an overlay. For a "
+                               "tint through the gamma, use GNOME's own Night Light: Settings, Displays, Night Light.");
+        };
+        break;
+    case DisplayPlatformChoice::GammaKeptBy::Nobody:
+        break;
+    }
+    return platform;
 }
 
 }  // namespace lunaveil

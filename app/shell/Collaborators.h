@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <optional>
+#include <string>
 
 namespace lunaveil {
 
@@ -60,13 +61,17 @@ struct PopoverActions {
     std::function<void()> onQuitRequest;
 };
 
-// The popover's presenter: the hub's way to the controls, and the controls' way to the hub.
 // What the session's displays let the tint do. The controls of what they cannot are disabled
 // and say why; the settings behind them are kept as they are.
 struct EffectsOffered {
     bool displayGamma = true;  // True Colors and Invert Colors
     bool tint = true;          // the tint can be shown at all (by overlay windows or by gamma)
+    // What the session says of its display gamma, for True Colors' tooltip; null: no more than
+    // that there is none.
+    std::function<std::string()> whyNoDisplayGamma = {};
 };
+
+// The popover's presenter: the hub's way to the controls, and the controls' way to the hub.
 
 class Presenter : public PopoverActions {
 public:

@@ -35,7 +35,9 @@ HubServices productionServices(DisplayServices& displays, Scheduler& scheduler, 
     services.makeGreetingsWindow = [] { return std::make_unique<GreetingsWindowController>(); };
     services.makeHelpWindow = [] { return std::make_unique<HelpWindowController>(); };
     services.makeColourPanel = [] { return std::make_unique<QtColourPanel>(); };
-    services.effectsOffered = {.displayGamma = transfer != nullptr, .tint = transfer != nullptr || screens != nullptr};
+    services.effectsOffered = {.displayGamma = transfer != nullptr,
+                               .tint = transfer != nullptr || screens != nullptr,
+                               .whyNoDisplayGamma = displays.platform().whyNoDisplayGamma};
     services.makeAlert = [](const std::string& messageText, const std::string& informativeText) {
         return std::make_unique<QtMessageAlert>(messageText, informativeText);
     };

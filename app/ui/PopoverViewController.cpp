@@ -189,6 +189,9 @@ bool PopoverViewController::eventFilter(QObject* watched, QEvent* event)
         && (event->type() == QEvent::Show || event->type() == QEvent::Resize
             || event->type() == QEvent::LayoutRequest))
         layoutTimePickers();
+    // What the session says of its gamma may change while Lunaveil runs (Plasma's Night Light).
+    if (watched == view_.get() && event->type() == QEvent::Show && effectsOffered_.whyNoDisplayGamma)
+        applyEffectsOffered();
     return QObject::eventFilter(watched, event);
 }
 
@@ -276,8 +279,10 @@ void PopoverViewController::applyEffectsOffered()
         control->setToolTip(offered ? QString() : QString::fromUtf8(why));
     };
     Ui::PopoverView& ui = *ui_;
-    offer(ui.trueColorsCheckboxOutlet, effectsOffered_.displayGamma,
-          "True Colors needs display gamma, which this session does not offer");
+    const std::string trueColorsWhy = effectsOffered_.whyNoDisplayGamma && !effectsOffered_.displayGamma
+                                          ? effectsOffered_.whyNoDisplayGamma()
+                                          : "True Colors needs display gamma, which this session does not offer";
+    offer(ui.trueColorsCheckboxOutlet, effectsOffered_.displayGamma, trueColorsWhy.c_str());
     offer(ui.inverseColorsCheckboxOutlet, effectsOffered_.displayGamma,
           "Invert Colors needs display gamma, which this session does not offer");
     offer(ui.lunaveilCheckboxOutlet, effectsOffered_.tint,

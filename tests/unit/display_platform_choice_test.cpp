@@ -11,7 +11,7 @@ using namespace lunaveil;
 namespace {
 
 // What each display server answers.
-enum Offers { nothing = 0, waylandAnswers = 1, xAnswers = 2, xGamma = 4, xIsXWayland = 8, waylandGamma = 16, layerShell = 32 };
+enum Offers { nothing = 0, waylandAnswers = 1, xAnswers = 2, xGamma = 4, xIsXWayland = 8, waylandGamma = 16, layerShell = 32, mutterGamma = 64 };
 
 SessionFacts session(const char* waylandDisplay, const char* display, const char* desktop, const char* qt, int offers)
 {
@@ -26,6 +26,7 @@ SessionFacts session(const char* waylandDisplay, const char* display, const char
     facts.xIsXWayland = (offers & xIsXWayland) != 0;
     facts.waylandGamma = (offers & waylandGamma) != 0;
     facts.waylandOverlays = (offers & layerShell) != 0;
+    facts.mutterGamma = (offers & mutterGamma) != 0;
     return facts;
 }
 
@@ -61,8 +62,17 @@ const Row rows[] = {
      can(false, false, true), {"no display gamma", "would let no click pass"}},
     {"KDE, Qt on XWayland", session("wayland-0", ":1", "KDE", "xcb", xwayland), XWayland, "XWayland (KDE)",
      can(false, false, true), {"would let no click pass"}},
-    {"GNOME honours input shapes", session("wayland-0", ":0", "ubuntu:GNOME", "xcb", xwayland), XWayland,
-     "XWayland (ubuntu)", can(false, true, true), {"tint is the overlay"}},
+    {"KWin: layer shell, and its gamma kept to Night Light",
+     session("wayland-0", ":1", "KDE", "xcb", xwayland | layerShell), Wlroots, "Wayland (KDE)",
+     can(false, true, true), {"Night Light", "tint is the overlay"}},
+    {"GNOME honours input shapes; its DisplayConfig refused gamma",
+     session("wayland-0", ":0", "ubuntu:GNOME", "xcb", xwayland), XWayland, "XWayland (ubuntu)",
+     can(false, true, true), {"Mutter lets no program set it", "tint is the overlay"}},
+    {"GNOME with Mutter's gamma", session("wayland-0", ":0", "GNOME", "xcb", xwayland | mutterGamma), Gnome,
+     "Wayland (GNOME)", can(true, true, true), {}},
+    {"GNOME with Mutter's gamma and no XWayland",
+     session("wayland-0", "", "GNOME", "wayland", waylandAnswers | mutterGamma), Gnome, "Wayland (GNOME)",
+     can(true, false, true), {"goes through the display gamma"}},
     {"GNOME with Qt on Wayland: its windows would be toplevels",
      session("wayland-0", ":0", "GNOME", "wayland", xwayland), XWayland, "XWayland (GNOME)", can(false, false, true),
      {"cannot be shown"}},

@@ -172,6 +172,16 @@ TEST_F(PopoverViewTest, FirstOpeningShowsTheLastHandedOverStateAndLaterUpdatesFi
     EXPECT_EQ(outlet("trueColorsCheckboxOutlet")->toolTip(),
               QStringLiteral("True Colors needs display gamma, which this session does not offer"));
     EXPECT_TRUE(outlet("lunaveilCheckboxOutlet")->isEnabled() && outlet("lunaveilCheckboxOutlet")->toolTip().isEmpty());
+    // One that says where its gamma went is asked again each time the popover shows.
+    int asked = 0;
+    controller.setEffectsOffered({.displayGamma = false, .tint = true, .whyNoDisplayGamma = [&] {
+        return "Night Light " + std::to_string(++asked);
+    }});
+    controller.view()->hide();
+    controller.view()->show();
+    EXPECT_EQ(outlet("trueColorsCheckboxOutlet")->toolTip(), QStringLiteral("Night Light 2"));
+    EXPECT_EQ(outlet("inverseColorsCheckboxOutlet")->toolTip(),
+              QStringLiteral("Invert Colors needs display gamma, which this session does not offer"));
     controller.setEffectsOffered({.displayGamma = false, .tint = false});
     EXPECT_FALSE(outlet("lunaveilCheckboxOutlet")->isEnabled());
     EXPECT_FALSE(outlet("lunaveilCheckboxOutlet")->toolTip().isEmpty());
