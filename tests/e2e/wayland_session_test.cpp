@@ -35,13 +35,11 @@ QPoint sample(const QRect& output)
     return output.center() - QPoint(150, 100);
 }
 
-class LunaveilOnSway : public testing::Test {
+// Lunaveil in a session of the compositor's own, run by the session's user.
+class LunaveilInSession : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        LUNAVEIL_REQUIRE_RUNNING(session_, "Wayland session");
-        ASSERT_EQ(session_.outputs().size(), 2u);
-    }
+    LunaveilInSession(int outputs, WaylandSession::Compositor compositor) : session_(outputs, compositor) {}
+    void SetUp() override { LUNAVEIL_REQUIRE_RUNNING(session_, "Wayland session"); }
 
     // A Lunaveil of the session's user with Qt on `qtPlatform` ("": Lunaveil's own choice), its
     // stderr kept; unless on its first run, tinting or resting.
@@ -71,12 +69,82 @@ protected:
         test::spinUntil([] { return false; }, 300ms);
         return said + process.errors();
     }
+    // An X window of its own that reports its clicks, and where the compositor put it: at the
+    // top left, away from the middle, where Lunaveil's window opens when no tray runs.
+    std::pair<std::unique_ptr<QProcess>, QRect> xClickTarget()
+    {
+        auto target = std::make_unique<QProcess>();
+        target->setProcessEnvironment(session_.environment());
+        // Line by line: into a pipe, xev would keep its reports in its buffer.
+        target->start(QStringLiteral("stdbuf"), {QStringLiteral("-oL"), QStringLiteral("xev"), QStringLiteral("-event"),
+                                                 QStringLiteral("button"), QStringLiteral("-geometry"), QStringLiteral("200x200+16+16")});
+        const test::ScreenProbe xwayland(session_.xDisplay().toStdString());
+        // Where the window manager leaves it: KWin maps a window first and places it after.
+        QRect placed, last;
+        int polls = 0;
+        EXPECT_TRUE(test::spinUntil([&] {
+            // xev names itself, and no process.
+            const xcb_window_t window = xwayland.find(
+                [&](xcb_window_t candidate, bool) { return xwayland.title(candidate) == QStringLiteral("Event Tester"); });
+            placed = window != XCB_NONE ? xwayland.geometry(window) : QRect();
+            polls = !placed.isEmpty() && placed == last ? polls + 1 : 0;
+            last = placed;
+            return polls >= 25;
+        })) << "no click target";
+        return {std::move(target), placed};
+    }
+    // A point of `target` that no window of Lunaveil `pid` covers but its overlays: where no tray
+    // runs, its window opens wherever the window manager puts it.
+    QPoint uncovered(const QRect& target, qint64 pid) const
+    {
+        const test::ScreenProbe xwayland(session_.xDisplay().toStdString());
+        std::vector<QRect> covered;
+        // Every mapped window of the process, inside the window manager's frames too, but its
+        // overlays; each with its frame, title bar and all.
+        xwayland.find([&](xcb_window_t window, bool) {
+            if (xwayland.pid(window) == pid && !xwayland.isOverrideRedirect(window))
+                covered.push_back(xwayland.geometry(window).adjusted(-8, -48, 8, 8));
+            return false;
+        });
+        const QRect inside = target.adjusted(10, 10, -10, -10);
+        for (const QPoint point : {inside.center(), inside.topLeft(), inside.topRight(), inside.bottomLeft(), inside.bottomRight()}) {
+            if (std::ranges::none_of(covered, [&](const QRect& rect) { return rect.contains(point); }))
+                return point;
+        }
+        ADD_FAILURE() << "Lunaveil's windows cover the whole click target";
+        return target.center();
+    }
+    // Whether a click at `at` reaches `target` (see xClickTarget), what it reported until now aside.
+    // A few tries: a compositor may route a new window's first click before it knows the window.
+    bool clickReaches(QPoint at, QProcess& target)
+    {
+        target.readAllStandardOutput();
+        for (int tries = 0; tries < 3; ++tries) {
+            if (!session_.click(at.x(), at.y()))
+                return false;
+            if (test::spinUntil([&] { return target.readAllStandardOutput().contains("ButtonRelease"); }, 2s))
+                return true;
+        }
+        return false;
+    }
     // Whether the program keeps any file in its runtime folder's journal folder.
     static bool journalled(const LunaveilProcess& process)
     {
         const std::filesystem::path journals = process.home().toStdString() + "/runtime/lunaveil";
         return std::filesystem::exists(journals) && !std::filesystem::is_empty(journals);
     }
+    WaylandSession session_;
+};
+
+class LunaveilOnSway : public LunaveilInSession {
+protected:
+    LunaveilOnSway() : LunaveilInSession(2, WaylandSession::Compositor::Sway) {}
+    void SetUp() override
+    {
+        LunaveilInSession::SetUp();
+        ASSERT_EQ(session_.outputs().size(), 2u);
+    }
+
     // A window of its own that reports its clicks, on the first output.
     std::unique_ptr<QProcess> clickTarget()
     {
@@ -97,8 +165,16 @@ protected:
         }
         return found;
     }
+};
 
-    WaylandSession session_{2};
+class LunaveilOnKWin : public LunaveilInSession {
+protected:
+    LunaveilOnKWin() : LunaveilInSession(1, WaylandSession::Compositor::KWin) {}
+};
+
+class LunaveilOnMutter : public LunaveilInSession {
+protected:
+    LunaveilOnMutter() : LunaveilInSession(1, WaylandSession::Compositor::Mutter) {}
 };
 
 TEST_F(LunaveilOnSway, TheOverlayBlendsOverEachOutputAsOutputsComeAndGoLetsEveryClickThroughAndLeavesXWaylandAlone)
@@ -272,6 +348,57 @@ TEST_F(LunaveilOnSway, WithQtOnWaylandNoWindowOfItsOwnTilesOrCoversTheDesktop)
     }
     EXPECT_TRUE(process->running());
     EXPECT_EQ(process->endWith(SIGTERM), 0);
+}
+
+// KWin: the tint is a layer-shell surface over the output that lets every click through; the
+// display gamma is Night Light's alone, and Lunaveil says so.
+TEST_F(LunaveilOnKWin, TheLayerShellOverlayCoversTheOutputAndLetsClicksThroughAndTrueColorsIsNotOffered)
+{
+    auto [target, placed] = xClickTarget();
+    ASSERT_FALSE(placed.isEmpty());
+    ASSERT_TRUE(clickReaches(placed.center(), *target)) << "a click at " << placed.center().x() << "," << placed.center().y() << " missed the window under it";
+    const auto process = lunaveil("xcb", true);
+    // What the compositor does with the overlay, which nothing here can take a picture of.
+    process->setVariable(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("lunaveil.overlay.debug=true"));
+    ASSERT_TRUE(process->start({QStringLiteral("-psn_0_0")}));
+    QString said = startedOn(*process);
+    EXPECT_TRUE(said.contains(QStringLiteral("display platform Wayland (KDE)"))) << said.toStdString();
+    EXPECT_TRUE(said.contains(QStringLiteral("KWin keeps it to Plasma's Night Light"))) << said.toStdString();
+    EXPECT_TRUE(test::spinUntil([&] {
+        said += process->errors();
+        return said.contains(QStringLiteral("the compositor gave the overlay of output")) && said.contains(QStringLiteral(" 800x600"));
+    })) << "KWin gave the overlay no size of its output: " << said.toStdString();
+    test::spinUntil([] { return false; }, 1s);  // the fade in ends
+    EXPECT_TRUE(clickReaches(uncovered(placed, process->pid()), *target)) << "a click did not pass through the overlay";
+    EXPECT_EQ(process->endWith(SIGTERM), 0);
+    target->kill();
+}
+
+// Mutter: the tint is an XWayland window over the monitor whose empty input shape lets every
+// click through; its headless monitor has no CRTC, so no display gamma.
+TEST_F(LunaveilOnMutter, TheXWaylandOverlayCoversTheMonitorAndLetsClicksThrough)
+{
+    auto [target, placed] = xClickTarget();
+    ASSERT_FALSE(placed.isEmpty());
+    ASSERT_TRUE(clickReaches(placed.center(), *target)) << "a click at " << placed.center().x() << "," << placed.center().y() << " missed the window under it";
+    const auto process = lunaveil("", true);  // Lunaveil chooses where its windows go: XWayland
+    ASSERT_TRUE(process->start({QStringLiteral("-psn_0_0")}));
+    const QString said = startedOn(*process);
+    EXPECT_TRUE(said.contains(QStringLiteral("display platform XWayland (GNOME)"))) << said.toStdString();
+    EXPECT_TRUE(said.contains(QStringLiteral("Mutter lets no program set it here"))) << said.toStdString();
+    const test::ScreenProbe xwayland(session_.xDisplay().toStdString());
+    const auto overlay = [&] {
+        for (const xcb_window_t window : xwayland.windowsOf(process->pid(), true)) {
+            if (xwayland.isOverrideRedirect(window) && xwayland.geometry(window) == session_.outputs().front().rect)
+                return window;
+        }
+        return xcb_window_t{XCB_NONE};
+    };
+    EXPECT_TRUE(test::spinUntil([&] { return overlay() != XCB_NONE; })) << "no overlay over the monitor";
+    test::spinUntil([] { return false; }, 1s);  // the fade in ends
+    EXPECT_TRUE(clickReaches(uncovered(placed, process->pid()), *target)) << "a click did not pass through the overlay";
+    EXPECT_EQ(process->endWith(SIGTERM), 0);
+    target->kill();
 }
 
 }  // namespace

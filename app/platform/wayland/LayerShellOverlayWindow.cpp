@@ -5,12 +5,16 @@
 #include "platform/wayland/LayerShellProtocol.h"
 #include "viewporter-client-protocol.h"
 
+#include <QLoggingCategory>
+
 #include <sys/mman.h>
 #include <unistd.h>
 #include <wayland-client.h>
 
 namespace lunaveil {
 namespace {
+
+Q_LOGGING_CATEGORY(lcOverlay, "lunaveil.overlay")
 
 constexpr char layerNamespace[] = "lunaveil-tint";
 
@@ -111,6 +115,7 @@ void LayerShellOverlayWindow::configured(void* data, zwlr_layer_surface_v1* laye
 {
     auto& self = *static_cast<LayerShellOverlayWindow*>(data);
     zwlr_layer_surface_v1_ack_configure(layer, serial);
+    qCDebug(lcOverlay, "the compositor gave the overlay of output %u %ux%u", self.output_, width, height);
     self.width_ = width;
     self.height_ = height;
     self.commit();

@@ -27,13 +27,16 @@ void flatten(const QJsonObject& node, QJsonArray& into)
 
 }  // namespace
 
-WaylandSession::WaylandSession(int outputs)
+WaylandSession::WaylandSession(int outputs, Compositor compositor) : compositor_(compositor)
 {
+    const QString name = compositor == Compositor::KWin     ? QStringLiteral("kwin")
+                         : compositor == Compositor::Mutter ? QStringLiteral("mutter")
+                                                            : QStringLiteral("sway");
     QProcess script;
     script.setProcessChannelMode(QProcess::SeparateChannels);
     script.start(QStringLiteral(LUNAVEIL_VIRTUAL_DESKTOP),
                  {QStringLiteral("wayland-start"), QStringLiteral("--outputs"), QString::number(outputs),
-                  QStringLiteral("--owner"), QString::number(::getpid())});
+                  QStringLiteral("--owner"), QString::number(::getpid()), QStringLiteral("--compositor"), name});
     if (!script.waitForFinished(timeoutMs) || script.exitStatus() != QProcess::NormalExit || script.exitCode() != 0) {
         failure_ = "virtual-desktop wayland-start failed: " + script.readAllStandardError().trimmed().toStdString();
         return;
@@ -59,7 +62,15 @@ WaylandSession::WaylandSession(int outputs)
     // click is already under way misses where the click enters.
     pointer_.setProcessEnvironment(environment());
     pointer_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    pointer_.start(QStringLiteral(LUNAVEIL_WAYLAND_POINTER), {});
+    if (compositor == Compositor::Sway) {
+        pointer_.start(QStringLiteral(LUNAVEIL_WAYLAND_POINTER), {});
+    } else {
+        // KWin offers its fake input, and Mutter its remote desktop, to the session's user alone.
+        pointer_.start(QStringLiteral("setpriv"),
+                       {QStringLiteral("--reuid=%1").arg(uid_), QStringLiteral("--regid=%1").arg(gid_),
+                        QStringLiteral("--init-groups"), QStringLiteral("--"),
+                        QString::fromUtf8(compositor == Compositor::Mutter ? LUNAVEIL_MUTTER_POINTER : LUNAVEIL_WAYLAND_POINTER)});
+    }
     if (!pointer_.waitForStarted())
         failure_ = "the test's virtual pointer did not start";
 }
@@ -80,8 +91,11 @@ QProcessEnvironment WaylandSession::environment() const
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("WAYLAND_DISPLAY"), socket_);
     env.insert(QStringLiteral("DISPLAY"), xDisplay_);
-    env.insert(QStringLiteral("XDG_CURRENT_DESKTOP"), QStringLiteral("sway"));
-    env.insert(QStringLiteral("SWAYSOCK"), swaysock_);
+    env.insert(QStringLiteral("XDG_CURRENT_DESKTOP"), compositor_ == Compositor::KWin     ? QStringLiteral("KDE")
+                                                      : compositor_ == Compositor::Mutter ? QStringLiteral("GNOME")
+                                                                                          : QStringLiteral("sway"));
+    if (compositor_ == Compositor::Sway)
+        env.insert(QStringLiteral("SWAYSOCK"), swaysock_);
     env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), sessionBus_);
     return env;
 }
@@ -99,6 +113,9 @@ QString WaylandSession::run(const QString& program, const QStringList& arguments
 
 std::vector<WaylandSession::Output> WaylandSession::outputs() const
 {
+    if (compositor_ != Compositor::Sway)
+        return {{compositor_ == Compositor::KWin ? QStringLiteral("Virtual-0") : QStringLiteral("Meta-0"),
+                 QRect(0, 0, 800, 600)}};
     std::vector<Output> outputs;
     const QJsonArray listed =
         QJsonDocument::fromJson(run(QStringLiteral("swaymsg"), {QStringLiteral("-r"), QStringLiteral("-t"),

@@ -1,5 +1,6 @@
 #pragma once
-// A real Wayland session of the test's own (sway headless, with XWayland), stopped when destroyed.
+// A real Wayland session of the test's own (sway, KWin or Mutter headless, with XWayland),
+// stopped when destroyed.
 
 #include <QJsonArray>
 #include <QProcess>
@@ -17,10 +18,12 @@ namespace lunaveil::test {
 
 class WaylandSession {
 public:
-    // Starts sway with `outputs` 800x600 outputs side by side, through scripts/virtual-desktop.
-    // Check running(); failure() says why it is not. Should this process die first, the session
-    // ends by itself.
-    explicit WaylandSession(int outputs = 1);
+    enum class Compositor { Sway, KWin, Mutter };
+
+    // Starts `compositor` with `outputs` 800x600 outputs side by side (one for KWin and Mutter),
+    // through scripts/virtual-desktop. Check running(); failure() says why it is not. Should this
+    // process die first, the session ends by itself.
+    explicit WaylandSession(int outputs = 1, Compositor compositor = Compositor::Sway);
     ~WaylandSession();
     WaylandSession(const WaylandSession&) = delete;
     WaylandSession& operator=(const WaylandSession&) = delete;
@@ -44,19 +47,21 @@ public:
         QRect rect;
     };
     std::vector<Output> outputs() const;
-    // sway's window tree (swaymsg -t get_tree), every node with its children flattened in.
+    // sway's alone:
+    // its window tree (swaymsg -t get_tree), every node with its children flattened in;
     QJsonArray windows() const;
-    // Runs swaymsg with these arguments; false when sway refused.
+    // runs swaymsg with these arguments; false when sway refused;
     bool swaymsg(const QStringList& arguments) const;
-    // The composited colour at `point` of the output layout, from grim. (A capture of one output
+    // the composited colour at `point` of the output layout, from grim. (A capture of one output
     // by name can come back stale on sway's headless outputs; the whole layout does not.)
     std::optional<QRgb> pixel(QPoint point) const;
-    // A left click at (x, y) of the output layout, through the compositor's virtual pointer.
+    // A left click at (x, y) of the output layout, through the compositor's own way to a pointer.
     bool click(int x, int y) const;
 
 private:
     QString run(const QString& program, const QStringList& arguments, bool* ok = nullptr) const;
 
+    Compositor compositor_;
     mutable QProcess pointer_;  // the session's one virtual pointer
     QString socket_;
     QString xDisplay_;
