@@ -1,6 +1,6 @@
 // lunaveil-launcher: started at login, it starts Lunaveil unless Lunaveil already runs, then ends.
 // It shares no code with Lunaveil; the two meet only through the lock file's name, the install
-// layout and the RestartedFromHelper environment entry.
+// layout, the RestartedFromHelper environment entry and the "-psn_" argument.
 
 #include <cerrno>
 #include <csignal>
@@ -125,7 +125,10 @@ int spawnDetached(const fs::path& program)
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
 
     std::string path = program.string();
-    char* const argv[] = {path.data(), nullptr};
+    // A start at login: Lunaveil keeps its popover closed for an argument beginning "-psn_", as
+    // for a program its desktop launched.
+    std::string quietStart = "-psn_0_0";
+    char* const argv[] = {path.data(), quietStart.data(), nullptr};
     std::vector<char*> environment = launchEnvironment();
     const int error = ::posix_spawn(nullptr, path.c_str(), &actions, &attributes, argv, environment.data());
 

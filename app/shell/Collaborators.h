@@ -92,6 +92,8 @@ class GreetingsWindow {
 public:
     virtual ~GreetingsWindow() = default;
     virtual void showServiceWindow() = 0;
+    // Called when the window has closed, by its button or by the window manager.
+    std::function<void()> onClosed;
 };
 
 class HelpWindow {

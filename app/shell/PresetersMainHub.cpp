@@ -1,5 +1,7 @@
 #include "PresetersMainHub.h"
 
+#include <utility>
+
 namespace lunaveil {
 namespace {
 
@@ -45,8 +47,15 @@ void PresetersMainHub::startService()
     SettingsDataAccess& settings = *settingsDataAccess_;
     if (!settings.getFirstTimeOpened()) {
         greetingsWindowController_ = make(services_.makeGreetingsWindow);
-        if (greetingsWindowController_)
+        if (greetingsWindowController_) {
+            greetingsOpen_ = true;
+            greetingsWindowController_->onClosed = [this] {
+                greetingsOpen_ = false;
+                if (std::exchange(popoverAfterGreetings_, false))
+                    showPopover();
+            };
             greetingsWindowController_->showServiceWindow();
+        }
         settings.setFirstTimeOpened(true);
     }
     backgroundAlpha_ = settings.getBackgroundAlpha();
@@ -75,6 +84,10 @@ void PresetersMainHub::startService()
 
 void PresetersMainHub::showPopover()
 {
+    if (greetingsOpen_) {
+        popoverAfterGreetings_ = true;
+        return;
+    }
     if (popoverViewPresenter_)
         popoverViewPresenter_->showPopover();
 }

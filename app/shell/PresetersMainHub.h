@@ -65,6 +65,9 @@ private:
     bool startAtLogin_ = false;
     bool lightMonitorNowIsEnabled_ = false;
     bool inverseColorsIsEnabled_ = false;
+    // The popover waits for the greetings window to close, so that neither covers the other.
+    bool greetingsOpen_ = false;
+    bool popoverAfterGreetings_ = false;
     bool wasDuringScheduledInterval_ = false;
     bool userForcedTheMonitorLightOption_ = false;
     bool schedulerForcedTheMonitorLightOption_ = false;

@@ -11,6 +11,7 @@
 #include "shell/CommandLine.h"
 #include "shell/DisplayServices.h"
 #include "shell/ProductionServices.h"
+#include "ui/Resources.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -158,6 +159,8 @@ int run(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("Lunaveil"));
     QApplication::setApplicationVersion(QStringLiteral(LUNAVEIL_VERSION));
     QApplication::setDesktopFileName(QString::fromUtf8(Constants::BUNDLE_ID.data(), Constants::BUNDLE_ID.size()));
+    // Every window of Lunaveil's carries its icon, for window lists, docks and switchers.
+    QApplication::setWindowIcon(loadIcon(QApplication::desktopFileName()));
     QApplication::setQuitOnLastWindowClosed(AppDelegate::applicationShouldTerminateAfterLastWindowClosed());
 
     const RuntimeFolder runtime = RuntimeFolder::forSession();

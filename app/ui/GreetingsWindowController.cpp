@@ -3,10 +3,30 @@
 #include "ui/WindowPlacement.h"
 #include "ui_GreetingsWindow.h"
 
+#include <QEvent>
 #include <QPalette>
+#include <QTimer>
 #include <QWidget>
 
 namespace lunaveil {
+namespace {
+
+// Calls `closed` each time the watched window hides: closed by its button or its frame.
+class CloseWatch final : public QObject {
+public:
+    explicit CloseWatch(std::function<void()> closed) : closed_(std::move(closed)) {}
+
+private:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Hide && !static_cast<QWidget*>(watched)->isVisible())
+            closed_();
+        return QObject::eventFilter(watched, event);
+    }
+    std::function<void()> closed_;
+};
+
+}  // namespace
 
 GreetingsWindowController::GreetingsWindowController() = default;
 
@@ -56,6 +76,14 @@ void GreetingsWindowController::windowDidLoad()
     ui_->lineViewOutlet->setAutoFillBackground(true);
 
     QObject::connect(ui_->closeButton, &QPushButton::clicked, window_.get(), [this] { closeServiceWindow(); });
+    // Told once the click that closed the window is over: what opens next gets a clean pointer.
+    closeWatch_ = std::make_unique<CloseWatch>([this] {
+        QTimer::singleShot(0, closeWatch_.get(), [this] {
+            if (onClosed)
+                onClosed();
+        });
+    });
+    window_->installEventFilter(closeWatch_.get());
     centreOnScreen(*window_);
     window_->show();
     window_->raise();

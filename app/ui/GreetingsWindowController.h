@@ -4,6 +4,7 @@
 #include "shell/Collaborators.h"
 
 #include <QColor>
+#include <QObject>
 
 #include <memory>
 
@@ -36,6 +37,7 @@ private:
     void windowDidLoad();
 
     std::unique_ptr<QWidget> window_;
+    std::unique_ptr<QObject> closeWatch_;  // tells onClosed
     std::unique_ptr<Ui::GreetingsWindow> ui_;
 };
 

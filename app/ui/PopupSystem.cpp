@@ -3,15 +3,19 @@
 #include "platform/ColourScheme.h"
 #include "ui/PopoverViewController.h"
 
+#include <QApplication>
 #include <QCursor>
 #include <QEvent>
 #include <QInputEvent>
+#include <QMouseEvent>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPalette>
 #include <QPixmap>
 #include <QScreen>
+#include <QTimer>
+#include <QWindow>
 #include <QWidget>
 
 #include <algorithm>
@@ -197,7 +201,11 @@ bool PopupSystem::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == viewController_.view()) {
         if (event->type() == QEvent::MouseButtonPress) {
-            lastPopoverPress_ = static_cast<QInputEvent*>(event)->timestamp();
+            const auto* press = static_cast<QMouseEvent*>(event);
+            lastPopoverPress_ = press->timestamp();
+            pressOutsideAt_.reset();
+            if (!viewController_.view()->rect().contains(press->position().toPoint()))
+                pressOutsideAt_ = press->globalPosition().toPoint();
         } else if (event->type() == QEvent::WindowDeactivate && active_ && trayFound_ && onWayland()) {
             // What a click elsewhere is to a pop-up; the icon opens it again.
             hidePopover();
@@ -226,11 +234,38 @@ void PopupSystem::popoverDidClose()
             closedByClick_.start();
             closingPress_ = lastPopoverPress_;
             QCoreApplication::instance()->installEventFilter(&releaseWatch_);
+            // Qt's xcb platform gives the press that closed a pop-up to no other window of ours.
+            if (pressOutsideAt_ && QGuiApplication::platformName() == QLatin1String("xcb"))
+                QTimer::singleShot(0, this, [this, at = *pressOutsideAt_] { passOnClosingPress(at); });
         }
         drawItem();
     }
     if (const auto callback = onWillClosePopover)
         callback();
+}
+
+// A click on another of Lunaveil's windows (the greetings, help, an alert) closes the popover and
+// also does what it would have done there.
+void PopupSystem::passOnClosingPress(QPoint at)
+{
+    QWidget* target = QApplication::widgetAt(at);
+    // Windows the window manager keeps only: the tray icon (the X server passes the click on to
+    // it) and the overlays bypass it.
+    if (target == nullptr || target->window() == viewController_.view()
+        || target->window()->windowFlags().testFlag(Qt::BypassWindowManagerHint))
+        return;
+    QWindow* window = target->window()->windowHandle();
+    if (window == nullptr)
+        return;
+    const QPointF local = window->mapFromGlobal(at);
+    const auto send = [&](QEvent::Type type, Qt::MouseButtons buttons) {
+        QCoreApplication::postEvent(window, new QMouseEvent(type, local, local, QPointF(at), Qt::LeftButton, buttons,
+                                                            QGuiApplication::keyboardModifiers()));
+    };
+    // The whole click: its own release went to the pop-up while it still held the pointer, or
+    // comes to a window that saw no press and so does nothing with it.
+    send(QEvent::MouseButtonPress, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, Qt::NoButton);
 }
 
 void PopupSystem::endClosingClick()
@@ -242,7 +277,8 @@ void PopupSystem::endClosingClick()
 
 bool PopupSystem::ReleaseWatch::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::MouseButtonRelease
+    if (event->type() == QEvent::MouseButtonRelease || event->type() == QEvent::MouseButtonPress)
+        if (event->type() == QEvent::MouseButtonRelease
         || (event->type() == QEvent::MouseButtonPress
             && static_cast<QInputEvent*>(event)->timestamp() != owner_.closingPress_))
         owner_.endClosingClick();

@@ -75,6 +75,7 @@ private:
     void placePopover(QWidget& popover);
     void waitForAnchor();
     void endClosingClick();
+    void passOnClosingPress(QPoint at);
 
     // Watches the whole application for the end of the click that closed the popover: its
     // release, or a press of another click should the release never arrive.
@@ -110,6 +111,8 @@ private:
     QElapsedTimer closedByClick_;
     ulong lastPopoverPress_ = 0;
     ulong closingPress_ = 0;
+    // Where the last press the popover saw fell outside it, as it closes the popover.
+    std::optional<QPoint> pressOutsideAt_;
     ReleaseWatch releaseWatch_{*this};
     bool active_ = false;
     bool itemShown_ = true;

@@ -374,12 +374,13 @@ protected:
                 && rect.width() * rect.height() < over.width() * over.height();
         }) != XCB_NONE;
     }
-    bool greetingsShown(pid_t pid) const
+    xcb_window_t greetings(pid_t pid) const
     {
         return screen_->find([&](xcb_window_t window, bool) {
             return screen_->pid(window) == pid && screen_->title(window) == QStringLiteral("Welcome to Lunaveil");
-        }) != XCB_NONE;
+        });
     }
+    bool greetingsShown(pid_t pid) const { return greetings(pid) != XCB_NONE; }
 
     // Where the open popover of `pid` stands once it rests: for a moment after it opens it
     // follows the icon the tray is still placing.
@@ -455,12 +456,23 @@ protected:
     const PopoverLayout layout_;
 };
 
-TEST_F(LunaveilDesktop, FirstStartGreetsOpensThePopoverAndTheTrayIconClosesAndOpensIt)
+TEST_F(LunaveilDesktop, FirstStartGreetsFirstAClickOnGetStartedReachesItThroughThePopoverAndTheIconTogglesIt)
 {
     const pid_t pid = startLunaveil();
-    EXPECT_TRUE(waitFor([&] { return greetingsShown(pid); })) << "no greetings window";
-    ASSERT_TRUE(waitFor([&] { return popoverOpen(pid); })) << "the popover did not open by itself";
+    ASSERT_TRUE(waitFor([&] { return greetingsShown(pid); })) << "no greetings window";
+    EXPECT_FALSE(waitFor([&] { return popoverOpen(pid); }, 1s)) << "the popover opened over the greetings";
+    EXPECT_TRUE(screen_->hasProperty(greetings(pid), "_NET_WM_ICON")) << "the greetings window has no icon";
     EXPECT_TRUE(lunaveil_->settings().getFirstTimeOpened()) << "the greeting is not remembered";
+
+    // The icon opens the popover over the greetings all the same; one click on "Get Started"
+    // (bottom right, inside the window's margins) closes both, and the popover the start asked
+    // for follows.
+    const QRect greeted = screen_->geometry(greetings(pid));
+    clickTrayIcon(pid);
+    ASSERT_TRUE(waitFor([&] { return popoverOpen(pid); })) << "a click on the icon did not open the popover";
+    click(greeted.bottomRight() - QPoint(28 + 24, 20 + 10));
+    EXPECT_TRUE(waitFor([&] { return !greetingsShown(pid); })) << "the click that closed the popover missed Get Started";
+    ASSERT_TRUE(waitFor([&] { return popoverOpen(pid); })) << "the popover did not follow the greetings";
 
     clickTrayIcon(pid);
     EXPECT_TRUE(waitFor([&] { return !popoverOpen(pid); })) << "a click on the icon left the popover open";
@@ -620,10 +632,13 @@ TEST_F(LunaveilDesktop, StartAtLoginRegistersTheLauncherWhichStartsOneLunaveil)
     ASSERT_EQ(run(exec, {}, lunaveil_->environment()), 0);
     EXPECT_EQ(Adopter::children("lunaveil").size(), 1u) << "the launcher started a second Lunaveil";
 
-    // A start by hand asks the running Lunaveil to open its popover, and ends.
-    ASSERT_TRUE(waitFor([&] { return popoverOpen(running); })) << "the popover did not open by itself";
-    clickTrayIcon(running);
-    ASSERT_TRUE(waitFor([&] { return !popoverOpen(running); }));
+    // Started at login, it keeps its popover closed; a start by hand asks the running Lunaveil
+    // to open it, and ends.
+    EXPECT_TRUE(waitFor([&] {
+        return screen_->find([&](xcb_window_t window, bool inTray) { return inTray && screen_->pid(window) == running; })
+            != XCB_NONE;
+    })) << "Lunaveil has no icon in the tray";
+    EXPECT_FALSE(waitFor([&] { return popoverOpen(running); }, 1s)) << "the popover opened at login";
     EXPECT_EQ(lunaveil_->runOnce({}), 0);
     EXPECT_TRUE(waitFor([&] { return popoverOpen(running); })) << "the running Lunaveil did not open its popover";
     EXPECT_EQ(Adopter::children("lunaveil").size(), 1u);

@@ -26,7 +26,7 @@ protected:
         s.makePresenter = [this] { return own(presenter, log); };
         s.makeScheduleMonitor = [this] { return own(monitor); };
         s.makeScreenControl = [this] { return std::make_unique<FakeScreenControl>(log); };
-        s.makeGreetingsWindow = [this] { return std::make_unique<FakeGreetingsWindow>(log); };
+        s.makeGreetingsWindow = [this] { return own(greetings, log); };
         s.makeHelpWindow = [this] { return std::make_unique<FakeHelpWindow>(log); };
         s.makeColourPanel = [this] { return own(panel, log); };
         s.makeLoginItem = [this] { return std::make_unique<FakeLoginItem>(log, loginProblem); };
@@ -79,6 +79,7 @@ protected:
     CallLog log;
     FakeDimmer* dimmer = nullptr;
     FakePresenter* presenter = nullptr;
+    FakeGreetingsWindow* greetings = nullptr;
     FakeScheduleMonitor* monitor = nullptr;
     FakeColourPanel* panel = nullptr;
     std::optional<std::string> loginProblem;
@@ -106,6 +107,16 @@ TEST_F(Hub, GreetsOnlyOnTheFirstRunAndStartsFromTheStoredSettings)
     PresetersMainHub first(services());
     first.startService();
     EXPECT_EQ(log, (CallLog{"greetings.show", "presenter.start"}));
+    // The popover waits for the greetings to close, and opens once for any number of asks.
+    first.showPopover();
+    first.showPopover();
+    EXPECT_EQ(log.back(), "presenter.start");
+    greetings->onClosed();
+    EXPECT_EQ(log.back(), "presenter.showPopover");
+    greetings->onClosed();
+    first.showPopover();
+    EXPECT_EQ(std::ranges::count(log, std::string("presenter.showPopover")), 2);
+    log.clear();
     ASSERT_TRUE(presenter->started);
     EXPECT_EQ(presenter->started->colour, Colour::orangeColor()) << "True Colors is on by default, so its colour is current";
     EXPECT_TRUE(presenter->started->trueColor && monitor->running);
@@ -130,6 +141,7 @@ TEST_F(Hub, DelegateOpensThePopoverUnlessLaunchedWithPsn)
 {
     const std::pair<const char*, bool> cases[] = {
         {"", true}, {"-psn_0_12345", false}, {"-psn", true}, {"x-psn_1", true}};
+    settings().setFirstTimeOpened(true);  // no greetings to wait for
     for (const auto& [argument, opens] : cases) {
         log.clear();
         AppDelegate delegate(services());

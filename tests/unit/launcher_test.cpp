@@ -61,7 +61,7 @@ protected:
         // so that the test sees the launcher end while the program it started still runs.
         fs::create_directories(program().parent_path());
         std::ofstream(program()) << "#!/bin/sh\n"
-                                 << "zero=$0 argc=$#\n"
+                                 << "zero=$0 argc=$# first=${1-none}\n"
                                  << "read -r stat < /proc/$$/stat\n"
                                  << "set -- $stat\n"
                                  << "stray=closed\n"
@@ -69,7 +69,7 @@ protected:
                                  << "for fd in /proc/$$/fd/*; do"
                                  << " [ \"$(readlink \"$fd\")\" = " << quoted(tmp_ / "stray")
                                  << " ] && stray=open; done\n"
-                                 << "echo pid=$$ session=$6 program=$zero argc=$argc"
+                                 << "echo pid=$$ session=$6 program=$zero argc=$argc first=$first"
                                  << " helper=${RestartedFromHelper-unset}"
                                  << " helpers=$(env | grep -c '^RestartedFromHelper=')"
                                  << " stdin=$(readlink /proc/$$/fd/0) stray=$stray >> " << quoted(tmp_ / "launches")
@@ -145,7 +145,9 @@ TEST_F(LauncherTest, StartsLunaveilOnceDetachedWhenItDoesNotRun)
     ASSERT_EQ(started.size(), 1u) << readFile(tmp_ / "launches");
     auto launch = started.front();
     EXPECT_EQ(launch["program"], program().string());
-    EXPECT_EQ(launch["argc"], "0");
+    // Started at login, Lunaveil keeps its popover closed.
+    EXPECT_EQ(launch["argc"], "1");
+    EXPECT_EQ(launch["first"], "-psn_0_0");
     EXPECT_EQ(launch["helper"], "1");
     EXPECT_EQ(launch["helpers"], "1");
     EXPECT_EQ(launch["session"], launch["pid"]) << "not the leader of a session of its own";

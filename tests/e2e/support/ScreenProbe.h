@@ -41,6 +41,8 @@ public:
     // The top-level windows a process made (by their _NET_WM_PID), optionally only the mapped ones.
     std::vector<xcb_window_t> windowsOf(qint64 pid, bool mappedOnly) const;
     QString title(xcb_window_t window) const;
+    // Whether the window has the property (such as "_NET_WM_ICON") set, to anything.
+    bool hasProperty(xcb_window_t window, const std::string& name) const { return !property(window, atom(name)).isEmpty(); }
     qint64 pid(xcb_window_t window) const;
     // Where the window is on the screen; empty once it is gone.
     QRect geometry(xcb_window_t window) const;
