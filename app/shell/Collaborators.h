@@ -59,6 +59,8 @@ struct PopoverActions {
     std::function<void()> onInverseColorsHelpRequest;
     std::function<void()> onTrueColorsHelpRequest;
     std::function<void()> onQuitRequest;
+    // Where no tray runs the popover asks to open by itself, so that Lunaveil stays within reach.
+    std::function<void()> onOpenWithoutTrayRequest;
 };
 
 // What the session's displays let the tint do. The controls of what they cannot are disabled

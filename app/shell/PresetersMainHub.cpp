@@ -40,6 +40,8 @@ void PresetersMainHub::wirePresenter()
     p.onInverseColorsHelpRequest = [this] { onInverseColorsHelpRequest(); };
     p.onTrueColorsHelpRequest = [this] { onTrueColorsHelpRequest(); };
     p.onQuitRequest = [this] { onQuitRequest(); };
+    // Under the same rule as any other opening: the greetings come first.
+    p.onOpenWithoutTrayRequest = [this] { showPopover(); };
 }
 
 void PresetersMainHub::startService()

@@ -1,7 +1,9 @@
 #include "ui/ImageButtonView.h"
 
 #include <QGraphicsOpacityEffect>
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPropertyAnimation>
 #include <QTimer>
 
@@ -15,6 +17,7 @@ ImageButtonView::ImageButtonView(QWidget* parent)
     opacity_->setOpacity(normalAlpha);
     setGraphicsEffect(opacity_);
     fade_->setDuration(fadeDurationMs);
+    setFocusPolicy(Qt::TabFocus);
 }
 
 void ImageButtonView::initiate(int id, bool animated)
@@ -50,11 +53,36 @@ void ImageButtonView::fadeTo(double alpha)
     fade_->start();
 }
 
+void ImageButtonView::click()
+{
+    if (const auto callback = onClick)
+        callback(id_);
+}
+
 void ImageButtonView::mousePressEvent(QMouseEvent* event)
 {
     event->accept();
-    if (const auto callback = onClick)
-        callback(id_);
+    click();
+}
+
+void ImageButtonView::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Space || event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        click();
+        return;
+    }
+    QLabel::keyPressEvent(event);
+}
+
+void ImageButtonView::paintEvent(QPaintEvent* event)
+{
+    QLabel::paintEvent(event);
+    if (!hasFocus())
+        return;
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(palette().color(QPalette::Highlight), 2.0));
+    painter.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 4, 4);
 }
 
 void ImageButtonView::enterEvent(QEnterEvent*)

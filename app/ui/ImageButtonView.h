@@ -11,6 +11,7 @@ class QPropertyAnimation;
 namespace lunaveil {
 
 // Shows its image as a QLabel does (setPixmap, or the "pixmap" property of an interface file).
+// Tab reaches it; with the focus it wears a ring in the highlight colour.
 class ImageButtonView : public QLabel {
     Q_OBJECT
 public:
@@ -22,8 +23,10 @@ public:
 
     explicit ImageButtonView(QWidget* parent = nullptr);
 
-    // Called with the tag on every mouse press.
+    // Called with the tag on every mouse press, and on Space or Return while the button has the focus.
     std::function<void(int)> onClick;
+    // What a click does: calls onClick.
+    void click();
 
     // Stores the tag and whether to dim on hover, and starts watching the pointer: before this
     // call the button ignores the pointer entering it.
@@ -39,7 +42,9 @@ public:
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     void fadeTo(double alpha);

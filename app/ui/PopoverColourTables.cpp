@@ -2,6 +2,10 @@
 
 #include "settings/Constants.h"
 
+#include <QCoreApplication>
+
+#include <initializer_list>
+
 namespace lunaveil {
 namespace {
 
@@ -9,6 +13,14 @@ namespace {
 constexpr Colour rgb255(int red, int green, int blue)
 {
     return Colour::rgb(red / 255.0, green / 255.0, blue / 255.0);
+}
+
+std::vector<QString> translated(std::initializer_list<const char*> names)
+{
+    std::vector<QString> result;
+    for (const char* name : names)
+        result.push_back(QCoreApplication::translate("lunaveil::PopoverColourTables", name));
+    return result;
 }
 
 }  // namespace
@@ -63,6 +75,28 @@ std::vector<std::optional<Colour>> PopoverColourTables::displayTrueColors()
         rgb255(66, 172, 227),
         rgb255(72, 72, 72),
     };
+}
+
+std::vector<QString> PopoverColourTables::colorNames()
+{
+    return translated({QT_TRANSLATE_NOOP("lunaveil::PopoverColourTables", "Red"),
+                       QT_TRANSLATE_NOOP("lunaveil::PopoverColourTables", "Orange"),
+                       QT_TRANSLATE_NOOP("lunaveil::PopoverColourTables", "Yellow"),
+                       QT_TRANSLATE_NOOP("lunaveil::PopoverColourTables", "Green"),
+                       QT_TRANSLATE_NOOP("lunaveil::PopoverColourTables", "Blue"),
+                       QT_TRANSLATE_NOOP("lunaveil::PopoverColourTables", "White"),
+                       QT_TRANSLATE_NOOP("lunaveil::PopoverColourTables", "Black"),
+                       QT_TRANSLATE_NOOP("lunaveil::PopoverColourTables", "Custom Color")});
+}
+
+std::vector<QString> PopoverColourTables::trueColorNames()
+{
+    return translated({QT_TRANSLATE_NOOP("lunaveil::PopoverColourTables", "Red"),
+                       QT_TRANSLATE_NOOP("lunaveil::PopoverColourTables", "Orange"),
+                       QT_TRANSLATE_NOOP("lunaveil::PopoverColourTables", "Yellow"),
+                       QT_TRANSLATE_NOOP("lunaveil::PopoverColourTables", "Green"),
+                       QT_TRANSLATE_NOOP("lunaveil::PopoverColourTables", "Blue"),
+                       QT_TRANSLATE_NOOP("lunaveil::PopoverColourTables", "Black")});
 }
 
 }  // namespace lunaveil

@@ -3,6 +3,8 @@
 
 #include "common/Colour.h"
 
+#include <QString>
+
 #include <optional>
 #include <vector>
 
@@ -18,6 +20,9 @@ public:
     // True Colors: six pure colours for the display transfer, drawn in the softer tones of the tint row.
     static std::vector<Colour> trueColors();
     static std::vector<std::optional<Colour>> displayTrueColors();
+    // What screen readers call each swatch of the two rows, index for index, in the user's language.
+    static std::vector<QString> colorNames();
+    static std::vector<QString> trueColorNames();
 };
 
 }  // namespace lunaveil

@@ -1,5 +1,6 @@
 #include "ui/PopoverViewController.h"
 
+#include "ui/Accessibility.h"
 #include "ui/OptionsMenu.h"
 #include "ui/PopoverColourTables.h"
 #include "ui/Resources.h"
@@ -7,12 +8,15 @@
 
 #include <QDateTime>
 #include <QEvent>
+#include <QFontInfo>
 #include <QGraphicsOpacityEffect>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QPalette>
 #include <QPixmap>
 #include <QSignalBlocker>
 
+#include <algorithm>
 #include <chrono>
 
 namespace lunaveil {
@@ -189,6 +193,15 @@ bool PopoverViewController::eventFilter(QObject* watched, QEvent* event)
         && (event->type() == QEvent::Show || event->type() == QEvent::Resize
             || event->type() == QEvent::LayoutRequest))
         layoutTimePickers();
+    // Return does what Space does on the popover's check boxes and buttons, as in a dialog.
+    if (watched == view_.get() && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        auto* button = qobject_cast<QAbstractButton*>(view_->focusWidget());
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && button != nullptr && button->isEnabled()) {
+            button->click();
+            return true;
+        }
+    }
     // What the session says of its gamma may change while Lunaveil runs (Plasma's Night Light).
     if (watched == view_.get() && event->type() == QEvent::Show && effectsOffered_.whyNoDisplayGamma)
         applyEffectsOffered();
@@ -198,6 +211,7 @@ bool PopoverViewController::eventFilter(QObject* watched, QEvent* event)
 void PopoverViewController::viewDidLoad()
 {
     initImageResources();
+    installAccessibility();
     view_ = std::make_unique<QWidget>();
     ui_ = std::make_unique<Ui::PopoverView>();
     ui_->setupUi(view_.get());
@@ -291,11 +305,32 @@ void PopoverViewController::applyEffectsOffered()
 
 void PopoverViewController::buildRow()
 {
+    RoundedViewCheckGroup& row = *ui_->roundedViewCheckGroupOutlet;
     if (trueColorsDisplay_)
-        ui_->roundedViewCheckGroupOutlet->initiate(trueColors_, displayTrueColors_, false,
-                                                   currentSelectedBackgroundColor_);
+        row.initiate(trueColors_, displayTrueColors_, false, currentSelectedBackgroundColor_);
     else
-        ui_->roundedViewCheckGroupOutlet->initiate(colors_, displayColors_, true, currentSelectedBackgroundColor_);
+        row.initiate(colors_, displayColors_, true, currentSelectedBackgroundColor_);
+    const std::vector<QString> names
+        = trueColorsDisplay_ ? PopoverColourTables::trueColorNames() : PopoverColourTables::colorNames();
+    for (std::size_t i = 0; i < row.items().size() && i < names.size(); ++i)
+        row.items()[i]->setAccessibleName(names[i]);
+    applyTabOrder();
+}
+
+// Reading order, left to right and top to bottom; the swatches are new after every rebuild of
+// the row, and new widgets would otherwise come last.
+void PopoverViewController::applyTabOrder()
+{
+    Ui::PopoverView& ui = *ui_;
+    std::vector<QWidget*> order{ui.lunaveilCheckboxOutlet, ui.menuButtonOutlet};
+    const auto& swatches = ui.roundedViewCheckGroupOutlet->items();
+    order.insert(order.end(), swatches.begin(), swatches.end());
+    order.insert(order.end(), {ui.alphaSlideviewOutlet, ui.scheduleCheckboxOutlet, ui.startHourDatePickerOutlet,
+                               ui.stopHourDatePickerOutlet, ui.trueColorsCheckboxOutlet, ui.trueColorsHelpButton,
+                               ui.inverseColorsCheckboxOutlet, ui.inverseColorsHelpButton,
+                               ui.startAtLoginCheckboxOutlet});
+    for (std::size_t i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(order[i - 1], order[i]);
 }
 
 void PopoverViewController::applyScheduleLook()
@@ -307,25 +342,42 @@ void PopoverViewController::applyScheduleLook()
     ui.stopHourDatePickerOutlet->setEnabled(scheduleIsActive_);
 }
 
+// The pickers follow the popover's text size (larger at 120 or 144 DPI) and stand right-aligned
+// in their panel with the dash clear between them; a font too large for the panel is shrunk.
 void PopoverViewController::layoutTimePickers()
 {
     const bool twelveHour = usesTwelveHourClock(locale());
-    const TimePickerLayout& layout = twelveHour ? twelveHourLayout : twentyFourHourLayout;
     QDateTimeEdit* start = ui_->startHourDatePickerOutlet;
     QDateTimeEdit* stop = ui_->stopHourDatePickerOutlet;
-    for (QDateTimeEdit* picker : {start, stop}) {
-        QFont font = picker->font();
-        font.setWeight(QFont::Light);
-        font.setPixelSize(layout.fontPixelSize);
-        if (picker->font() != font)
-            picker->setFont(font);
-        if (picker->displayFormat() != timeFormat(twelveHour)) {
-            const QSignalBlocker blocker(picker);
-            picker->setDisplayFormat(timeFormat(twelveHour));
+    QLabel* dash = ui_->scheduleDash;
+    const int panelWidth = ui_->scheduleDatesViewOutlet->width();
+    const int textPixelSize = QFontInfo(view_->font()).pixelSize();
+    const int pickerPixelSize = twelveHour ? twelveHourPickerPixelSize : twentyFourHourPickerPixelSize;
+    constexpr int popoverTextPixelSize = 12;
+    constexpr int smallestPixelSize = 8;
+    int width = 0;
+    for (int pixelSize = std::max(smallestPixelSize, pickerPixelSize * textPixelSize / popoverTextPixelSize);
+         pixelSize >= smallestPixelSize; --pixelSize) {
+        for (QDateTimeEdit* picker : {start, stop}) {
+            QFont font = picker->font();
+            font.setWeight(QFont::Light);
+            font.setPixelSize(pixelSize);
+            if (picker->font() != font)
+                picker->setFont(font);
+            if (picker->displayFormat() != timeFormat(twelveHour)) {
+                const QSignalBlocker blocker(picker);
+                picker->setDisplayFormat(timeFormat(twelveHour));
+            }
         }
+        width = std::max(start->sizeHint().width(), stop->sizeHint().width());
+        if (2 * width + dash->width() <= panelWidth)
+            break;
     }
-    stop->setGeometry(layout.stopX, stop->y(), layout.stopWidth, stop->height());
-    start->setGeometry(layout.startX, start->y(), layout.startWidth, start->height());
+    const int stopX = panelWidth - width;
+    const int dashX = stopX - dash->width();
+    stop->setGeometry(stopX, stop->y(), width, stop->height());
+    dash->move(dashX, dash->y());
+    start->setGeometry(dashX - width, start->y(), width, start->height());
 }
 
 void PopoverViewController::setStatusLightShown(bool shown)

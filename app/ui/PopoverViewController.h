@@ -60,16 +60,9 @@ public:
     // Where the clock format comes from (12- or 24-hour pickers): the system's by default.
     std::function<QLocale()> locale = [] { return QLocale::system(); };
 
-    // Placement and font size of the time pickers, in the coordinates of their panel.
-    struct TimePickerLayout {
-        int fontPixelSize;
-        int startX;
-        int startWidth;
-        int stopX;
-        int stopWidth;
-    };
-    static constexpr TimePickerLayout twelveHourLayout{11, 33, 68, 103, 68};
-    static constexpr TimePickerLayout twentyFourHourLayout{13, 35, 61, 110, 61};
+    // The pickers' font, in pixels at the popover's 12-pixel text: the 12-hour times are longer.
+    static constexpr int twelveHourPickerPixelSize = 11;
+    static constexpr int twentyFourHourPickerPixelSize = 13;
     // True when the locale's time format shows AM/PM.
     static bool usesTwelveHourClock(const QLocale& locale);
 
@@ -81,6 +74,7 @@ private:
     void connectControls();
     void refreshControls();
     void buildRow();
+    void applyTabOrder();
     void applyScheduleLook();
     void layoutTimePickers();
     void setStatusLightShown(bool shown);

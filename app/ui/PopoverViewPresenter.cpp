@@ -51,6 +51,12 @@ void PopoverViewPresenter::startService(const Colour& colour, double alphaPercen
         if (const auto callback = onPopoverWillOpen)
             callback();
     };
+    popupSystem_->onOpenWithoutTray = [this] {
+        if (const auto callback = onOpenWithoutTrayRequest)
+            callback();
+        else
+            popupSystem_->showPopover();
+    };
 }
 
 void PopoverViewPresenter::showPopover()

@@ -94,7 +94,7 @@ PopupSystem::PopupSystem(PopoverViewController& viewController, QIcon image, QIc
     if (!trayFound_) {
         tell("no system tray is running, so Lunaveil opens its window now; its icon appears once a tray runs.");
         trayCheck_.start();
-        QTimer::singleShot(0, this, &PopupSystem::showPopover);
+        QTimer::singleShot(0, this, [this] { onOpenWithoutTray ? onOpenWithoutTray() : showPopover(); });
     }
 }
 

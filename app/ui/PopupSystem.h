@@ -42,6 +42,9 @@ public:
     std::function<void()> onWillShowPopover;
     // Fired whenever the popover closes, by a hide request or by itself.
     std::function<void()> onWillClosePopover;
+    // Where no tray runs, called once the event loop runs to open the popover by itself; unset,
+    // the popover opens at once.
+    std::function<void()> onOpenWithoutTray;
 
     // Opens the popover if it is closed; fires onWillShowPopover in any case.
     void showPopover();

@@ -1,7 +1,10 @@
 #include "ui/QtMessageAlert.h"
 
+#include <QGridLayout>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSpacerItem>
 
 namespace lunaveil {
 
@@ -16,6 +19,23 @@ QtMessageAlert::QtMessageAlert(const std::string& messageText, const std::string
     box_->setDefaultButton(close);
     box_->setEscapeButton(close);
     box_->setAttribute(Qt::WA_QuitOnClose, false);
+
+    // The message is the heading, the informative text its explanation.
+    if (auto* heading = box_->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) {
+        QFont bold = heading->font();
+        bold.setBold(true);
+        heading->setFont(bold);
+    }
+    // Wide enough that a sentence or two stays on a line or two; the box sizes itself to its
+    // layout, so a spacer across it sets the width.
+    if (auto* grid = qobject_cast<QGridLayout*>(box_->layout()))
+        grid->addItem(new QSpacerItem(minimumWidth(), 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(),
+                      0, 1, grid->columnCount());
+}
+
+int QtMessageAlert::minimumWidth() const
+{
+    return box_->fontMetrics().averageCharWidth() * 56;
 }
 
 QtMessageAlert::~QtMessageAlert() = default;

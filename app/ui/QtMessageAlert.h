@@ -21,6 +21,8 @@ public:
     void runModal() override;
 
     QMessageBox& box() { return *box_; }
+    // The narrowest the box gets, from its font: about 56 average characters.
+    int minimumWidth() const;
 
 private:
     std::unique_ptr<QMessageBox> box_;

@@ -2,6 +2,7 @@
 
 #include "ui/QtColour.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -20,6 +21,7 @@ constexpr double squareRadius = 2.0;
 RoundedViewCheckButton::RoundedViewCheckButton(QWidget* parent)
     : QWidget(parent), backgroundColour_(toQColor(color))
 {
+    setFocusPolicy(Qt::TabFocus);
 }
 
 void RoundedViewCheckButton::initiate(const Colour& colour, const std::optional<Colour>& displayColour,
@@ -80,13 +82,51 @@ void RoundedViewCheckButton::paintEvent(QPaintEvent*)
         painter.setBrush(Qt::NoBrush);
         painter.drawPath(shape);
     }
+    if (hasFocus()) {
+        // Within the widget, so that no neighbour paints over it; a selected swatch shows both.
+        constexpr double ring = 2.0;
+        const double innerRadius = std::max(0.0, radius - ring / 2);
+        painter.setClipping(false);
+        painter.setPen(QPen(palette().color(QPalette::Highlight), ring));
+        painter.setBrush(Qt::NoBrush);
+        const QRectF inner = square.adjusted(ring / 2, ring / 2, -ring / 2, -ring / 2);
+        painter.drawRoundedRect(inner, innerRadius, innerRadius);
+    }
+}
+
+void RoundedViewCheckButton::click()
+{
+    if (const auto callback = onClick)
+        callback(color);
 }
 
 void RoundedViewCheckButton::mousePressEvent(QMouseEvent* event)
 {
     event->accept();
-    if (const auto callback = onClick)
-        callback(color);
+    click();
+}
+
+void RoundedViewCheckButton::keyPressEvent(QKeyEvent* event)
+{
+    switch (event->key()) {
+    case Qt::Key_Space:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        click();
+        return;
+    case Qt::Key_Left:
+    case Qt::Key_Up:
+    case Qt::Key_Right:
+    case Qt::Key_Down:
+        if (const auto callback = onStep) {
+            callback(event->key() == Qt::Key_Left || event->key() == Qt::Key_Up ? -1 : 1);
+            return;
+        }
+        break;
+    default:
+        break;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void RoundedViewCheckButton::enterEvent(QEnterEvent*)

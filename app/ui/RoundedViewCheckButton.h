@@ -13,7 +13,7 @@
 namespace lunaveil {
 
 // The swatch's enabled state is QWidget's: while disabled it gives no hover border (and Qt
-// delivers it no clicks). Its frame may be fractional: the widget covers the smallest whole-pixel
+// delivers it no clicks). Tab reaches it; with the focus it wears a ring in the highlight colour. Its frame may be fractional: the widget covers the smallest whole-pixel
 // rectangle around it and paints the square at its exact place.
 class RoundedViewCheckButton : public QWidget {
     Q_OBJECT
@@ -22,8 +22,10 @@ public:
 
     // The colour the swatch stands for; passed to onClick.
     Colour color = Colour::redColor();
-    // Called with color on every mouse press.
+    // Called with color on every mouse press, and on Space or Return while the swatch has the focus.
     std::function<void(const Colour&)> onClick;
+    // Called with -1 or +1 when an arrow key asks for the swatch before or after this one.
+    std::function<void(int)> onStep;
 
     // Sets up the look: the swatch shows displayColor when given, else color; a selected swatch
     // has the white border; rounded gives corner radius 6, else 2.
@@ -32,6 +34,8 @@ public:
     void setCustomColor(const Colour& colour);
     // Shows or removes the white selection border.
     void select(bool selected);
+    // What a click does: calls onClick.
+    void click();
 
     // Places the swatch at an exact, possibly fractional, rectangle of its parent.
     void setFrame(const QRectF& frame);
@@ -48,6 +52,7 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
 

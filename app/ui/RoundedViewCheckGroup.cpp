@@ -13,6 +13,9 @@ void RoundedViewCheckGroup::initiate(const std::vector<Colour>& colors,
                                      const std::vector<std::optional<Colour>>& displayColors, bool custom,
                                      const Colour& selectedColor)
 {
+    // A row rebuilt under the keyboard (a swatch chosen with Space) keeps the focus where it was.
+    const auto focused = std::find_if(items_.begin(), items_.end(), [](const QWidget* item) { return item->hasFocus(); });
+    const auto focusedIndex = focused != items_.end() ? std::optional(focused - items_.begin()) : std::nullopt;
     for (RoundedViewCheckButton* item : items_) {
         // A click on this very swatch may have led here, so it is deleted once that event is done.
         item->hide();
@@ -51,6 +54,8 @@ void RoundedViewCheckGroup::initiate(const std::vector<Colour>& colors,
             item->select(true);
         }
     }
+    if (focusedIndex && !items_.empty())
+        items_[std::min(static_cast<std::size_t>(*focusedIndex), items_.size() - 1)]->setFocus(Qt::OtherFocusReason);
 }
 
 RoundedViewCheckButton* RoundedViewCheckGroup::addItem(const QRectF& frame, const Colour& colour,
@@ -60,9 +65,21 @@ RoundedViewCheckButton* RoundedViewCheckGroup::addItem(const QRectF& frame, cons
     auto* item = new RoundedViewCheckButton(this);
     item->setFrame(frame);
     item->initiate(colour, displayColor, selected, rounded);
+    item->onStep = [this, item](int step) { focusNeighbour(item, step); };
     item->show();
     items_.push_back(item);
     return item;
+}
+
+// Arrow keys walk the row and stop at its ends, as in a group of radio buttons.
+void RoundedViewCheckGroup::focusNeighbour(RoundedViewCheckButton* item, int step)
+{
+    const auto at = std::find(items_.begin(), items_.end(), item);
+    if (at == items_.end())
+        return;
+    const auto index = (at - items_.begin()) + step;
+    if (index >= 0 && index < static_cast<std::ptrdiff_t>(items_.size()))
+        items_[static_cast<std::size_t>(index)]->setFocus(Qt::OtherFocusReason);
 }
 
 void RoundedViewCheckGroup::setSelectedColor(const Colour& colour)

@@ -48,6 +48,7 @@ public:
 private:
     RoundedViewCheckButton* addItem(const QRectF& frame, const Colour& colour, const std::optional<Colour>& displayColor,
                                     bool selected, bool rounded);
+    void focusNeighbour(RoundedViewCheckButton* item, int step);
 
     std::vector<RoundedViewCheckButton*> items_;
 };

@@ -8,6 +8,7 @@
 #include "ui/QtColour.h"
 #include "ui/RoundedViewCheckGroup.h"
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QDateTimeEdit>
 #include <QGraphicsOpacityEffect>
@@ -262,7 +263,7 @@ TEST_F(PopoverViewTest, ACustomTintComesBackOnTheCustomSwatchAfterTrueColors)
 TEST_F(PopoverViewTest, OptionsMenuIsBuiltAtEveryClickAndFiresHelpOrQuit)
 {
     open();
-    const auto clickMenuButtonAndChoose = [&](QAction* (OptionsMenu::*entry)() const) {
+    const auto clickMenuButtonAndChoose = [&](QAction* (OptionsMenu::*entry)() const, bool byKeyboard = false) {
         QTimer::singleShot(0, controller.view(), [&] {
             OptionsMenu* menu = controller.optionsMenu();
             ASSERT_NE(menu, nullptr);
@@ -270,30 +271,111 @@ TEST_F(PopoverViewTest, OptionsMenuIsBuiltAtEveryClickAndFiresHelpOrQuit)
             (menu->*entry)()->trigger();
             menu->close();
         });
-        QTest::mouseClick(outlet<QWidget>("menuButtonOutlet"), Qt::LeftButton);
+        if (byKeyboard)
+            QTest::keyClick(outlet<QWidget>("menuButtonOutlet"), Qt::Key_Return);
+        else
+            QTest::mouseClick(outlet<QWidget>("menuButtonOutlet"), Qt::LeftButton);
     };
     clickMenuButtonAndChoose(&OptionsMenu::helpAction);
     const QPointer<OptionsMenu> first = controller.optionsMenu();
-    clickMenuButtonAndChoose(&OptionsMenu::quitAction);
+    clickMenuButtonAndChoose(&OptionsMenu::quitAction, true);
     EXPECT_EQ(calls.taken(), (Names{"onHelpRequest", "onQuitRequest"}));
     EXPECT_TRUE(first.isNull());  // released when the next menu was built
 }
 
-TEST_F(PopoverViewTest, PickersFollowTheLocalesClockEachTimeThePopoverAppears)
+// The popover's text is 12 pixels at 96 DPI, 15 at 120 and 18 at 144.
+TEST_F(PopoverViewTest, PickersFollowTheLocalesClockEachTimeThePopoverAppearsAndStayClearAtEveryTextSize)
 {
-    const auto expectFormat = [&](const QString& format, const QString& shown) {
+    const auto expectLayout = [&](const QString& format, const QString& shown, int textPixels) {
+        SCOPED_TRACE(format.toStdString() + " at " + std::to_string(textPixels) + " px");
         EXPECT_EQ(start()->displayFormat(), format);
         EXPECT_EQ(stop()->displayFormat(), format);
         EXPECT_EQ(start()->text(), shown);
-        EXPECT_LE(start()->geometry().right(), stop()->x()) << "the pickers overlap";
+        const QRect dash = outlet<QLabel>("scheduleDash")->geometry();
+        EXPECT_LT(start()->geometry().right(), dash.left()) << "the start picker covers the dash";
+        EXPECT_LT(dash.right(), stop()->x()) << "the stop picker covers the dash";
+        EXPECT_LE(stop()->geometry().right(), outlet<QWidget>("scheduleDatesViewOutlet")->width() - 1);
+        EXPECT_GE(start()->x(), 0);
+        for (QDateTimeEdit* picker : {start(), stop()})
+            EXPECT_LE(picker->fontMetrics().horizontalAdvance(picker->text()), picker->width() - 6);
     };
     open();
-    expectFormat(QStringLiteral("HH:mm"), QStringLiteral("22:00"));
-    controller.view()->hide();
-    locale = QLocale(QLocale::English, QLocale::UnitedStates);
-    controller.view()->show();
-    expectFormat(QStringLiteral("h:mm AP"), QStringLiteral("10:00 PM"));
+    for (const int textPixels : {12, 15, 18}) {
+        QFont font = controller.view()->font();
+        font.setPixelSize(textPixels);
+        controller.view()->setFont(font);
+        for (const bool twelveHour : {false, true}) {
+            controller.view()->hide();
+            locale = twelveHour ? QLocale(QLocale::English, QLocale::UnitedStates) : QLocale(QLocale::German);
+            controller.view()->show();
+            expectLayout(twelveHour ? QStringLiteral("h:mm AP") : QStringLiteral("HH:mm"),
+                         twelveHour ? QStringLiteral("10:00 PM") : QStringLiteral("22:00"), textPixels);
+        }
+    }
     EXPECT_TRUE(calls.names.empty());
+}
+
+// Tab walks the popover in reading order; Space and Return act as a click, arrows walk the row.
+TEST_F(PopoverViewTest, TheKeyboardReachesEveryControlInReadingOrderAndEveryControlHasAName)
+{
+    using Role = QAccessible::Role;
+    const std::vector<std::pair<std::string, Role>> readingOrder{
+        {"Lunaveil", Role::CheckBox},       {"Options", Role::Button},
+        {"Red", Role::RadioButton},         {"Orange", Role::RadioButton},
+        {"Yellow", Role::RadioButton},      {"Green", Role::RadioButton},
+        {"Blue", Role::RadioButton},        {"White", Role::RadioButton},
+        {"Black", Role::RadioButton},       {"Custom Color", Role::RadioButton},
+        {"Intensity", Role::Slider},        {"Schedule", Role::CheckBox},
+        {"Start of the tint", Role::SpinBox}, {"End of the tint", Role::SpinBox},
+        {"True Colors", Role::CheckBox},    {"What True Colors does", Role::Button},
+        {"Invert Colors", Role::CheckBox},  {"What Invert Colors does", Role::Button},
+        {"Start at login", Role::CheckBox},
+    };
+    open();
+    QWidget* view = controller.view();
+    view->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(view));
+    const auto focused = [&] { return view->focusWidget(); };
+    const auto accessible = [](QWidget* widget) { return QAccessible::queryAccessibleInterface(widget); };
+    outlet("lunaveilCheckboxOutlet")->setFocus(Qt::TabFocusReason);
+    // A time picker takes a Tab for each of its fields, as every Qt time field does.
+    std::vector<std::pair<std::string, Role>> reached;
+    for (int tabs = 0; tabs < 30 && reached.size() < readingOrder.size(); ++tabs) {
+        const std::pair<std::string, Role> control{accessible(focused())->text(QAccessible::Name).toStdString(),
+                                                   accessible(focused())->role()};
+        if (reached.empty() || reached.back() != control)
+            reached.push_back(control);
+        QTest::keyClick(focused(), Qt::Key_Tab);
+    }
+    EXPECT_EQ(reached, readingOrder);
+    EXPECT_TRUE(accessible(row()->items()[2])->state().checked) << "the chosen swatch says so";
+    EXPECT_FALSE(accessible(row()->items()[1])->state().checked);
+
+    // Space on Orange chooses it; the row the hub then rebuilds keeps the focus on Orange.
+    row()->items()[1]->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(focused(), Qt::Key_Space);
+    EXPECT_EQ(calls.taken(), Names{"onBackgroundColorChanged off"});
+    EXPECT_EQ(calls.colour, tint[1]);
+    controller.setSelectedBackgroundColor(tint[1]);
+    ASSERT_EQ(focused(), row()->items()[1]);
+    QTest::keyClick(focused(), Qt::Key_Right);
+    EXPECT_EQ(focused(), row()->items()[2]);
+    QTest::keyClick(focused(), Qt::Key_Left);
+    QTest::keyClick(focused(), Qt::Key_Left);
+    QTest::keyClick(focused(), Qt::Key_Left);
+    EXPECT_EQ(focused(), row()->items()[0]) << "the arrows stop at the row's end";
+
+    // Return on a check box and a help button, and the press action of a screen reader.
+    outlet("trueColorsCheckboxOutlet")->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(focused(), Qt::Key_Return);
+    EXPECT_EQ(rowColours(), PopoverColourTables::trueColors());
+    EXPECT_EQ(accessible(row()->items()[5])->text(QAccessible::Name), QStringLiteral("Black"));
+    outlet<QToolButton>("trueColorsHelpButton")->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(focused(), Qt::Key_Return);
+    accessible(row()->items()[0])->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_EQ(calls.taken(), (Names{"onBackgroundColorChanged on", "onTrueColorsHelpRequest",
+                                    "onBackgroundColorChanged on"}));
+    EXPECT_EQ(calls.colour, Colour::redColor());
 }
 
 // A tray is taken to run, so nothing opens by itself.

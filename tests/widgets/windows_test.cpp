@@ -8,6 +8,7 @@
 #include <QAbstractButton>
 #include <QColorDialog>
 #include <QDesktopServices>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
@@ -41,8 +42,12 @@ TEST(MessageAlertTest, ShowsBothTextsWithOneCloseButtonAndReturnsWhenClosed)
     ASSERT_EQ(box.buttons().size(), 1);
     EXPECT_EQ(box.buttons().front()->text(), QStringLiteral("Close"));
 
-    QTimer::singleShot(0, &box, [&box] {
+    QTimer::singleShot(0, &box, [&] {
         EXPECT_TRUE(box.isVisible() && box.isModal());
+        EXPECT_GE(box.width(), alert.minimumWidth()) << "short texts keep to a line or two";
+        const auto* heading = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+        ASSERT_NE(heading, nullptr);
+        EXPECT_TRUE(heading->font().bold());
         box.buttons().front()->click();
     });
     alert.runModal();
