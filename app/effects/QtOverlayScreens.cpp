@@ -10,9 +10,11 @@
 
 namespace lunaveil {
 
-QtOverlayScreens::QtOverlayScreens()
+QtOverlayScreens::QtOverlayScreens(std::function<std::vector<QWindow*>()> windowsAbove)
     : stackingGuard_(X11StackingGuard::create())
 {
+    if (stackingGuard_)
+        stackingGuard_->setWindowsAbove(std::move(windowsAbove));
     settle_.setSingleShot(true);
     settle_.setInterval(settleTime);
     QObject::connect(&settle_, &QTimer::timeout, &context_, [this] {

@@ -7,10 +7,12 @@
 #include <QTimer>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <vector>
 
 class QScreen;
+class QWindow;
 
 namespace lunaveil {
 
@@ -24,8 +26,10 @@ class QtOverlayScreens final : public OverlayScreens {
 public:
     static constexpr std::chrono::milliseconds settleTime{100};
 
-    // Without a QGuiApplication there is no screen list: screenCount() is empty.
-    QtOverlayScreens();
+    // Without a QGuiApplication there is no screen list: screenCount() is empty. windowsAbove
+    // gives the windows of Lunaveil's own that stand above the overlays (its popover and the
+    // windows it opens); without it, the overlays cover every other window.
+    explicit QtOverlayScreens(std::function<std::vector<QWindow*>()> windowsAbove = {});
     ~QtOverlayScreens() override;
 
     QtOverlayScreens(const QtOverlayScreens&) = delete;

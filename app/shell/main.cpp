@@ -15,6 +15,7 @@
 
 #include <QApplication>
 #include <QTimer>
+#include <QWindow>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -195,7 +196,11 @@ int run(int argc, char* argv[])
     OverlayScreens* screens = displays.platform().overlayScreens();
     std::unique_ptr<QtOverlayScreens> qtScreens;
     if (screens == nullptr && displays.platform().capabilities().overlays) {
-        qtScreens = std::make_unique<QtOverlayScreens>();
+        // Every other window of the application is Lunaveil's own: the popover and what it opens.
+        qtScreens = std::make_unique<QtOverlayScreens>([] {
+            const QWindowList windows = QGuiApplication::topLevelWindows();
+            return std::vector<QWindow*>(windows.begin(), windows.end());
+        });
         screens = qtScreens.get();
     }
     const int status = [&] {

@@ -211,6 +211,8 @@ bool PopupSystem::eventFilter(QObject* watched, QEvent* event)
             hidePopover();
         } else if (event->type() == QEvent::Hide) {
             popoverDidClose();
+        } else if ((event->type() == QEvent::Move || event->type() == QEvent::Resize) && keepInside_) {
+            keepInsideMonitor();
         } else if (event->type() == QEvent::Show && !active_) {
             // Brought back by the window manager (the window without a tray).
             active_ = true;
@@ -331,8 +333,29 @@ void PopupSystem::placePopover(QWidget& popover)
     const QScreen* screen = QGuiApplication::screenAt(anchor.center());
     if (screen == nullptr)
         screen = QGuiApplication::primaryScreen();
-    if (screen != nullptr)
-        popover.move(popoverPosition(anchor, popover.size(), screen->availableGeometry()));
+    if (screen == nullptr)
+        return;
+    // A window's position is its frame's; a pop-up has none.
+    const bool framed = !popover.windowFlags().testFlag(Qt::FramelessWindowHint);
+    const QMargins frame = framed ? windowFrame_ : QMargins();
+    popover.move(popoverPosition(anchor, popover.size().grownBy(frame), screen->availableGeometry()));
+    keepInside_ = framed ? std::optional(screen->availableGeometry()) : std::nullopt;
+}
+
+// Once the window manager has framed the window, its frame is known: the window is moved back
+// inside its monitor should the frame have pushed it out, and the frame is kept for next time.
+void PopupSystem::keepInsideMonitor()
+{
+    QWidget& popover = *viewController_.view();
+    const QRect framed = popover.frameGeometry();
+    if (framed == popover.geometry())
+        return;  // not framed yet
+    windowFrame_ = QMargins(popover.geometry().left() - framed.left(), popover.geometry().top() - framed.top(),
+                            framed.right() - popover.geometry().right(), framed.bottom() - popover.geometry().bottom());
+    const QRect available = *std::exchange(keepInside_, std::nullopt);
+    if (!available.contains(framed))
+        popover.move(std::clamp(framed.x(), available.left(), std::max(available.left(), available.right() + 1 - framed.width())),
+                     std::clamp(framed.y(), available.top(), std::max(available.top(), available.bottom() + 1 - framed.height())));
 }
 
 }  // namespace lunaveil

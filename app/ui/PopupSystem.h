@@ -3,6 +3,7 @@
 
 #include <QElapsedTimer>
 #include <QIcon>
+#include <QMargins>
 #include <QObject>
 #include <QPoint>
 #include <QRect>
@@ -79,6 +80,7 @@ private:
     void waitForAnchor();
     void endClosingClick();
     void passOnClosingPress(QPoint at);
+    void keepInsideMonitor();
 
     // Watches the whole application for the end of the click that closed the popover: its
     // release, or a press of another click should the release never arrive.
@@ -116,6 +118,10 @@ private:
     ulong closingPress_ = 0;
     // Where the last press the popover saw fell outside it, as it closes the popover.
     std::optional<QPoint> pressOutsideAt_;
+    // The window manager's frame around the window without a tray, known once it has been shown,
+    // and the area of the monitor the window is to stay inside once its frame is known.
+    QMargins windowFrame_;
+    std::optional<QRect> keepInside_;
     ReleaseWatch releaseWatch_{*this};
     bool active_ = false;
     bool itemShown_ = true;

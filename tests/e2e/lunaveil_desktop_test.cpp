@@ -509,10 +509,17 @@ TEST_F(LunaveilDesktop, TheSwitchBlendsTheTintOverEachMonitorAndTheSliderStoresI
     };
     ASSERT_TRUE(waitFor([&] { return shows(background); })) << whatIsShown(background);
     const auto rampBefore = gamma_->getRamp(test::crtcIds(*gamma_).front());
+    // Between the slider and the schedule: the popover's own background.
+    const QPoint inPopover = restingPopover(pid).topLeft() + QPoint(200, 145);
+    const auto popoverPixel = screen_->pixel(inPopover.x(), inPopover.y());
+    ASSERT_TRUE(popoverPixel);
 
     clickCheckBox(pid, QStringLiteral("lunaveilCheckboxOutlet"));
     const QRgb tinted = test::blend(background, tint, 0.40);
     EXPECT_TRUE(waitFor([&] { return shows(tinted); })) << "after the switch: " << whatIsShown(tinted);
+    const auto popoverTinted = screen_->pixel(inPopover.x(), inPopover.y());
+    EXPECT_TRUE(popoverTinted && test::near(*popoverTinted, *popoverPixel))
+        << "the tint covers the popover: " << hex(popoverTinted.value_or(0)) << " for " << hex(*popoverPixel);
     EXPECT_TRUE(gamma_->getRamp(test::crtcIds(*gamma_).front()) == rampBefore) << "a blended tint leaves the ramps alone";
 
     // A click on the slider's groove right of its handle moves the handle up.
@@ -587,9 +594,17 @@ TEST_F(LunaveilDesktop, OnAWlrootsCompositorInvertColorsReachesItsOutputsAndQuit
     lunaveil_->storeTint(true, Colour::orangeColor(), 25, false);
     lunaveil_->setVariable(QStringLiteral("WAYLAND_DISPLAY"), compositor.socket());
     lunaveil_->setVariable(QStringLiteral("XDG_CURRENT_DESKTOP"), QStringLiteral("sway"));
+    // The pointer in the bottom right corner of the second monitor.
+    const QRect monitor = screen_->monitors().at(1);
+    ASSERT_EQ(xdotool({QStringLiteral("mousemove"), QString::number(monitor.right() - 2), QString::number(monitor.bottom() - 2)}), 0);
     const pid_t pid = startLunaveil();
-    // No tray host answers for a Wayland session here: the popover opens as a window.
+    // No tray host answers for a Wayland session here: the popover opens as a window, framed and
+    // whole on the monitor under the pointer.
     ASSERT_TRUE(waitFor([&] { return popoverOpen(pid); })) << "the popover did not open by itself";
+    EXPECT_TRUE(waitFor([&] {
+        const QRect frame = screen_->frameGeometry(popover(pid));
+        return frame.height() > layout_.popoverSize().height() && monitor.contains(frame);
+    })) << "the window stands out of its monitor: " << screen_->frameGeometry(popover(pid)).bottom() << " > " << monitor.bottom();
 
     clickCheckBox(pid, QStringLiteral("inverseColorsCheckboxOutlet"));
     EXPECT_TRUE(compositor.saw(test::FakeServer::tableLine(

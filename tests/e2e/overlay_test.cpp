@@ -105,24 +105,36 @@ TEST_F(OverlayOnXTest, ClicksPassThroughToTheWindowBeneathUnderAWindowManager)
     EXPECT_TRUE(spinUntil([&] { return target.presses() > 0; }, 5s)) << "the click stayed in the overlay";
 }
 
-TEST_F(OverlayOnXTest, OverlayGoesBackOnTopWhenAnotherWindowIsRaisedAboveIt)
+// Lunaveil's own window (a pop-up of its popover, here) stands above the overlays; any other goes
+// beneath them.
+TEST_F(OverlayOnXTest, OverlaysGoBackOnTopOfEveryWindowButLunaveilsOwn)
 {
-    QtOverlayScreens overlayScreens;
+    SolidWindow own(QGuiApplication::screens().at(0), Qt::blue, Qt::Popup);
+    own.setGeometry(150, 150, 100, 50);
+    QtOverlayScreens overlayScreens([&] { return std::vector<QWindow*>{&own}; });
     auto overlays = overlayScreens.createWindows();
     for (auto& overlay : overlays)
         overlay->show();
+    const auto overlayId = [&](std::size_t i) { return static_cast<const QtOverlayWindow*>(overlays[i].get())->window()->winId(); };
+    // The overlays at the top of the stack, with only Lunaveil's window above them while it shows.
     const auto overlaysOnTop = [&] {
-        const auto stack = probe_->mappedStack();
+        auto stack = probe_->mappedStack();
+        if (own.isVisible()) {
+            if (stack.empty() || stack.back() != own.winId())
+                return false;
+            stack.pop_back();
+        }
         if (stack.size() < overlays.size())
             return false;
-        for (std::size_t i = 0; i < overlays.size(); ++i) {
-            const WId id = static_cast<const QtOverlayWindow*>(overlays[i].get())->window()->winId();
-            if (std::find(stack.end() - static_cast<long>(overlays.size()), stack.end(), id) == stack.end())
+        for (std::size_t i = 0; i < overlays.size(); ++i)
+            if (std::find(stack.end() - static_cast<long>(overlays.size()), stack.end(), overlayId(i)) == stack.end())
                 return false;
-        }
         return true;
     };
     ASSERT_TRUE(spinUntil(overlaysOnTop, 5s));
+    own.show();
+    ASSERT_TRUE(spinUntil([&] { return own.isExposed(); }, 5s));
+    EXPECT_TRUE(spinUntil(overlaysOnTop, 5s)) << "Lunaveil's own window went under the overlays";
 
     // A menu-like override-redirect window mapped later comes above everything...
     SolidWindow popup(QGuiApplication::screens().at(0), Qt::red, Qt::X11BypassWindowManagerHint | Qt::FramelessWindowHint);
@@ -131,11 +143,14 @@ TEST_F(OverlayOnXTest, OverlayGoesBackOnTopWhenAnotherWindowIsRaisedAboveIt)
     ASSERT_TRUE(spinUntil([&] { return popup.isExposed(); }, 5s));
     EXPECT_TRUE(spinUntil(overlaysOnTop, 5s)) << "after a new window was mapped";
 
-    // ... and so does one that another program raises.
+    // ... and so does one that another program raises, and an overlay raised over Lunaveil's.
     probe_->raise(popup.winId());
     EXPECT_TRUE(spinUntil(overlaysOnTop, 5s)) << "after another window was raised";
+    probe_->raise(overlayId(0));
+    EXPECT_TRUE(spinUntil(overlaysOnTop, 5s)) << "after an overlay was raised over Lunaveil's window";
 
     // A closed overlay is no longer kept on top.
+    own.hide();
     for (auto& overlay : overlays)
         overlay->close();
     probe_->raise(popup.winId());

@@ -2,10 +2,12 @@
 
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QWindow>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <iterator>
 #include <utility>
 
 #include <xcb/xcb.h>
@@ -68,7 +70,7 @@ void X11StackingGuard::guard(WId window)
     }
     if (!isGuarded(id))
         windows_.push_back(id);
-    raiseAll();
+    runCheck();
 }
 
 void X11StackingGuard::release(WId window)
@@ -118,25 +120,26 @@ bool X11StackingGuard::nativeEventFilter(const QByteArray& eventType, void* mess
         // A new window is mapped at the top; one mapped again goes back where it stood.
         const auto* map = reinterpret_cast<const xcb_map_notify_event_t*>(event);
         if (map->event == root_ && !isGuarded(map->window))
-            scheduleCheck(Check::Verify);
+            scheduleCheck();
         break;
     }
     case XCB_CONFIGURE_NOTIFY: {
-        // Stacked right above a guarded window is above it for sure. Qt merges queued
-        // ConfigureNotify events of the root's children into the last one, so any other
-        // change may hide such a restacking: look at the stacking order then.
+        // Qt merges queued ConfigureNotify events of the root's children into the last one, so
+        // any change may hide a restacking: the check looks at the stacking order itself.
         const auto* configure = reinterpret_cast<const xcb_configure_notify_event_t*>(event);
-        if (configure->event == root_ && !isGuarded(configure->window))
-            scheduleCheck(isGuarded(configure->above_sibling) ? Check::Raise : Check::Verify);
+        // A guarded window raised over Lunaveil's own counts too; the check after a restack of
+        // the guard's own finds everything right and does nothing.
+        if (configure->event == root_)
+            scheduleCheck();
         break;
     }
     case XCB_CIRCULATE_NOTIFY:
         if (reinterpret_cast<const xcb_circulate_notify_event_t*>(event)->event == root_)
-            scheduleCheck(Check::Verify);
+            scheduleCheck();
         break;
     case XCB_REPARENT_NOTIFY:  // a window given to the root is put on top
         if (reinterpret_cast<const xcb_reparent_notify_event_t*>(event)->parent == root_)
-            scheduleCheck(Check::Verify);
+            scheduleCheck();
         break;
     default:
         break;
@@ -144,51 +147,109 @@ bool X11StackingGuard::nativeEventFilter(const QByteArray& eventType, void* mess
     return false;  // Qt handles every event as before
 }
 
-void X11StackingGuard::scheduleCheck(Check check)
+void X11StackingGuard::scheduleCheck()
 {
-    if (check == Check::Raise)
-        pendingCheck_ = Check::Raise;
     if (raiseTimer_.isActive())
         return;
     const auto since = std::chrono::milliseconds(sinceRaise_.isValid() ? sinceRaise_.elapsed() : minimumRaiseInterval.count());
     raiseTimer_.start(std::max(0ms, minimumRaiseInterval - since));
 }
 
+// Right is: above the highest window of another program, the guarded windows, then only
+// Lunaveil's own. Windows below that one stay covered by it, whoever's they are.
 void X11StackingGuard::runCheck()
 {
-    const Check check = std::exchange(pendingCheck_, Check::Verify);
-    if (check == Check::Raise || anotherWindowIsAbove())
-        raiseAll();
-}
-
-// True when a window that is not guarded stands above the lowest guarded one. Such a window
-// may be unmapped, which makes a raise needless but harmless.
-bool X11StackingGuard::anotherWindowIsAbove() const
-{
     xcb_connection_t* c = qtConnection();
-    if (c == nullptr)
-        return false;
+    if (c == nullptr || windows_.empty())
+        return;
     xcb_generic_error_t* error = nullptr;
     const std::unique_ptr<xcb_query_tree_reply_t, decltype(&std::free)> tree(
         xcb_query_tree_reply(c, xcb_query_tree(c, root_), &error), &std::free);
     std::free(error);
     if (!tree)
-        return false;
+        return;
     const xcb_window_t* first = xcb_query_tree_children(tree.get());  // bottom to top
-    const xcb_window_t* last = first + xcb_query_tree_children_length(tree.get());
-    const xcb_window_t* lowestGuarded
-        = std::find_if(first, last, [this](xcb_window_t window) { return isGuarded(window); });
-    return std::any_of(lowestGuarded, last, [this](xcb_window_t window) { return !isGuarded(window); });
+    const std::vector<xcb_window_t> children(first, first + xcb_query_tree_children_length(tree.get()));
+    const std::vector<std::uint32_t> own = rootChildrenAbove();
+    const auto isOwn = [&](xcb_window_t window) { return std::find(own.begin(), own.end(), window) != own.end(); };
+
+    const auto highestOther = std::find_if(children.rbegin(), children.rend(), [&](xcb_window_t window) {
+        return !isGuarded(window) && !isOwn(window);
+    });
+    const auto aboveOther = highestOther.base();  // the first window above it
+    const bool everyGuardedAbove = static_cast<std::size_t>(std::count_if(aboveOther, children.end(), [&](xcb_window_t window) {
+        return isGuarded(window);
+    })) == windows_.size();
+    // Above it, the guarded windows come first: none of Lunaveil's own may be under one.
+    const auto firstOwn = std::find_if(aboveOther, children.end(), isOwn);
+    const bool ownOnTop = std::none_of(firstOwn, children.end(), [&](xcb_window_t window) { return isGuarded(window); });
+    if (everyGuardedAbove && ownOnTop)
+        return;
+    // Lunaveil's windows that stood above the tint (a pop-up another program's window was mapped
+    // over) come back above it, in their order.
+    const auto lowestGuarded = std::find_if(children.begin(), children.end(), [&](xcb_window_t window) { return isGuarded(window); });
+    std::vector<std::uint32_t> ownAbove;
+    std::copy_if(lowestGuarded, children.end(), std::back_inserter(ownAbove), isOwn);
+    restackAbove(highestOther != children.rend() ? *highestOther : XCB_NONE, ownAbove);
 }
 
-void X11StackingGuard::raiseAll()
+// The root's children that hold Lunaveil's own windows: each such window itself where it is one
+// of them (a pop-up, or any window without a window manager), else the frame around it.
+std::vector<std::uint32_t> X11StackingGuard::rootChildrenAbove() const
+{
+    std::vector<std::uint32_t> found;
+    xcb_connection_t* c = qtConnection();
+    if (!windowsAbove_ || c == nullptr)
+        return found;
+    for (QWindow* window : windowsAbove_()) {
+        if (window == nullptr || !window->isVisible() || window->handle() == nullptr)
+            continue;
+        const bool framed = !window->frameMargins().isNull();
+        auto id = static_cast<xcb_window_t>(window->winId());
+        // Up from the window to the root, as far as a frame goes; an embedded window's parent
+        // (the tray's) is no frame of Lunaveil's.
+        for (int depth = 0; depth < 4 && id != XCB_NONE; ++depth) {
+            xcb_generic_error_t* error = nullptr;
+            const std::unique_ptr<xcb_query_tree_reply_t, decltype(&std::free)> tree(
+                xcb_query_tree_reply(c, xcb_query_tree(c, id), &error), &std::free);
+            std::free(error);
+            if (!tree)
+                break;
+            if (tree->parent == root_) {
+                if (!isGuarded(id))
+                    found.push_back(id);
+                break;
+            }
+            id = framed ? tree->parent : XCB_NONE;
+        }
+    }
+    return found;
+}
+
+// Puts the guarded windows right above `sibling`, in order, or at the bottom when there is none,
+// and then `raised` on top.
+void X11StackingGuard::restackAbove(std::uint32_t sibling, const std::vector<std::uint32_t>& raised)
 {
     xcb_connection_t* c = qtConnection();
-    if (c == nullptr || windows_.empty())
+    if (c == nullptr)
         return;
-    const std::uint32_t above = XCB_STACK_MODE_ABOVE;
-    for (const std::uint32_t window : windows_)
-        xcb_configure_window(c, window, XCB_CONFIG_WINDOW_STACK_MODE, &above);
+    for (const std::uint32_t window : windows_) {
+        // The sibling may be gone by now; the next change of the stacking brings another check.
+        const xcb_void_cookie_t cookie = [&] {
+            if (sibling == XCB_NONE) {
+                const std::uint32_t bottom = XCB_STACK_MODE_BELOW;
+                return xcb_configure_window_checked(c, window, XCB_CONFIG_WINDOW_STACK_MODE, &bottom);
+            }
+            const std::uint32_t above[] = {sibling, XCB_STACK_MODE_ABOVE};
+            return xcb_configure_window_checked(c, window, XCB_CONFIG_WINDOW_SIBLING | XCB_CONFIG_WINDOW_STACK_MODE,
+                                                above);
+        }();
+        xcb_discard_reply(c, cookie.sequence);
+        sibling = window;
+    }
+    const std::uint32_t top = XCB_STACK_MODE_ABOVE;
+    for (const std::uint32_t window : raised)
+        xcb_discard_reply(c, xcb_configure_window_checked(c, window, XCB_CONFIG_WINDOW_STACK_MODE, &top).sequence);
     xcb_flush(c);
     sinceRaise_.start();
 }
