@@ -248,6 +248,8 @@ void KeyValueDataAccess::moveAside(const char* reason) const
         if (::renameat2(AT_FDCWD, file.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) {
             qWarning("Lunaveil: the settings file %s was set aside as %s because %s; Lunaveil starts from its defaults.",
                      file.c_str(), target.c_str(), reason);
+            if (const auto callback = onSetAside)
+                callback(target);
             return;
         }
         if (errno != EEXIST)

@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <map>
 #include <optional>
@@ -36,6 +37,9 @@ public:
     void removeValue(const QString& key);
 
     const std::filesystem::path& file() const { return file_; }
+
+    // Called with the name a damaged file was kept under once it has been set aside.
+    std::function<void(const std::filesystem::path& keptAs)> onSetAside;
 
 private:
     // Why the file a link at the settings path names is none Lunaveil may read, replace or set

@@ -57,6 +57,7 @@ public:
     bool getFirstTimeOpened() const;
 
     const KeyValueDataAccess& keyValueDataAccess() const { return keyValueDataAccess_; }
+    KeyValueDataAccess& keyValueDataAccess() { return keyValueDataAccess_; }
 
 private:
     std::optional<double> number(const QString& key) const;

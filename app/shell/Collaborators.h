@@ -88,6 +88,8 @@ public:
     virtual void setInverseColorsEnabled(bool on) = 0;
     virtual void setStartAtLoginCheckBox(bool on) = 0;
     virtual void setEffectsOffered(const EffectsOffered& offered) = 0;
+    // Tells the user something they should know though no window of Lunaveil's is open.
+    virtual void showNotice(const std::string& summary, const std::string& body) = 0;
 };
 
 class GreetingsWindow {

@@ -1,5 +1,8 @@
 #include "PresetersMainHub.h"
 
+#include <QCoreApplication>
+#include <QString>
+
 #include <utility>
 
 namespace lunaveil {
@@ -16,6 +19,11 @@ std::unique_ptr<T> make(const HubServices::Maker<T>& maker)
 PresetersMainHub::PresetersMainHub(HubServices services) : services_(std::move(services))
 {
     settingsDataAccess_ = services_.makeSettings();
+    settingsDataAccess_->keyValueDataAccess().onSetAside = [this](const std::filesystem::path& keptAs) {
+        settingsSetAside_ = keptAs;
+        if (presenterStarted_)
+            tellOfSetAsideSettings();
+    };
     backgroundDimmerService_ = make(services_.makeDimmer);
     popoverViewPresenter_ = make(services_.makePresenter);
     dateTimeMonitor_ = services_.makeScheduleMonitor();
@@ -75,6 +83,8 @@ void PresetersMainHub::startService()
                                             inverseColorsIsEnabled_, trueColor_);
     if (popoverViewPresenter_)
         popoverViewPresenter_->setEffectsOffered(services_.effectsOffered);
+    presenterStarted_ = true;
+    tellOfSetAsideSettings();
     if (lightMonitorNowIsEnabled_ && backgroundDimmerService_)
         backgroundDimmerService_->startService(backgroundColor_, backgroundAlpha_, trueColor_);
 
@@ -82,6 +92,20 @@ void PresetersMainHub::startService()
         startSchedule(schedule.start, schedule.stop);
     else
         stopSchedule();
+}
+
+// Once for each damaged settings file, when the presenter can tell it.
+void PresetersMainHub::tellOfSetAsideSettings()
+{
+    const std::optional<std::filesystem::path> keptAs = std::exchange(settingsSetAside_, std::nullopt);
+    if (!keptAs || !popoverViewPresenter_)
+        return;
+    popoverViewPresenter_->showNotice(
+        QCoreApplication::translate("lunaveil::PresetersMainHub", "Lunaveil's settings were damaged").toStdString(),
+        QCoreApplication::translate("lunaveil::PresetersMainHub",
+                                    "The damaged file was kept as %1. Lunaveil uses its default settings.")
+            .arg(QString::fromStdString(keptAs->string()))
+            .toStdString());
 }
 
 void PresetersMainHub::showPopover()

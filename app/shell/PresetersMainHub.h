@@ -3,6 +3,7 @@
 
 #include "shell/HubServices.h"
 
+#include <filesystem>
 #include <memory>
 #include <optional>
 
@@ -46,6 +47,7 @@ private:
     void switchTintOffFromSchedule();
     bool tintIsRunning() const;
     void showAlert(const std::string& messageText, const std::string& informativeText);
+    void tellOfSetAsideSettings();
 
     HubServices services_;
     // A collaborator whose maker is empty (not part of this build) stays null and is skipped.
@@ -57,6 +59,9 @@ private:
     std::unique_ptr<ColourPanel> colorPanel_;
     std::unique_ptr<MessageAlert> messageAlert_;
     std::unique_ptr<ScheduleMonitor> dateTimeMonitor_;
+    // A damaged settings file set aside, not yet told of; it is told once the presenter runs.
+    std::optional<std::filesystem::path> settingsSetAside_;
+    bool presenterStarted_ = false;
 
     Colour backgroundColor_ = Colour::clearColor();
     double backgroundAlpha_ = 0.0;

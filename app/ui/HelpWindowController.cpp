@@ -1,11 +1,16 @@
 #include "ui/HelpWindowController.h"
 
 #include "ui/GrayGradientView.h"
+#include "ui/QtMessageAlert.h"
 #include "ui/WindowPlacement.h"
 #include "ui_HelpWindow.h"
 
+#include <QClipboard>
+#include <QCoreApplication>
 #include <QDesktopServices>
+#include <QGuiApplication>
 #include <QPalette>
+#include <QProcess>
 #include <QWidget>
 
 // Outside any namespace, as Qt's resource initialiser requires; naming it also keeps the linker
@@ -39,7 +44,21 @@ QUrl HelpWindowController::helpPage()
 
 QUrl HelpWindowController::supportMailUrl()
 {
-    return QUrl(QStringLiteral("mailto:support@lunaveil.org?Subject=Lunaveil%20Support"), QUrl::StrictMode);
+    return QUrl(QStringLiteral("mailto:%1?Subject=Lunaveil%20Support").arg(supportAddress()), QUrl::StrictMode);
+}
+
+QString HelpWindowController::supportAddress()
+{
+    return QStringLiteral("support@lunaveil.org");
+}
+
+bool HelpWindowController::desktopHasMailProgram()
+{
+    QProcess query;
+    query.start(QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("default"),
+                                             QStringLiteral("x-scheme-handler/mailto")});
+    return query.waitForFinished(3000) && query.exitStatus() == QProcess::NormalExit && query.exitCode() == 0
+        && !query.readAllStandardOutput().trimmed().isEmpty();
 }
 
 QWidget* HelpWindowController::window()
@@ -67,8 +86,17 @@ void HelpWindowController::focus()
 
 void HelpWindowController::contactSupportButtonClick()
 {
-    // Without a mail program nothing happens; Qt itself warns about it.
-    QDesktopServices::openUrl(supportMailUrl());
+    // Qt hands a link to xdg-open, which fails only later and silently where no program takes it.
+    if (mailProgramExists && mailProgramExists() && QDesktopServices::openUrl(supportMailUrl()))
+        return;
+    QGuiApplication::clipboard()->setText(supportAddress());
+    QtMessageAlert alert(QCoreApplication::translate("lunaveil::HelpWindowController", "No mail program is set up")
+                             .toStdString(),
+                         QCoreApplication::translate("lunaveil::HelpWindowController",
+                                                     "Write to %1. The address is on the clipboard.")
+                             .arg(supportAddress())
+                             .toStdString());
+    alert.runModal();
 }
 
 void HelpWindowController::windowDidLoad()

@@ -5,6 +5,7 @@
 
 #include <QUrl>
 
+#include <functional>
 #include <memory>
 
 class QTextBrowser;
@@ -27,8 +28,12 @@ public:
     // Brings the window to the front with the keyboard focus.
     void showWindowService() override;
     void focus() override;
-    // Opens the support mail in the user's mail program.
+    // Opens the support mail in the user's mail program; without one, shows the address and
+    // puts it on the clipboard.
     void contactSupportButtonClick();
+    // Whether the desktop names a program for mailto: links (xdg-mime's default).
+    std::function<bool()> mailProgramExists = &desktopHasMailProgram;
+    static bool desktopHasMailProgram();
 
     // The window, built on the first call.
     QWidget* window();
@@ -36,6 +41,7 @@ public:
 
     static QUrl helpPage();
     static QUrl supportMailUrl();
+    static QString supportAddress();
 
 private:
     void windowDidLoad();

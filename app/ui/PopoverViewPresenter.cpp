@@ -1,5 +1,6 @@
 #include "ui/PopoverViewPresenter.h"
 
+#include "ui/DesktopNotification.h"
 #include "ui/Resources.h"
 
 #include <utility>
@@ -57,6 +58,14 @@ void PopoverViewPresenter::startService(const Colour& colour, double alphaPercen
         else
             popupSystem_->showPopover();
     };
+}
+
+void PopoverViewPresenter::showNotice(const std::string& summary, const std::string& body)
+{
+    const QString title = QString::fromStdString(summary);
+    const QString text = QString::fromStdString(body);
+    if (!sendDesktopNotification(QDBusConnection::sessionBus(), title, text) && popupSystem_)
+        popupSystem_->statusItem().showMessage(title, text);
 }
 
 void PopoverViewPresenter::showPopover()

@@ -34,6 +34,8 @@ public:
     void setStartAtLoginCheckBox(bool on) override;
     void setInverseColorsEnabled(bool on) override;
     void setEffectsOffered(const EffectsOffered& offered) override;
+    // A desktop notification, else a message by the tray icon; stderr has it in any case.
+    void showNotice(const std::string& summary, const std::string& body) override;
 
     // Fired whenever the tray item is asked to show the popover.
     std::function<void()> onPopoverWillOpen;

@@ -46,6 +46,12 @@ void TrayIcon::setToolTip(const QString& toolTip)
     notifierItem_ ? notifierItem_->setToolTip(toolTip) : embeddedIcon_->setToolTip(toolTip);
 }
 
+void TrayIcon::showMessage(const QString& title, const QString& message)
+{
+    if (embeddedIcon_)
+        embeddedIcon_->showMessage(title, message, QSystemTrayIcon::Warning);
+}
+
 void TrayIcon::show()
 {
     notifierItem_ ? notifierItem_->show() : embeddedIcon_->show();

@@ -29,6 +29,8 @@ public:
     void setIcon(const QIcon& icon);
     QIcon icon() const;
     void setToolTip(const QString& toolTip);
+    // A balloon by the icon, where the panel draws the icon itself (XEmbed); nothing otherwise.
+    void showMessage(const QString& title, const QString& message);
     void show();
     void hide();
     bool isVisible() const;

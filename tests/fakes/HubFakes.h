@@ -73,6 +73,7 @@ public:
     void setInverseColorsEnabled(bool on) override { note(on ? "presenter.invert(on)" : "presenter.invert(off)"); }
     void setStartAtLoginCheckBox(bool on) override { note(on ? "presenter.login(on)" : "presenter.login(off)"); }
     void setEffectsOffered(const EffectsOffered& offered) override { effectsOffered = offered; }
+    void showNotice(const std::string&, const std::string& body) override { note("presenter.notice: " + body); }
 
     struct Started {
         Colour colour;

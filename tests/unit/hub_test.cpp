@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 
 using namespace lunaveil;
 using namespace lunaveil::testing;
@@ -100,6 +101,22 @@ TEST_F(Hub, AStartAtLoginThatCannotHappenIsNeitherShownNorStoredAsOn)
     shown.onStartAtLoginPreferencesChanged(true);
     EXPECT_EQ(log, CallLog{"login(on)"});
     EXPECT_TRUE(settings().getStartAtLogin());
+}
+
+// A damaged settings file is set aside and the user told where it was kept, once the tray runs.
+TEST_F(Hub, ADamagedSettingsFileIsToldOfOnceWithWhereItWasKept)
+{
+    {
+        std::ofstream(settingsFile()) << "{ damaged";
+    }
+    PresetersMainHub hub(services());
+    hub.startService();
+    const auto isNotice = [](const std::string& call) { return call.starts_with("presenter.notice"); };
+    EXPECT_EQ(std::ranges::count_if(log, isNotice), 1);
+    const auto notice = std::ranges::find_if(log, isNotice);
+    ASSERT_NE(notice, log.end());
+    EXPECT_LT(std::ranges::find(log, std::string("presenter.start")), notice) << "told before the tray runs";
+    EXPECT_NE(notice->find(settingsFile().string() + ".damaged-"), std::string::npos) << *notice;
 }
 
 TEST_F(Hub, GreetsOnlyOnTheFirstRunAndStartsFromTheStoredSettings)

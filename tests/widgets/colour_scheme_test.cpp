@@ -1,10 +1,14 @@
-// The dark-panel test: the settings portal's answer first, else the GTK theme's name.
+// The dark-panel test (the settings portal's answer first, else the GTK theme's name), and the
+// desktop notifications Lunaveil sends.
 
 #include "fakes/FakeSettingsPortal.h"
 #include "platform/ColourScheme.h"
 #include "support/PrivateBus.h"
+#include "support/SpinEventLoop.h"
+#include "ui/DesktopNotification.h"
 
 #include <QDBusConnection>
+#include <QVariantMap>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -15,7 +19,7 @@ namespace {
 
 using test::FakeSettingsPortal;
 
-class PortalTest : public ::testing::Test {
+class SessionBusTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_FALSE(bus.address().isEmpty()) << "no dbus-daemon"; }
     void TearDown() override { QDBusConnection::disconnectFromBus(name); }
@@ -26,7 +30,7 @@ protected:
     test::PrivateBus bus;
 };
 
-TEST_F(PortalTest, DarkAndLightDecideWhileNoPreferenceOrNoAnswerLeavesItToTheTheme)
+TEST_F(SessionBusTest, DarkAndLightDecideWhileNoPreferenceOrNoAnswerLeavesItToTheTheme)
 {
     EXPECT_EQ(portalPrefersDark(client()), std::nullopt);  // no portal on the bus
     EXPECT_EQ(portalPrefersDark(QDBusConnection(QStringLiteral("never-connected"))), std::nullopt);
@@ -37,6 +41,39 @@ TEST_F(PortalTest, DarkAndLightDecideWhileNoPreferenceOrNoAnswerLeavesItToTheThe
         ASSERT_TRUE(portal.registered());
         EXPECT_EQ(portalPrefersDark(client()), dark) << "colour scheme " << scheme;
     }
+}
+
+// A notification server that keeps what it is told.
+class FakeNotifications : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+public:
+    QStringList told;
+
+public Q_SLOTS:
+    uint Notify(const QString& app, uint, const QString& icon, const QString& summary, const QString& body,
+                const QStringList&, const QVariantMap& hints, int)
+    {
+        told << app << icon << summary << body << hints.value(QStringLiteral("desktop-entry")).toString();
+        return 1;
+    }
+};
+
+TEST_F(SessionBusTest, ANotificationReachesTheServerAndNoServerIsSaid)
+{
+    const QString summary = QStringLiteral("Lunaveil's settings were damaged");
+    EXPECT_FALSE(sendDesktopNotification(client(), summary, QStringLiteral("body"))) << "no server runs";
+    FakeNotifications server;
+    QDBusConnection serverSide = QDBusConnection::connectToBus(bus.address(), QStringLiteral("notification-server"));
+    ASSERT_TRUE(serverSide.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &server,
+                                          QDBusConnection::ExportAllSlots));
+    ASSERT_TRUE(serverSide.registerService(QStringLiteral("org.freedesktop.Notifications")));
+    EXPECT_TRUE(sendDesktopNotification(client(), summary, QStringLiteral("Kept as /tmp/s.json.damaged-1")));
+    EXPECT_TRUE(test::spinUntil([&] { return !server.told.isEmpty(); }, std::chrono::seconds(5)));
+    EXPECT_EQ(server.told, (QStringList{QStringLiteral("Lunaveil"), QStringLiteral("com.quorvex.Lunaveil"), summary,
+                                        QStringLiteral("Kept as /tmp/s.json.damaged-1"),
+                                        QStringLiteral("com.quorvex.Lunaveil")}));
+    QDBusConnection::disconnectFromBus(QStringLiteral("notification-server"));
 }
 
 TEST(GtkThemeTest, ThemeVariableFirstThenTheDesktopSettingsUserFirstAndGtk4First)
@@ -69,3 +106,5 @@ TEST(GtkThemeTest, ThemeVariableFirstThenTheDesktopSettingsUserFirstAndGtk4First
 
 }  // namespace
 }  // namespace lunaveil
+
+#include "colour_scheme_test.moc"

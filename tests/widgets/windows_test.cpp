@@ -6,6 +6,8 @@
 #include "ui/QtMessageAlert.h"
 
 #include <QAbstractButton>
+#include <QApplication>
+#include <QClipboard>
 #include <QColorDialog>
 #include <QDesktopServices>
 #include <QLabel>
@@ -58,6 +60,7 @@ TEST(HelpWindowTest, ShowsTheHelpPageComesForwardAgainAndWritesToSupport)
 {
     MailCatcher mail;
     HelpWindowController help;
+    help.mailProgramExists = [] { return true; };
     help.showWindowService();
     QWidget* window = help.window();
     EXPECT_TRUE(window->isVisible());
@@ -71,6 +74,20 @@ TEST(HelpWindowTest, ShowsTheHelpPageComesForwardAgainAndWritesToSupport)
     button->click();
     ASSERT_EQ(mail.opened.size(), 1);
     EXPECT_EQ(mail.opened.front().toEncoded(), QByteArray("mailto:support@lunaveil.org?Subject=Lunaveil%20Support"));
+
+    // Without a mail program the address is shown, and on the clipboard.
+    help.mailProgramExists = [] { return false; };
+    QString told;
+    QTimer::singleShot(0, window, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            told = box->informativeText();
+            box->buttons().front()->click();
+        }
+    });
+    button->click();
+    EXPECT_EQ(mail.opened.size(), 1);
+    EXPECT_TRUE(told.contains(QStringLiteral("support@lunaveil.org"))) << told.toStdString();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("support@lunaveil.org"));
 
     window->close();
     help.focus();
