@@ -95,7 +95,8 @@ void BlendPresentation::cancelFade()
 void BlendPresentation::apply()
 {
     if (colour_)
-        transfer_.setTransferByFormula(transfer_.getOnlineDisplayList(), blendFormula(*colour_, alpha_ * level_));
+        transfer_.setTransferOverCalibration(transfer_.getOnlineDisplayList(),
+                                              blendFormula(*colour_, alpha_ * level_));
 }
 
 }  // namespace lunaveil

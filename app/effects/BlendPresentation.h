@@ -1,6 +1,7 @@
 #pragma once
 // The plain tint through the displays' transfer, where translucent windows would not blend:
-// each channel v becomes v·(1−a) + c·a, faded in and out in steps and re-applied every second.
+// each channel's calibrated value v becomes v·(1−a) + c·a, as under a window blended over the
+// calibrated picture; faded in and out in steps and re-applied every second.
 
 #include "effects/Scheduler.h"
 #include "effects/TintPresentation.h"

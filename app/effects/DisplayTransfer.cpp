@@ -47,6 +47,12 @@ void DisplayTransfer::setTransferByTable(DisplayId display, std::span<const floa
     apply(std::span(&display, 1));
 }
 
+void DisplayTransfer::setTransferOverCalibration(std::span<const DisplayId> displays, const TransferFormula& formula)
+{
+    setInForce(OverCalibration{formula});
+    apply(displays);
+}
+
 void DisplayTransfer::setInForce(Transfer transfer)
 {
     if (inForce_ == transfer)
@@ -56,15 +62,23 @@ void DisplayTransfer::setInForce(Transfer transfer)
     applied_.clear();
 }
 
-const GammaRamp& DisplayTransfer::wantedRamp(std::size_t size)
+const GammaRamp& DisplayTransfer::wantedRamp(const GammaOutput& output)
 {
-    const auto known = wanted_.find(size);
+    const std::size_t size = output.rampSize;
+    const auto* over = std::get_if<OverCalibration>(&*inForce_);
+    // Calibrations differ from display to display; any other transfer is the same at one size.
+    const WantedKey key{size, over ? std::optional(output.id) : std::nullopt};
+    const auto known = wanted_.find(key);
     if (known != wanted_.end())
         return known->second;
-    const auto* table = std::get_if<Table>(&*inForce_);
-    GammaRamp ramp = table ? rampFromTable(size, table->red, table->green, table->blue)
-                           : rampFromFormula(size, std::get<TransferFormula>(*inForce_));
-    return wanted_.emplace(size, std::move(ramp)).first->second;
+    GammaRamp ramp;
+    if (over)
+        ramp = rampOverCalibration(size, gamma_.calibration(output.id).value_or(GammaRamp{}), over->formula);
+    else if (const auto* table = std::get_if<Table>(&*inForce_))
+        ramp = rampFromTable(size, table->red, table->green, table->blue);
+    else
+        ramp = rampFromFormula(size, std::get<TransferFormula>(*inForce_));
+    return wanted_.emplace(key, std::move(ramp)).first->second;
 }
 
 void DisplayTransfer::apply(std::span<const DisplayId> displays)
@@ -76,7 +90,7 @@ void DisplayTransfer::apply(std::span<const DisplayId> displays)
         const auto output = std::ranges::find(outputs, display, &GammaOutput::id);
         if (output == outputs.end() || output->rampSize == 0)
             continue;  // gone meanwhile
-        const GammaRamp& wanted = wantedRamp(output->rampSize);
+        const GammaRamp& wanted = wantedRamp(*output);
         // Re-applying an unchanged ramp would make some drivers flicker; a ramp someone else changed is set again.
         if (current[i] ? *current[i] == wanted : applied_.contains(display))
             continue;

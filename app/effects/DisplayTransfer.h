@@ -10,6 +10,7 @@
 #include <optional>
 #include <set>
 #include <span>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -36,6 +37,9 @@ public:
     void setTransferByFormula(std::span<const DisplayId> displays, const TransferFormula& formula);
     void setTransferByTable(DisplayId display, std::span<const float> red, std::span<const float> green,
                             std::span<const float> blue);
+    // The formula over each display's calibration (what it had before Lunaveil changed it) rather
+    // than over the straight ramp: a calibrated display then looks as under a window blended there.
+    void setTransferOverCalibration(std::span<const DisplayId> displays, const TransferFormula& formula);
 
     // Gives every display back what it had before Lunaveil changed it.
     void restoreColorSyncSettings();
@@ -51,18 +55,25 @@ private:
         std::vector<float> blue;
         friend bool operator==(const Table&, const Table&) = default;
     };
-    using Transfer = std::variant<TransferFormula, Table>;
+    struct OverCalibration {
+        TransferFormula formula;
+        friend bool operator==(const OverCalibration&, const OverCalibration&) = default;
+    };
+    using Transfer = std::variant<TransferFormula, Table, OverCalibration>;
+    // A ramp size, and the display where the ramp depends on its calibration.
+    using WantedKey = std::pair<std::size_t, std::optional<DisplayId>>;
 
     void setInForce(Transfer transfer);
     void apply(std::span<const DisplayId> displays);
-    const GammaRamp& wantedRamp(std::size_t size);
+    const GammaRamp& wantedRamp(const GammaOutput& output);
     void outputsChanged();
     void warnOnce(DisplayId display, const char* what);
 
     DisplayGamma& gamma_;
     std::optional<Transfer> inForce_;
-    // The transfer in force at each ramp size met, so that the check every second computes nothing.
-    std::map<std::size_t, GammaRamp> wanted_;
+    // The transfer in force at each ramp size (and display) met, so that the check every second
+    // computes nothing.
+    std::map<WantedKey, GammaRamp> wanted_;
     // Where the server reads no ramp back: the displays that have the transfer in force already.
     std::set<DisplayId> applied_;
     std::set<DisplayId> warned_;  // already reported, so the one-second re-application does not flood stderr

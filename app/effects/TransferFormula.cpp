@@ -30,11 +30,42 @@ double position(std::size_t i, std::size_t n)
     return n > 1 ? static_cast<double>(i) / static_cast<double>(n - 1) : 0.0;
 }
 
+// The table's value at fractional index `at`, linearly between the entries around it.
+template <typename Entry>
+double between(std::span<const Entry> table, double at)
+{
+    const std::size_t last = table.size() - 1;
+    const std::size_t below = std::min(static_cast<std::size_t>(at), last);
+    const std::size_t above = std::min(below + 1, last);
+    const double fraction = at - static_cast<double>(below);
+    return table[below] + (double(table[above]) - table[below]) * fraction;
+}
+
+std::uint16_t formulaValue(double v, float min, float max, float gamma)
+{
+    return toRampValue(min + (double(max) - min) * std::pow(v, double(gamma)));
+}
+
 std::vector<std::uint16_t> channelFromFormula(std::size_t size, float min, float max, float gamma)
 {
     std::vector<std::uint16_t> channel(size);
     for (std::size_t i = 0; i < size; ++i)
-        channel[i] = toRampValue(min + (double(max) - min) * std::pow(position(i, size), double(gamma)));
+        channel[i] = formulaValue(position(i, size), min, max, gamma);
+    return channel;
+}
+
+std::vector<std::uint16_t> channelOverCalibration(std::size_t size, std::span<const std::uint16_t> calibration,
+                                                  float min, float max, float gamma)
+{
+    if (calibration.empty())
+        return channelFromFormula(size, min, max, gamma);
+    std::vector<std::uint16_t> channel(size);
+    const std::size_t last = calibration.size() - 1;
+    for (std::size_t i = 0; i < size; ++i) {
+        // Whole numbers divided: at the calibration's own size every entry meets its own exactly.
+        const double at = size > 1 ? static_cast<double>(i * last) / static_cast<double>(size - 1) : 0.0;
+        channel[i] = formulaValue(between(calibration, at) / 65535.0, min, max, gamma);
+    }
     return channel;
 }
 
@@ -44,13 +75,8 @@ std::vector<std::uint16_t> channelFromTable(std::size_t size, std::span<const fl
         table = straightTable;
     std::vector<std::uint16_t> channel(size);
     const std::size_t last = table.size() - 1;
-    for (std::size_t i = 0; i < size; ++i) {
-        const double at = position(i, size) * static_cast<double>(last);
-        const std::size_t below = std::min(static_cast<std::size_t>(at), last);
-        const std::size_t above = std::min(below + 1, last);
-        const double fraction = at - static_cast<double>(below);
-        channel[i] = toRampValue(table[below] + (double(table[above]) - table[below]) * fraction);
-    }
+    for (std::size_t i = 0; i < size; ++i)
+        channel[i] = toRampValue(between(table, position(i, size) * static_cast<double>(last)));
     return channel;
 }
 
@@ -110,6 +136,13 @@ GammaRamp rampFromFormula(std::size_t size, const TransferFormula& f)
     return {channelFromFormula(size, f.redMin, f.redMax, f.redGamma),
             channelFromFormula(size, f.greenMin, f.greenMax, f.greenGamma),
             channelFromFormula(size, f.blueMin, f.blueMax, f.blueGamma)};
+}
+
+GammaRamp rampOverCalibration(std::size_t size, const GammaRamp& calibration, const TransferFormula& f)
+{
+    return {channelOverCalibration(size, calibration.red, f.redMin, f.redMax, f.redGamma),
+            channelOverCalibration(size, calibration.green, f.greenMin, f.greenMax, f.greenGamma),
+            channelOverCalibration(size, calibration.blue, f.blueMin, f.blueMax, f.blueGamma)};
 }
 
 GammaRamp rampFromTable(std::size_t size, std::span<const float> red, std::span<const float> green,

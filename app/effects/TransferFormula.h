@@ -35,11 +35,17 @@ inline constexpr std::array<float, 2> straightTable{0.0f, 1.0f};
 std::optional<TransferFormula> trueColorFormula(const Colour& colour, double alphaPercent);
 
 // The transfer that shows what a window of `colour` at `opacity` (0..1) laid over the screen
-// shows: each channel v becomes v·(1−a) + c·a. Used where no compositor blends windows.
+// shows: each channel v becomes v·(1−a) + c·a. Used, over each display's calibration, where no
+// compositor blends windows.
 TransferFormula blendFormula(const Colour& colour, double opacity);
 
 // A ramp of `size` entries per channel following the formula, each value clamped to 0..1.
 GammaRamp rampFromFormula(std::size_t size, const TransferFormula& formula);
+
+// The same with the formula taking what `calibration` gives instead of the input itself, so that
+// the calibration stays under it; a calibration of another size is interpolated linearly, and a
+// channel it leaves empty takes the formula alone.
+GammaRamp rampOverCalibration(std::size_t size, const GammaRamp& calibration, const TransferFormula& formula);
 
 // A ramp of `size` entries per channel interpolating each table linearly from its first entry
 // (input 0) to its last (input 1); an empty table gives that channel the straight ramp.

@@ -49,6 +49,9 @@ public:
     {
         return std::vector<std::optional<GammaRamp>>(displays.size());
     }
+    // The ramp the display had before Lunaveil changed it, its calibration, for a tint to go over;
+    // none where the platform cannot tell, which stands for the straight ramp.
+    virtual std::optional<GammaRamp> calibration(DisplayId) { return std::nullopt; }
     // False when the display refuses it (gone, wrong size, a server error); others are unaffected.
     virtual bool setRamp(DisplayId display, const GammaRamp& ramp) = 0;
     // Gives every display Lunaveil changed what it had before, and forgets it.

@@ -1,6 +1,6 @@
 // Lunaveil itself on a real X server with two calibrated monitors and no desktop around it: the
-// tint through overlays blended by a compositor, through the displays' ramps where none runs or
-// for True Colors, and the displays given back on every way out.
+// tint through overlays blended by a compositor, through the displays' ramps where none runs (laid
+// over each one's calibration) or for True Colors, and the calibration given back on every way out.
 
 #include "effects/TransferFormula.h"
 #include "platform/x11/RandrCrtcs.h"
@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -98,7 +99,22 @@ protected:
         const auto crtcs = test::crtcIds(*gamma_);
         return std::all_of(crtcs.begin(), crtcs.end(), [&](CrtcId crtc) { return showsFormula(crtc, formula); });
     }
-    bool displaysBlend() const { return everyDisplayShows(blendFormula(tintColour, opacity)); }
+    // Each display shows its calibration with the tint laid over it: calib(v)·(1−a) + c·a per
+    // channel, within the ramps' rounding.
+    bool displaysBlend() const
+    {
+        const Rgb c = tintColour.toRgb();
+        return std::all_of(originals_.begin(), originals_.end(), [&](const auto& entry) {
+            const auto ramp = gamma_->getRamp(entry.first);
+            const auto blends = [&](std::vector<std::uint16_t> GammaRamp::*channel, double component) {
+                return std::ranges::equal(*ramp.*channel, entry.second.*channel, [&](double shown, double calibrated) {
+                    return std::abs(shown - (calibrated * (1 - opacity) + component * opacity * 65535)) <= 1;
+                });
+            };
+            return ramp && blends(&GammaRamp::red, c.red) && blends(&GammaRamp::green, c.green) &&
+                   blends(&GammaRamp::blue, c.blue);
+        });
+    }
     bool displaysCalibrated() const
     {
         return std::all_of(originals_.begin(), originals_.end(),
@@ -289,7 +305,7 @@ TEST_F(LunaveilOnX, AMirroredMonitorIsTintedOnce)
 TEST_F(LunaveilOnX, WithoutACompositorThePlainTintGoesThroughTheDisplaysAndFollowsOneStarting)
 {
     ASSERT_TRUE(lunaveil_->start());
-    EXPECT_TRUE(waitFor([&] { return displaysBlend(); }));
+    EXPECT_TRUE(waitFor([&] { return displaysBlend(); })) << "the tint did not go over each display's calibration";
     // No opaque block: what clients see is the untouched background (gamma acts at scan-out).
     EXPECT_TRUE(everyMonitorShows(background));
 

@@ -39,13 +39,17 @@ protected:
         return std::ranges::all_of(screens.current,
                                    [&](const auto& w) { return w->fill == colour.colorWithAlphaComponent(alpha); });
     }
-    // Both displays show this formula, each at its own ramp size.
-    bool showing(const TransferFormula& formula) const
+    // Every display shows this formula at its own ramp size, over the straight ramp or over its calibration.
+    bool showing(const TransferFormula& formula, bool overCalibration = false) const
     {
         return std::ranges::all_of(gamma.ramps, [&](const auto& r) {
-            return r.second == rampFromFormula(r.second.size(), formula);
+            const std::size_t size = r.second.size();
+            return r.second == (overCalibration
+                                    ? rampOverCalibration(size, FakeCrtcGamma::calibration(r.first, size), formula)
+                                    : rampFromFormula(size, formula));
         });
     }
+    bool blended(const Colour& colour, double opacity) const { return showing(blendFormula(colour, opacity), true); }
     bool calibrated() const
     {
         return std::ranges::all_of(gamma.ramps, [](const auto& r) {
@@ -238,7 +242,7 @@ TEST_F(Dimmer, WhereThePlatformOffersOnlyOnePresentationTheTintUsesIt)
     BackgroundDimmerService gammaOnly(nullptr, &transfer, &compositor, clock, [] { return nullptr; });
     gammaOnly.startService(red, 40, false);
     clock.advance(1s);
-    EXPECT_TRUE(showing(blendFormula(red, 0.4)));
+    EXPECT_TRUE(blended(red, 0.4));
     gammaOnly.stopService();
     clock.advance(1s);
     EXPECT_TRUE(calibrated());
@@ -275,6 +279,10 @@ TEST(DimmerOnAGammaThatTellsOfLosses, NothingWakesWhileTheTintHoldsAndALossBring
         dimmer.startService(Colour::orangeColor(), 25, trueColor);
         clock.advance(1s);  // the blend's fade-in ends
         EXPECT_EQ(clock.armed(), 0u) << "a timer would wake Lunaveil every second for nothing";
+        if (!trueColor) {
+            EXPECT_EQ(gamma.held, rampFromFormula(256, blendFormula(Colour::orangeColor(), 0.25)))
+                << "told no calibration, the blend goes over the straight ramp";
+        }
         const int sets = gamma.sets;
         clock.advance(5s);
         EXPECT_EQ(gamma.sets, sets);
@@ -292,7 +300,6 @@ TEST(DimmerOnAGammaThatTellsOfLosses, NothingWakesWhileTheTintHoldsAndALossBring
 class DimmerWithoutCompositor : public Dimmer {
 protected:
     DimmerWithoutCompositor() { compositor.active = false; }
-    bool blended(const Colour& colour, double opacity) const { return showing(blendFormula(colour, opacity)); }
 };
 
 TEST_F(DimmerWithoutCompositor, PlainTintFadesInThroughTheTransferInsteadOfWindows)
@@ -351,7 +358,7 @@ TEST_F(DimmerWithoutCompositor, AMonitorPluggedInLeavesTheTintOnTheOthersUntouch
         screens.onScreensChanged();
         clock.advance(1s);
         EXPECT_EQ(setsOnTheOthers, 0) << "the other monitors flashed their own colours";
-        EXPECT_TRUE(showing(tint.formula)) << "the new monitor is tinted too";
+        EXPECT_TRUE(showing(tint.formula, !tint.trueColor)) << "the new monitor is tinted too, the blend over its calibration";
         gamma.beforeSet = nullptr;
         dimmer.stopService();
         clock.advance(1s);

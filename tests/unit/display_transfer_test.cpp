@@ -7,7 +7,9 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <fstream>
+#include <tuple>
 
 using namespace lunaveil;
 
@@ -96,6 +98,51 @@ TEST_F(DisplayTransferTest, EachCrtcTakesTheCurveAtItsOwnSizeAndRestoreGivesBack
     applyOrange(transfer);
     transfer.restoreColorSyncSettings();
     EXPECT_EQ(gamma.ramps[1], inverted(256));
+}
+
+// Each channel of `shown` is calib(v)·(1−a) + c·a within the ramps' rounding, at every entry
+// that meets one of the calibration's (all of them at the same size).
+bool blendsOver(const GammaRamp& shown, const GammaRamp& calibration, const Colour& colour, double a)
+{
+    const Rgb c = colour.toRgb();
+    const std::size_t last = shown.size() - 1, calibrationLast = calibration.size() - 1;
+    for (std::size_t i = 0; i <= last; ++i) {
+        if (i * calibrationLast % last != 0)
+            continue;
+        const std::size_t j = i * calibrationLast / last;
+        for (const auto& [values, calibrated, component] : {std::tuple(&shown.red, &calibration.red, c.red),
+                                                            std::tuple(&shown.green, &calibration.green, c.green),
+                                                            std::tuple(&shown.blue, &calibration.blue, c.blue)})
+            if (std::abs((*values)[i] - ((*calibrated)[j] * (1 - a) + component * a * 65535)) > 1)
+                return false;
+    }
+    return true;
+}
+
+TEST_F(DisplayTransferTest, ABlendGoesOverEachCrtcsOwnCalibrationWhichRestoreGivesBackExactly)
+{
+    const auto originals = gamma.ramps;
+    const struct {
+        Colour colour;
+        double opacity;
+    } blends[] = {{Colour::redColor(), 0.4}, {Colour::grey(0.2), 1.0}, {Colour::rgb(0.3, 0.6, 0.9), 0.05}};
+    for (const auto& blend : blends) {
+        SCOPED_TRACE(blend.opacity);
+        transfer.setTransferOverCalibration(transfer.getOnlineDisplayList(), blendFormula(blend.colour, blend.opacity));
+        for (const CrtcId crtc : {1u, 2u})
+            EXPECT_TRUE(blendsOver(gamma.ramps[crtc], calibration(crtc), blend.colour, blend.opacity)) << crtc;
+        EXPECT_EQ(journal().load().ramps, originals) << "the journal keeps the calibration, not a blend";
+    }
+    transfer.setTransferOverCalibration(transfer.getOnlineDisplayList(), blendFormula(Colour::redColor(), 0));
+    EXPECT_EQ(gamma.ramps, originals) << "no opacity shows the calibration itself";
+
+    gamma.ramps[1] = FakeCrtcGamma::calibration(1, 1024);  // reconfigured: the kept 256 entries are stretched
+    transfer.setTransferOverCalibration(transfer.getOnlineDisplayList(), blendFormula(Colour::redColor(), 0.4));
+    EXPECT_TRUE(blendsOver(gamma.ramps[1], originals.at(1), Colour::redColor(), 0.4));
+
+    gamma.ramps[1] = originals.at(1);  // back to the size its calibration fits
+    transfer.restoreColorSyncSettings();
+    EXPECT_EQ(gamma.ramps, originals);
 }
 
 TEST_F(DisplayTransferTest, RefusingCrtcsDoNotStopTheOthersAndForeignChangesAreUndone)

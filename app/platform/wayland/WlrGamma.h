@@ -20,7 +20,8 @@ namespace lunaveil {
 // puts the output's own table back, also when Lunaveil dies: so controls exist only while a
 // transfer is in force, and restore() destroys them. An output whose control failed (no gamma
 // table, or another program holds it) is left out until the next restore or change of outputs.
-// Displays are named by their wl_output's registry name.
+// Displays are named by their wl_output's registry name. The compositor does not tell the table
+// an output had before, so a tint goes over the straight ramp there (calibration() stays none).
 class WlrGamma final : public DisplayGamma {
 public:
     // Null when the compositor offers no zwlr_gamma_control_manager_v1; `connection` must outlive it.

@@ -32,6 +32,14 @@ std::vector<std::optional<GammaRamp>> X11DisplayGamma::readRamps(std::span<const
     return crtcs_.getRamps(displays);
 }
 
+std::optional<GammaRamp> X11DisplayGamma::calibration(DisplayId display)
+{
+    const auto kept = originals_.find(display);
+    if (kept != originals_.end())
+        return kept->second;
+    return crtcs_.getRamp(display);
+}
+
 bool X11DisplayGamma::setRamp(DisplayId display, const GammaRamp& ramp)
 {
     if (!originals_.contains(display) && !keepOriginal(display))

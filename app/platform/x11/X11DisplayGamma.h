@@ -24,6 +24,8 @@ public:
 
     std::vector<GammaOutput> outputs() override;
     std::vector<std::optional<GammaRamp>> readRamps(std::span<const DisplayId> displays) override;
+    // The kept original, or the ramp in force while Lunaveil has not changed the CRTC yet.
+    std::optional<GammaRamp> calibration(DisplayId display) override;
     // Refused for a CRTC whose calibration cannot be read first: it could never be given back.
     bool setRamp(DisplayId display, const GammaRamp& ramp) override;
     // Puts every kept ramp back exactly, forgets them and removes the journal.
