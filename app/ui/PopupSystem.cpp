@@ -1,6 +1,7 @@
 #include "ui/PopupSystem.h"
 
 #include "platform/ColourScheme.h"
+#include "platform/x11/SystemTrayColours.h"
 #include "ui/PopoverViewController.h"
 
 #include <QApplication>
@@ -58,6 +59,15 @@ void tell(const char* message)
 
 }  // namespace
 
+bool PopupSystem::trayIsDark(TrayIcon::Kind kind)
+{
+    // A tray that asks for light icons is dark.
+    if (kind == TrayIcon::Kind::EmbeddedIcon)
+        if (const std::optional<QColor> foreground = systemTrayForeground())
+            return foreground->lightnessF() > 0.5;
+    return menuBarIsDark();
+}
+
 PopupSystem::PopupSystem(PopoverViewController& viewController, QIcon image, QIcon imageWhite, Test trayAvailable,
                          Test menuBarIsDark, TrayIcon::Kind trayKind)
     : viewController_(viewController), statusBar_(trayKind), image_(std::move(image)),
@@ -70,7 +80,7 @@ PopupSystem::PopupSystem(PopoverViewController& viewController, QIcon image, QIc
         imageWhite_ = drawnIcon(Qt::white);
     }
     if (!menuBarIsDark_)
-        menuBarIsDark_ = &lunaveil::menuBarIsDark;
+        menuBarIsDark_ = [this] { return trayIsDark(statusBar_.kind()); };
     if (!trayAvailable_)
         trayAvailable_ = [this] { return statusBar_.isAvailable(); };
 
@@ -225,6 +235,8 @@ bool PopupSystem::eventFilter(QObject* watched, QEvent* event)
 void PopupSystem::drawItem()
 {
     statusBar_.setIcon(active_ ? highlightedImage() : menuBarIsDark_() ? imageWhite_ : image_);
+    // The highlight is drawn in the pixels; otherwise the host may draw the symbolic icon its way.
+    statusBar_.setIconName(active_ ? QString() : symbolicIconName());
 }
 
 void PopupSystem::popoverDidClose()

@@ -34,7 +34,7 @@ public:
 
     // image: for a light panel; imageWhite: for a dark panel and while the popover is open.
     // trayAvailable and menuBarIsDark are the tray and dark-panel tests, asked afresh at each use;
-    // without them the tray icon and the colour scheme are asked.
+    // without them the tray icon and trayIsDark are asked.
     PopupSystem(PopoverViewController& viewController, QIcon image, QIcon imageWhite, Test trayAvailable = nullptr,
                 Test menuBarIsDark = nullptr, TrayIcon::Kind trayKind = TrayIcon::chosenKind());
     ~PopupSystem() override;
@@ -65,6 +65,12 @@ public:
     // Where the popover's top-left corner goes: centred under anchor, or above it where there is
     // no room below, and kept inside available.
     static QPoint popoverPosition(const QRect& anchor, QSize popover, const QRect& available);
+
+    // The dark-panel test without one given: the colours an XEmbed tray asks its icons to be drawn
+    // in where it says them, else the desktop's colour scheme.
+    static bool trayIsDark(TrayIcon::Kind kind);
+    // The tray icon's theme name, for hosts that recolour symbolic icons to suit their panel.
+    static QString symbolicIconName() { return QStringLiteral("com.quorvex.Lunaveil-symbolic"); }
 
     // How often a missing tray is looked for.
     static constexpr int trayCheckIntervalMs = 3000;

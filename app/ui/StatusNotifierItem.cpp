@@ -9,6 +9,7 @@
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <QDBusVariant>
+#include <QDir>
 #include <QImage>
 #include <QLoggingCategory>
 #include <QtEndian>
@@ -107,7 +108,8 @@ class NotifierItemAdaptor : public QDBusAbstractAdaptor {
     Q_PROPERTY(QString Title READ title)
     Q_PROPERTY(QString Status READ status)
     Q_PROPERTY(int WindowId READ windowId)
-    Q_PROPERTY(QString IconName READ noName)
+    Q_PROPERTY(QString IconName READ iconName)
+    Q_PROPERTY(QString IconThemePath READ iconThemePath)
     Q_PROPERTY(lunaveil::NotifierPixmaps IconPixmap READ iconPixmap)
     Q_PROPERTY(QString OverlayIconName READ noName)
     Q_PROPERTY(lunaveil::NotifierPixmaps OverlayIconPixmap READ noPixmaps)
@@ -135,6 +137,8 @@ public:
     QString status() const { return QStringLiteral("Active"); }
     int windowId() const { return 0; }
     QString noName() const { return {}; }
+    QString iconName() const { return item_.iconName(); }
+    QString iconThemePath() const { return StatusNotifierItem::iconThemePath(); }
     NotifierPixmaps iconPixmap() const { return pixmaps_; }
     NotifierPixmaps noPixmaps() const { return {}; }
     NotifierToolTip toolTip() const { return {{}, {}, item_.toolTip(), {}}; }
@@ -205,6 +209,20 @@ void StatusNotifierItem::setIcon(const QIcon& icon)
         return;
     icon_ = icon;
     Q_EMIT iconChanged();
+}
+
+void StatusNotifierItem::setIconName(const QString& name)
+{
+    if (name == iconName_)
+        return;
+    iconName_ = name;
+    Q_EMIT iconChanged();
+}
+
+QString StatusNotifierItem::iconThemePath()
+{
+    const QDir icons(QCoreApplication::applicationDirPath() + QStringLiteral("/../share/icons"));
+    return icons.exists(QStringLiteral("hicolor")) ? icons.canonicalPath() : QString();
 }
 
 void StatusNotifierItem::setToolTip(const QString& toolTip)

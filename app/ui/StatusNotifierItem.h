@@ -26,6 +26,12 @@ public:
 
     void setIcon(const QIcon& icon);
     const QIcon& icon() const { return icon_; }
+    // The icon by its theme name, which hosts prefer to the pixels and may recolour; empty, the
+    // pixels alone. Looked for in the icon themes and in iconThemePath().
+    void setIconName(const QString& name);
+    const QString& iconName() const { return iconName_; }
+    // The icon folder beside the program (share/icons), where it holds Lunaveil's icons.
+    static QString iconThemePath();
     void setToolTip(const QString& toolTip);
     const QString& toolTip() const { return toolTip_; }
     void show();
@@ -45,6 +51,7 @@ private:
     void registerWithWatcher();
 
     QIcon icon_;
+    QString iconName_;
     QString toolTip_;
     QString serviceName_;
     QDBusServiceWatcher watcherWatch_;

@@ -36,6 +36,12 @@ void TrayIcon::setIcon(const QIcon& icon)
     notifierItem_ ? notifierItem_->setIcon(icon) : embeddedIcon_->setIcon(icon);
 }
 
+void TrayIcon::setIconName(const QString& name)
+{
+    if (notifierItem_)
+        notifierItem_->setIconName(name);
+}
+
 QIcon TrayIcon::icon() const
 {
     return notifierItem_ ? notifierItem_->icon() : embeddedIcon_->icon();

@@ -27,6 +27,8 @@ public:
 
     Kind kind() const { return notifierItem_ ? Kind::NotifierItem : Kind::EmbeddedIcon; }
     void setIcon(const QIcon& icon);
+    // The icon's theme name for a StatusNotifierItem host; an XEmbed tray takes the pixels only.
+    void setIconName(const QString& name);
     QIcon icon() const;
     void setToolTip(const QString& toolTip);
     // A balloon by the icon, where the panel draws the icon itself (XEmbed); nothing otherwise.

@@ -420,6 +420,18 @@ protected:
         })) << "Lunaveil has no icon in the tray";
         click(screen_->geometry(icon).center());
     }
+    // Whether the icon in the tray is drawn white: light pixels and no dark ones but the tray's.
+    bool trayIconIsWhite(pid_t pid) const
+    {
+        const xcb_window_t icon
+            = screen_->find([&](xcb_window_t window, bool inTray) { return inTray && screen_->pid(window) == pid; });
+        const QRect rect = screen_->geometry(icon);
+        int white = 0;
+        for (int y = rect.top(); y <= rect.bottom(); y += 2)
+            for (int x = rect.left(); x <= rect.right(); x += 2)
+                white += qGray(screen_->pixel(x, y).value_or(0)) > 0xe0 ? 1 : 0;
+        return icon != XCB_NONE && white >= 4;
+    }
     void quitFromTheOptionsMenu(pid_t pid) const
     {
         clickControl(pid, QStringLiteral("menuButtonOutlet"));
@@ -458,6 +470,10 @@ protected:
 
 TEST_F(LunaveilDesktop, FirstStartGreetsFirstAClickOnGetStartedReachesItThroughThePopoverAndTheIconTogglesIt)
 {
+    // A panel that asks for white icons, as a dark XFCE panel does.
+    std::vector<std::uint32_t> trayColours(12, 0);
+    std::fill_n(trayColours.begin(), 3, 0xffff);
+    screen_->setOnSelectionOwner("_NET_SYSTEM_TRAY_S0", "_NET_SYSTEM_TRAY_COLORS", trayColours);
     const pid_t pid = startLunaveil();
     ASSERT_TRUE(waitFor([&] { return greetingsShown(pid); })) << "no greetings window";
     EXPECT_FALSE(waitFor([&] { return popoverOpen(pid); }, 1s)) << "the popover opened over the greetings";
@@ -480,6 +496,7 @@ TEST_F(LunaveilDesktop, FirstStartGreetsFirstAClickOnGetStartedReachesItThroughT
     EXPECT_TRUE(waitFor([&] { return popoverOpen(pid); })) << "the next click on the icon did not open it again";
     clickTrayIcon(pid);
     EXPECT_TRUE(waitFor([&] { return !popoverOpen(pid); })) << "a third click did not close it";
+    EXPECT_TRUE(waitFor([&] { return trayIconIsWhite(pid); })) << "the icon does not follow the tray's colours";
     EXPECT_EQ(lunaveil_->endWith(SIGTERM), 0);
 }
 

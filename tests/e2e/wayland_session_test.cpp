@@ -316,6 +316,23 @@ TEST_F(LunaveilOnSway, TheIconInSwaybarOpensThePopoverBesideItAndClosesItAsAPopo
 
     ASSERT_TRUE(clickIcon());
     EXPECT_TRUE(test::spinUntil([&] { return popover().isEmpty(); })) << "a second click on the icon left it open";
+    // Closed, the icon is offered by name: swaybar draws the symbolic icon's grey, which its black
+    // bar does not swallow as it would the black icon.
+    const auto showsSymbolicGrey = [&] {
+        // Above and left of the pointer's tip, whose arrow is white and grey: the crescent's body.
+        const QImage shot = session_.screenshot();
+        int grey = 0;
+        int light = 0;
+        for (int y = icon.y() - 12; y < icon.y() - 2; ++y)
+            for (int x = icon.x() - 10; x < icon.x() - 2; ++x) {
+                if (!shot.rect().contains(x, y))
+                    continue;
+                grey += test::near(shot.pixel(x, y), qRgb(0x8c, 0x8c, 0x8c), 12) ? 1 : 0;
+                light += qGray(shot.pixel(x, y)) > 0xc0 ? 1 : 0;
+            }
+        return grey >= 8 && light == 0;
+    };
+    EXPECT_TRUE(test::spinUntil(showsSymbolicGrey, 3s)) << "swaybar does not show the symbolic icon";
     ASSERT_TRUE(clickIcon());
     ASSERT_TRUE(test::spinUntil([&] { return !popover().isEmpty(); })) << "a third click did not open it again";
     // A click in another window closes it, as any pop-up closes.

@@ -1,8 +1,9 @@
-// The dark-panel test (the settings portal's answer first, else the GTK theme's name), and the
-// desktop notifications Lunaveil sends.
+// The dark-panel test (the tray's colours, the settings portal's answer, the GTK theme's name),
+// and the desktop notifications Lunaveil sends.
 
 #include "fakes/FakeSettingsPortal.h"
 #include "platform/ColourScheme.h"
+#include "platform/x11/SystemTrayColours.h"
 #include "support/PrivateBus.h"
 #include "support/SpinEventLoop.h"
 #include "ui/DesktopNotification.h"
@@ -74,6 +75,15 @@ TEST_F(SessionBusTest, ANotificationReachesTheServerAndNoServerIsSaid)
                                         QStringLiteral("Kept as /tmp/s.json.damaged-1"),
                                         QStringLiteral("com.quorvex.Lunaveil")}));
     QDBusConnection::disconnectFromBus(QStringLiteral("notification-server"));
+}
+
+// The foreground of _NET_SYSTEM_TRAY_COLORS: 16-bit channels, the first three of twelve.
+TEST(SystemTrayColoursTest, TheForegroundIsTheFirstColourAndAShortValueGivesNone)
+{
+    const std::vector<std::uint32_t> white{0xffff, 0xffff, 0xffff, 0xffff, 0, 0, 0xffff, 0xffff, 0, 0, 0xffff, 0};
+    EXPECT_EQ(trayForegroundOf(white), QColor(Qt::white));
+    EXPECT_EQ(trayForegroundOf(std::vector<std::uint32_t>{0x8000, 0x1000, 0x70000}), QColor(0x80, 0x10, 0xff));
+    EXPECT_EQ(trayForegroundOf(std::vector<std::uint32_t>{0xffff, 0xffff}), std::nullopt);
 }
 
 TEST(GtkThemeTest, ThemeVariableFirstThenTheDesktopSettingsUserFirstAndGtk4First)

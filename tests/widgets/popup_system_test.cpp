@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QDBusArgument>
 #include <QDBusConnection>
+#include <QFile>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusPendingCall>
@@ -248,10 +249,16 @@ TEST_F(PopupSystemTest, AsAStatusNotifierItemItRegistersShowsItsPixelsOpensAndLe
     ASSERT_EQ(pixels.size(), width * height * 4);
     EXPECT_EQ(pixels.left(4), QByteArray::fromHex("ff000000"));
     EXPECT_EQ(host.property(QStringLiteral("Status")).toString(), QStringLiteral("Active"));
+    // And by name, from the icon folder beside the program, for hosts that recolour it.
+    const QString name = host.property(QStringLiteral("IconName")).toString();
+    EXPECT_EQ(name, QStringLiteral("com.quorvex.Lunaveil-symbolic"));
+    EXPECT_TRUE(QFile::exists(host.property(QStringLiteral("IconThemePath")).toString()
+                              + QStringLiteral("/hicolor/symbolic/apps/") + name + QStringLiteral(".svg")));
 
     // A click the host reports opens the popover; where is proved on swaybar, end to end.
     EXPECT_EQ(host.activate(QPoint(100, 100)).type(), QDBusMessage::ReplyMessage);
     EXPECT_TRUE(test::spinUntil([&] { return item->isActive(); }));
+    EXPECT_EQ(host.property(QStringLiteral("IconName")).toString(), QString()) << "the highlight is in the pixels";
 
     const QString service = host.registered().front();
     item->hidePopoverService();

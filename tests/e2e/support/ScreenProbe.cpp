@@ -40,6 +40,14 @@ std::vector<xcb_window_t> ScreenProbe::mappedStack() const
     return mapped;
 }
 
+void ScreenProbe::setOnSelectionOwner(const std::string& selection, const std::string& name,
+                                      const std::vector<std::uint32_t>& values) const
+{
+    xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, selectionOwner(selection), atom(name), XCB_ATOM_CARDINAL, 32,
+                        static_cast<std::uint32_t>(values.size()), values.data());
+    waitFor(xcb_get_input_focus_reply, connection_, xcb_get_input_focus(connection_));
+}
+
 void ScreenProbe::raise(WId window) const
 {
     const std::uint32_t above = XCB_STACK_MODE_ABOVE;

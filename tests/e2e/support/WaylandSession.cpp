@@ -149,26 +149,22 @@ bool WaylandSession::swaymsg(const QStringList& arguments) const
     return ok;
 }
 
-std::optional<QRgb> WaylandSession::pixel(QPoint point) const
+QImage WaylandSession::screenshot() const
 {
-    bool ok = false;
     QProcess grim;
     grim.setProcessEnvironment(environment());
     grim.start(QStringLiteral("grim"), {QStringLiteral("-t"), QStringLiteral("ppm"), QStringLiteral("-")});
-    ok = grim.waitForFinished(timeoutMs) && grim.exitCode() == 0;
-    const QByteArray image = grim.readAllStandardOutput();
-    // P6: "P6\n<width> <height>\n255\n" and then RGB bytes.
-    const QList<QByteArray> header = image.left(64).split('\n');
-    if (!ok || header.size() < 4 || header[0] != "P6")
+    if (!grim.waitForFinished(timeoutMs) || grim.exitCode() != 0)
+        return {};
+    return QImage::fromData(grim.readAllStandardOutput(), "PPM");
+}
+
+std::optional<QRgb> WaylandSession::pixel(QPoint point) const
+{
+    const QImage image = screenshot();
+    if (!image.rect().contains(point))
         return std::nullopt;
-    const QList<QByteArray> size = header[1].split(' ');
-    const int width = size.value(0).toInt();
-    const qsizetype start = header[0].size() + header[1].size() + header[2].size() + 3;
-    const qsizetype at = start + 3 * (static_cast<qsizetype>(point.y()) * width + point.x());
-    if (size.size() != 2 || point.x() >= width || at + 3 > image.size())
-        return std::nullopt;
-    const auto byte = [&](qsizetype i) { return static_cast<unsigned char>(image[at + i]); };
-    return qRgb(byte(0), byte(1), byte(2));
+    return image.pixel(point) | 0xff000000u;
 }
 
 bool WaylandSession::click(int x, int y) const

@@ -6,6 +6,7 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QColor>
+#include <QImage>
 #include <QRect>
 #include <QString>
 
@@ -55,6 +56,8 @@ public:
     // the composited colour at `point` of the output layout, from grim. (A capture of one output
     // by name can come back stale on sway's headless outputs; the whole layout does not.)
     std::optional<QRgb> pixel(QPoint point) const;
+    // The whole output layout as grim captures it; null where it cannot.
+    QImage screenshot() const;
     // A left click at (x, y) of the output layout, through the compositor's own way to a pointer.
     bool click(int x, int y) const;
 
