@@ -9,6 +9,9 @@ endfunction()
 
 find_package(Qt6 6.4 QUIET COMPONENTS Core Gui Widgets DBus Svg)
 lunaveil_require(Qt6_FOUND "Qt 6.4 or newer (Core, Gui, Widgets, DBus, Svg)" "qt6-base-dev qt6-svg-dev")
+# lupdate and lrelease, for the translations compiled into the program.
+find_package(Qt6LinguistTools 6.4 QUIET)
+lunaveil_require(Qt6LinguistTools_FOUND "Qt's translation tools (Qt6LinguistTools)" "qt6-tools-dev qt6-l10n-tools")
 
 find_package(PkgConfig QUIET)
 if(NOT COMMAND pkg_check_modules)

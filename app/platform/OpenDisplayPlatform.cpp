@@ -6,6 +6,7 @@
 #include "platform/wayland/WlrootsPlatform.h"
 #include "platform/x11/X11Platform.h"
 
+#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QGuiApplication>
 
@@ -96,8 +97,11 @@ std::unique_ptr<DisplayPlatform> openDisplayPlatform(std::shared_ptr<const Runti
         break;
     case DisplayPlatformChoice::GammaKeptBy::Mutter:
         platform->whyNoDisplayGamma = [] {
-            return std::string("Mutter lets Lunaveil set no display gamma here, so the tint is an overlay. For a "
-                               "tint through the gamma, use GNOME's own Night Light: Settings, Displays, Night Light.");
+            return QCoreApplication::translate("lunaveil::OpenDisplayPlatform",
+                                               "Mutter lets Lunaveil set no display gamma here, so the tint is an "
+                                               "overlay. For a tint through the gamma, use GNOME's own Night Light: "
+                                               "Settings, Displays, Night Light.")
+                .toStdString();
         };
         break;
     case DisplayPlatformChoice::GammaKeptBy::Nobody:

@@ -1,6 +1,5 @@
 #include "PresetersMainHub.h"
 
-#include <QCoreApplication>
 #include <QString>
 
 #include <utility>
@@ -101,9 +100,8 @@ void PresetersMainHub::tellOfSetAsideSettings()
     if (!keptAs || !popoverViewPresenter_)
         return;
     popoverViewPresenter_->showNotice(
-        QCoreApplication::translate("lunaveil::PresetersMainHub", "Lunaveil's settings were damaged").toStdString(),
-        QCoreApplication::translate("lunaveil::PresetersMainHub",
-                                    "The damaged file was kept as %1. Lunaveil uses its default settings.")
+        tr("Lunaveil's settings were damaged").toStdString(),
+        tr("The damaged file was kept as %1. Lunaveil uses its default settings.")
             .arg(QString::fromStdString(keptAs->string()))
             .toStdString());
 }
@@ -216,7 +214,10 @@ void PresetersMainHub::onStartAtLoginPreferencesChanged(bool enabled)
     startAtLogin_ = enabled;
     settingsDataAccess_->setStartAtLogin(enabled);
     if (problem)
-        showAlert("Lunaveil cannot change starting at login", "The reason: " + *problem);
+        showAlert(tr("Lunaveil cannot change starting at login").toStdString(),
+                  tr("The reason: %1")
+                      .arg(QString::fromStdString(*problem))
+                      .toStdString());
 }
 
 void PresetersMainHub::onScheduleIsActivePreferencesChanged(bool active, TimePoint start, TimePoint stop)
@@ -332,13 +333,15 @@ void PresetersMainHub::showAlert(const std::string& messageText, const std::stri
 
 void PresetersMainHub::onInverseColorsHelpRequest()
 {
-    showAlert("Invert Colors",
-              "Use this option if you are working in a very dark room. It will help your eyes adapt and see better");
+    showAlert(tr("Invert Colors").toStdString(),
+              tr("Use this option if you are working in a very dark room. It will help your eyes adapt and "
+                         "see better").toStdString());
 }
 
 void PresetersMainHub::onTrueColorsHelpRequest()
 {
-    showAlert("True Colors", "Use this option to change the real (hardware enabled) spectrum of your display.");
+    showAlert(tr("True Colors").toStdString(),
+              tr("Use this option to change the real (hardware enabled) spectrum of your display.").toStdString());
 }
 
 void PresetersMainHub::onQuitRequest()

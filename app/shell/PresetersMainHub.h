@@ -3,6 +3,8 @@
 
 #include "shell/HubServices.h"
 
+#include <QCoreApplication>
+
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -10,6 +12,8 @@
 namespace lunaveil {
 
 class PresetersMainHub {
+    Q_DECLARE_TR_FUNCTIONS(lunaveil::PresetersMainHub)
+
 public:
     explicit PresetersMainHub(HubServices services);
     PresetersMainHub(const PresetersMainHub&) = delete;

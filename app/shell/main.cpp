@@ -12,6 +12,7 @@
 #include "shell/DisplayServices.h"
 #include "shell/ProductionServices.h"
 #include "ui/Resources.h"
+#include "ui/Translations.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -163,6 +164,7 @@ int run(int argc, char* argv[])
     // Every window of Lunaveil's carries its icon, for window lists, docks and switchers.
     QApplication::setWindowIcon(loadIcon(QApplication::desktopFileName()));
     QApplication::setQuitOnLastWindowClosed(AppDelegate::applicationShouldTerminateAfterLastWindowClosed());
+    installTranslations(application);
 
     const RuntimeFolder runtime = RuntimeFolder::forSession();
     reportRuntimeFolder(runtime);

@@ -90,12 +90,8 @@ void HelpWindowController::contactSupportButtonClick()
     if (mailProgramExists && mailProgramExists() && QDesktopServices::openUrl(supportMailUrl()))
         return;
     QGuiApplication::clipboard()->setText(supportAddress());
-    QtMessageAlert alert(QCoreApplication::translate("lunaveil::HelpWindowController", "No mail program is set up")
-                             .toStdString(),
-                         QCoreApplication::translate("lunaveil::HelpWindowController",
-                                                     "Write to %1. The address is on the clipboard.")
-                             .arg(supportAddress())
-                             .toStdString());
+    QtMessageAlert alert(tr("No mail program is set up").toStdString(),
+                         tr("Write to %1. The address is on the clipboard.").arg(supportAddress()).toStdString());
     alert.runModal();
 }
 

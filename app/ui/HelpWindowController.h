@@ -3,6 +3,7 @@
 
 #include "shell/Collaborators.h"
 
+#include <QCoreApplication>
 #include <QUrl>
 
 #include <functional>
@@ -21,6 +22,8 @@ namespace lunaveil {
 // browser, on the first showWindowService. It floats above ordinary windows; closing it hides it,
 // and the next request shows the same window again.
 class HelpWindowController final : public HelpWindow {
+    Q_DECLARE_TR_FUNCTIONS(lunaveil::HelpWindowController)
+
 public:
     HelpWindowController();
     ~HelpWindowController() override;

@@ -10,9 +10,9 @@ OptionsMenu::OptionsMenu(QWidget* parent)
     : QMenu(parent)
 {
     // "&&" shows a plain "&" instead of marking a mnemonic.
-    help_ = addEntry(QStringLiteral("Help && Support"), QStringLiteral("HelpMenuOption"), QKeySequence(Qt::Key_H));
+    help_ = addEntry(tr("Help && Support"), QStringLiteral("HelpMenuOption"), QKeySequence(Qt::Key_H));
     addSeparator();
-    quit_ = addEntry(QStringLiteral("Quit"), QStringLiteral("QuitApplicationMenuOption"), QKeySequence(Qt::Key_Q));
+    quit_ = addEntry(tr("Quit"), QStringLiteral("QuitApplicationMenuOption"), QKeySequence(Qt::Key_Q));
     willHighlightItem(nullptr);
     connect(this, &QMenu::hovered, this, [this] { followHighlight(); });
     connect(help_, &QAction::triggered, this, [this] {

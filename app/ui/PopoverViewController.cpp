@@ -288,19 +288,19 @@ void PopoverViewController::setEffectsOffered(const EffectsOffered& offered)
 
 void PopoverViewController::applyEffectsOffered()
 {
-    const auto offer = [](QWidget* control, bool offered, const char* why) {
+    const auto offer = [](QWidget* control, bool offered, const QString& why) {
         control->setEnabled(offered);
-        control->setToolTip(offered ? QString() : QString::fromUtf8(why));
+        control->setToolTip(offered ? QString() : why);
     };
     Ui::PopoverView& ui = *ui_;
-    const std::string trueColorsWhy = effectsOffered_.whyNoDisplayGamma && !effectsOffered_.displayGamma
-                                          ? effectsOffered_.whyNoDisplayGamma()
-                                          : "True Colors needs display gamma, which this session does not offer";
-    offer(ui.trueColorsCheckboxOutlet, effectsOffered_.displayGamma, trueColorsWhy.c_str());
+    const QString trueColorsWhy = effectsOffered_.whyNoDisplayGamma && !effectsOffered_.displayGamma
+                                      ? QString::fromStdString(effectsOffered_.whyNoDisplayGamma())
+                                      : tr("True Colors needs display gamma, which this session does not offer");
+    offer(ui.trueColorsCheckboxOutlet, effectsOffered_.displayGamma, trueColorsWhy);
     offer(ui.inverseColorsCheckboxOutlet, effectsOffered_.displayGamma,
-          "Invert Colors needs display gamma, which this session does not offer");
+          tr("Invert Colors needs display gamma, which this session does not offer"));
     offer(ui.lunaveilCheckboxOutlet, effectsOffered_.tint,
-          "The tint needs display gamma or overlay windows, and this session offers neither");
+          tr("The tint needs display gamma or overlay windows, and this session offers neither"));
 }
 
 void PopoverViewController::buildRow()

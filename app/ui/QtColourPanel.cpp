@@ -3,6 +3,7 @@
 #include "ui/QtColour.h"
 
 #include <QColorDialog>
+#include <QCoreApplication>
 
 #include <utility>
 
@@ -10,7 +11,7 @@ namespace lunaveil {
 
 QtColourPanel::QtColourPanel() : dialog_(std::make_unique<QColorDialog>())
 {
-    dialog_->setWindowTitle(QStringLiteral("Lunaveil Custom Color"));
+    dialog_->setWindowTitle(QCoreApplication::translate("lunaveil::QtColourPanel", "Lunaveil Custom Color"));
     // Qt's own dialog: it reports every change as it happens, and without OK and Cancel it stays
     // open beside the popover like a panel.
     dialog_->setOptions(QColorDialog::DontUseNativeDialog | QColorDialog::NoButtons);

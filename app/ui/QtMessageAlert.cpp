@@ -1,5 +1,6 @@
 #include "ui/QtMessageAlert.h"
 
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QLabel>
 #include <QMessageBox>
@@ -15,7 +16,8 @@ QtMessageAlert::QtMessageAlert(const std::string& messageText, const std::string
     box_->setWindowTitle(QStringLiteral("Lunaveil"));
     box_->setText(QString::fromStdString(messageText));
     box_->setInformativeText(QString::fromStdString(informativeText));
-    QPushButton* close = box_->addButton(QStringLiteral("Close"), QMessageBox::AcceptRole);
+    QPushButton* close = box_->addButton(tr("Close"),
+                                           QMessageBox::AcceptRole);
     box_->setDefaultButton(close);
     box_->setEscapeButton(close);
     box_->setAttribute(Qt::WA_QuitOnClose, false);

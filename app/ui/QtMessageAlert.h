@@ -3,6 +3,8 @@
 
 #include "shell/Collaborators.h"
 
+#include <QCoreApplication>
+
 #include <memory>
 #include <string>
 
@@ -12,6 +14,8 @@ namespace lunaveil {
 
 // The box is built by the constructor and shown by runModal, so it can be looked at before it runs.
 class QtMessageAlert final : public MessageAlert {
+    Q_DECLARE_TR_FUNCTIONS(lunaveil::QtMessageAlert)
+
 public:
     // Both texts in UTF-8: the message as the box's text, the informative text below it.
     QtMessageAlert(const std::string& messageText, const std::string& informativeText);

@@ -1,5 +1,6 @@
 #include "platform/wayland/KWinNightLight.h"
 
+#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusVariant>
@@ -39,12 +40,13 @@ std::optional<bool> kwinNightLightRunning(const QDBusConnection& bus)
 
 std::string kwinTrueColorsNote(std::optional<bool> nightLightRunning)
 {
-    std::string note = "KWin lets no program set the display gamma that True Colors needs, so the tint is an "
-                       "overlay. For a tint through the gamma, use Plasma's own Night Light: System Settings, "
-                       "Display and Monitor, Night Light.";
+    QString note = QCoreApplication::translate(
+        "lunaveil::KWinNightLight",
+        "KWin lets no program set the display gamma that True Colors needs, so the tint is an overlay. For a tint "
+        "through the gamma, use Plasma's own Night Light: System Settings, Display and Monitor, Night Light.");
     if (nightLightRunning.value_or(false))
-        note += " Night Light is on now.";
-    return note;
+        note += QLatin1Char(' ') + QCoreApplication::translate("lunaveil::KWinNightLight", "Night Light is on now.");
+    return note.toStdString();
 }
 
 }  // namespace lunaveil
