@@ -3,6 +3,7 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDBusVirtualObject>
 
 namespace lunaveil {
 namespace {
@@ -12,14 +13,12 @@ const QString objectPath = QStringLiteral("/com/quorvex/Lunaveil");
 
 }  // namespace
 
-RunningInstance::RunningInstance(std::function<void()> onShowPopoverRequested)
-    : onShowPopoverRequested_(std::move(onShowPopoverRequested))
+RunningInstance::RunningInstance(QDBusVirtualObject& exported)
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
         return;
-    registered_ = bus.registerObject(objectPath, this, QDBusConnection::ExportScriptableSlots) &&
-                  bus.registerService(serviceName);
+    registered_ = bus.registerVirtualObject(objectPath, &exported) && bus.registerService(serviceName);
 }
 
 RunningInstance::~RunningInstance()
@@ -39,12 +38,6 @@ bool RunningInstance::requestShowPopover()
     const QDBusMessage call = QDBusMessage::createMethodCall(serviceName, objectPath, serviceName,
                                                              QStringLiteral("ShowPopover"));
     return bus.call(call, QDBus::Block, 2000).type() == QDBusMessage::ReplyMessage;
-}
-
-void RunningInstance::ShowPopover()
-{
-    if (onShowPopoverRequested_)
-        onShowPopoverRequested_();
 }
 
 }  // namespace lunaveil

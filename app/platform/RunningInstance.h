@@ -1,28 +1,25 @@
 #pragma once
-// The running Lunaveil's door on the session bus, through which a second start opens its popover.
+// The running Lunaveil's door on the session bus, through which a second start opens its popover
+// and scripts reach it.
 
-#include <QObject>
-#include <functional>
+class QDBusVirtualObject;
 
 namespace lunaveil {
 
-class RunningInstance : public QObject {
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "com.quorvex.Lunaveil")
-
+class RunningInstance {
 public:
-    // Registers com.quorvex.Lunaveil on the session bus; without a session bus nothing is offered.
-    explicit RunningInstance(std::function<void()> onShowPopoverRequested);
-    ~RunningInstance() override;
+    // Registers com.quorvex.Lunaveil on the session bus with `exported` at /com/quorvex/Lunaveil,
+    // which answers a second start's ShowPopover too; without a session bus nothing is offered.
+    // `exported` must outlive this.
+    explicit RunningInstance(QDBusVirtualObject& exported);
+    ~RunningInstance();
+    RunningInstance(const RunningInstance&) = delete;
+    RunningInstance& operator=(const RunningInstance&) = delete;
 
     // From a second start: asks the running Lunaveil to open its popover; false when it did not answer.
     static bool requestShowPopover();
 
-public Q_SLOTS:
-    Q_SCRIPTABLE void ShowPopover();
-
 private:
-    std::function<void()> onShowPopoverRequested_;
     bool registered_ = false;
 };
 

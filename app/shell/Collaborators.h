@@ -88,6 +88,10 @@ public:
     virtual void setInverseColorsEnabled(bool on) = 0;
     virtual void setStartAtLoginCheckBox(bool on) = 0;
     virtual void setEffectsOffered(const EffectsOffered& offered) = 0;
+    // What a command from outside the popover changed, shown by its controls; none calls back.
+    virtual void setTrueColorsCheckBox(bool on) = 0;
+    virtual void setBackgroundAlpha(double alphaPercent) = 0;
+    virtual void setSchedule(bool active, TimePoint start, TimePoint stop) = 0;
     // Tells the user something they should know though no window of Lunaveil's is open.
     virtual void showNotice(const std::string& summary, const std::string& body) = 0;
 };

@@ -91,6 +91,7 @@ void PresetersMainHub::startService()
         startSchedule(schedule.start, schedule.stop);
     else
         stopSchedule();
+    stateMayHaveChanged();
 }
 
 // Once for each damaged settings file, when the presenter can tell it.
@@ -162,6 +163,7 @@ void PresetersMainHub::applyBackgroundColor(std::optional<Colour> colour, bool t
     else
         settingsDataAccess_->setBackgroundColor(*colour);
     settingsDataAccess_->setTrueColor(trueColor);
+    stateMayHaveChanged();
 }
 
 void PresetersMainHub::onBackgroundColorChanged(std::optional<Colour> colour, bool trueColor)
@@ -198,6 +200,7 @@ void PresetersMainHub::onBackgroundAlphaChanged(double alphaPercent)
         clearInverseColors();
     if (backgroundDimmerService_)
         backgroundDimmerService_->changeBackground(backgroundColor_, backgroundAlpha_, trueColor_);
+    stateMayHaveChanged();
 }
 
 void PresetersMainHub::onStartAtLoginPreferencesChanged(bool enabled)
@@ -215,9 +218,7 @@ void PresetersMainHub::onStartAtLoginPreferencesChanged(bool enabled)
     settingsDataAccess_->setStartAtLogin(enabled);
     if (problem)
         showAlert(tr("Lunaveil cannot change starting at login").toStdString(),
-                  tr("The reason: %1")
-                      .arg(QString::fromStdString(*problem))
-                      .toStdString());
+                  tr("The reason: %1").arg(QString::fromStdString(*problem)).toStdString());
 }
 
 void PresetersMainHub::onScheduleIsActivePreferencesChanged(bool active, TimePoint start, TimePoint stop)
@@ -229,6 +230,7 @@ void PresetersMainHub::onScheduleIsActivePreferencesChanged(bool active, TimePoi
         startSchedule(start, stop);
     else
         stopSchedule();
+    stateMayHaveChanged();
 }
 
 void PresetersMainHub::onLightMonitorNowChanged(bool on)
@@ -237,23 +239,83 @@ void PresetersMainHub::onLightMonitorNowChanged(bool on)
     lightMonitorNowIsEnabled_ = on;
     clearInverseColors();
     settingsDataAccess_->setLightMonitorNowIsEnabled(on);
-    if (!backgroundDimmerService_)
-        return;
-    if (on) {
-        if (!backgroundDimmerService_->serviceIsRunning())
-            backgroundDimmerService_->startService(backgroundColor_, backgroundAlpha_, trueColor_);
-    } else {
-        clearInverseColors();
-        backgroundDimmerService_->stopService();
+    if (backgroundDimmerService_) {
+        if (on) {
+            if (!backgroundDimmerService_->serviceIsRunning())
+                backgroundDimmerService_->startService(backgroundColor_, backgroundAlpha_, trueColor_);
+        } else {
+            clearInverseColors();
+            backgroundDimmerService_->stopService();
+        }
     }
+    stateMayHaveChanged();
 }
 
 void PresetersMainHub::toggleTint()
 {
-    const bool on = !tintIsRunning();
+    switchTint(!tintIsRunning());
+}
+
+void PresetersMainHub::switchTint(bool on)
+{
     if (popoverViewPresenter_)
         popoverViewPresenter_->setLightMonitorNowCheckBox(on);
     onLightMonitorNowChanged(on);
+}
+
+void PresetersMainHub::switchTrueColors(bool on)
+{
+    // The row of swatches follows the mode before the mode's stored colour is selected in it.
+    if (popoverViewPresenter_)
+        popoverViewPresenter_->setTrueColorsCheckBox(on);
+    onBackgroundColorChanged(std::nullopt, on);
+}
+
+void PresetersMainHub::switchInverseColors(bool on)
+{
+    if (popoverViewPresenter_)
+        popoverViewPresenter_->setInverseColorsEnabled(on);
+    onInverseColorsChanged(on);
+}
+
+void PresetersMainHub::changeOpacity(double alphaPercent)
+{
+    if (popoverViewPresenter_)
+        popoverViewPresenter_->setBackgroundAlpha(alphaPercent);
+    onBackgroundAlphaChanged(alphaPercent);
+}
+
+void PresetersMainHub::changeColour(const Colour& colour)
+{
+    if (popoverViewPresenter_)
+        popoverViewPresenter_->setSelectedBackgroundColor(colour);
+    onBackgroundColorChanged(colour, trueColor_);
+}
+
+void PresetersMainHub::changeSchedule(bool active, TimePoint start, TimePoint stop)
+{
+    if (popoverViewPresenter_)
+        popoverViewPresenter_->setSchedule(active, start, stop);
+    onScheduleIsActivePreferencesChanged(active, start, stop);
+}
+
+TintState PresetersMainHub::state() const
+{
+    const Schedule schedule = settingsDataAccess_->getSchedule();
+    return {.tintRunning = tintIsRunning(),
+            .trueColor = trueColor_,
+            .inverted = inverseColorsIsEnabled_,
+            .alphaPercent = backgroundAlpha_,
+            .colour = backgroundColor_,
+            .scheduleActive = scheduleIsActive_,
+            .scheduleStart = schedule.start,
+            .scheduleStop = schedule.stop};
+}
+
+void PresetersMainHub::stateMayHaveChanged()
+{
+    if (const auto callback = onStateChanged)
+        callback();
 }
 
 void PresetersMainHub::onInverseColorsChanged(bool on)
@@ -262,15 +324,16 @@ void PresetersMainHub::onInverseColorsChanged(bool on)
     settingsDataAccess_->setInverseColorsIsEnabled(on);
     if (auto screenControl = make(services_.makeScreenControl))
         screenControl->setContrast(on);
-    if (!backgroundDimmerService_)
-        return;
-    if (on) {
-        backgroundDimmerService_->closeBackgroundWindows();
-    } else if (lightMonitorNowIsEnabled_ || backgroundDimmerService_->serviceIsRunning()) {
-        // A tint that is still running (the schedule's, whose windows the inversion closed)
-        // comes back too, so the tint switch never shows on over untinted screens.
-        backgroundDimmerService_->startService(backgroundColor_, backgroundAlpha_, trueColor_);
+    if (backgroundDimmerService_) {
+        if (on) {
+            backgroundDimmerService_->closeBackgroundWindows();
+        } else if (lightMonitorNowIsEnabled_ || backgroundDimmerService_->serviceIsRunning()) {
+            // A tint that is still running (the schedule's, whose windows the inversion closed)
+            // comes back too, so the tint switch never shows on over untinted screens.
+            backgroundDimmerService_->startService(backgroundColor_, backgroundAlpha_, trueColor_);
+        }
     }
+    stateMayHaveChanged();
 }
 
 void PresetersMainHub::onDuringInterval()
@@ -288,6 +351,7 @@ void PresetersMainHub::onDuringInterval()
         return;  // the switch shows on, but inverted screens stay without the overlay
     if (backgroundDimmerService_)
         backgroundDimmerService_->startService(backgroundColor_, backgroundAlpha_, trueColor_);
+    stateMayHaveChanged();
 }
 
 void PresetersMainHub::onOutsideInterval()
@@ -310,6 +374,7 @@ void PresetersMainHub::switchTintOffFromSchedule()
         popoverViewPresenter_->setLightMonitorNowCheckBox(false);
     clearInverseColors();
     backgroundDimmerService_->stopService();
+    stateMayHaveChanged();
 }
 
 void PresetersMainHub::onHelpRequest()
@@ -335,7 +400,8 @@ void PresetersMainHub::onInverseColorsHelpRequest()
 {
     showAlert(tr("Invert Colors").toStdString(),
               tr("Use this option if you are working in a very dark room. It will help your eyes adapt and "
-                         "see better").toStdString());
+                 "see better")
+                  .toStdString());
 }
 
 void PresetersMainHub::onTrueColorsHelpRequest()

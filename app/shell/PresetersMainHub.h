@@ -11,6 +11,19 @@
 
 namespace lunaveil {
 
+// What the tint and the schedule are now, as the popover shows them.
+struct TintState {
+    bool tintRunning = false;
+    bool trueColor = false;
+    bool inverted = false;
+    double alphaPercent = 0.0;
+    Colour colour;
+    bool scheduleActive = false;
+    TimePoint scheduleStart{};
+    TimePoint scheduleStop{};
+    friend bool operator==(const TintState&, const TintState&) = default;
+};
+
 class PresetersMainHub {
     Q_DECLARE_TR_FUNCTIONS(lunaveil::PresetersMainHub)
 
@@ -24,6 +37,21 @@ public:
     void showPopover();
     // Switches the tint off when it runs and on when it does not, as the popover's switch does.
     void toggleTint();
+
+    // Commands from outside the popover (the session bus, the tray's menu): each goes through the
+    // handler of the matching control and shows its result in the popover.
+    void switchTint(bool on);
+    void switchTrueColors(bool on);
+    void switchInverseColors(bool on);
+    void changeOpacity(double alphaPercent);
+    // In the current mode; a colour of no swatch shows on the custom swatch.
+    void changeColour(const Colour& colour);
+    void changeSchedule(bool active, TimePoint start, TimePoint stop);
+
+    TintState state() const;
+    const EffectsOffered& effectsOffered() const { return services_.effectsOffered; }
+    // Called after anything that may have changed state(), from any source.
+    std::function<void()> onStateChanged;
     // The colour panel's report of its current colour.
     void customBackgroundColorUpdate(const ColourPanel& sender);
 
@@ -52,6 +80,7 @@ private:
     bool tintIsRunning() const;
     void showAlert(const std::string& messageText, const std::string& informativeText);
     void tellOfSetAsideSettings();
+    void stateMayHaveChanged();
 
     HubServices services_;
     // A collaborator whose maker is empty (not part of this build) stays null and is skipped.

@@ -10,6 +10,7 @@
 #include "shell/AppDelegate.h"
 #include "shell/CommandLine.h"
 #include "shell/DisplayServices.h"
+#include "shell/LunaveilService.h"
 #include "shell/ProductionServices.h"
 #include "ui/Resources.h"
 #include "ui/Translations.h"
@@ -207,10 +208,9 @@ int run(int argc, char* argv[])
     }
     const int status = [&] {
         AppDelegate delegate(productionServices(displays, scheduler, screens));
-        const RunningInstance door([&delegate] {
-            if (PresetersMainHub* hub = delegate.presentersMainHub())
-                hub->showPopover();
-        });
+        LunaveilService service([&delegate] { return delegate.presentersMainHub(); });
+        LunaveilBusObject busObject(service);
+        const RunningInstance door(busObject);
         // Logout, kill, Ctrl+C and Ctrl+\ take the same orderly way out as the Quit entry.
         const ProcessSignals signals([] { QCoreApplication::exit(0); },
                                      [&delegate] {
@@ -218,8 +218,10 @@ int run(int argc, char* argv[])
                                              hub->toggleTint();
                                      });
         // The delegate starts once the event loop runs, as "did finish launching".
-        QTimer::singleShot(0, &application, [&delegate] {
+        QTimer::singleShot(0, &application, [&delegate, &service] {
             delegate.applicationDidFinishLaunching(QApplication::arguments());
+            delegate.presentersMainHub()->onStateChanged = [&service] { service.stateChanged(); };
+            service.stateChanged();
         });
         return QApplication::exec();
     }();

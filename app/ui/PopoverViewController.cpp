@@ -172,6 +172,39 @@ void PopoverViewController::setInverseColorsEnabled(bool on)
         ui_->inverseColorsCheckboxOutlet->setChecked(on);
 }
 
+void PopoverViewController::setTrueColorsCheckBox(bool on)
+{
+    trueColorsDisplay_ = on;
+    if (!ui_)
+        return;
+    ui_->trueColorsCheckboxOutlet->setChecked(on);
+    buildRow();
+}
+
+void PopoverViewController::setBackgroundAlpha(double alphaPercent)
+{
+    currentSelectedBackgroundAlpha_ = alphaPercent;
+    if (!ui_)
+        return;
+    const QSignalBlocker blocker(ui_->alphaSlideviewOutlet);
+    ui_->alphaSlideviewOutlet->setValue(qRound(alphaPercent));
+}
+
+void PopoverViewController::setSchedule(bool active, TimePoint start, TimePoint stop)
+{
+    scheduleIsActive_ = active;
+    scheduleStart_ = start;
+    scheduleStop_ = stop;
+    if (!ui_)
+        return;
+    ui_->scheduleCheckboxOutlet->setChecked(active);
+    const QSignalBlocker startBlocker(ui_->startHourDatePickerOutlet);
+    const QSignalBlocker stopBlocker(ui_->stopHourDatePickerOutlet);
+    ui_->startHourDatePickerOutlet->setDateTime(toDateTime(start));
+    ui_->stopHourDatePickerOutlet->setDateTime(toDateTime(stop));
+    applyScheduleLook();
+}
+
 bool PopoverViewController::usesTwelveHourClock(const QLocale& locale)
 {
     // Quoted text is literal; any other a or A is an AM/PM marker.

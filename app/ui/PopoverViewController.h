@@ -51,6 +51,11 @@ public:
     // The Invert Colors box shows on; nothing before the view is built.
     void setInverseColorsEnabled(bool on);
 
+    // What a command from outside the popover changed; kept for the first display, and firing nothing.
+    void setTrueColorsCheckBox(bool on);
+    void setBackgroundAlpha(double alphaPercent);
+    void setSchedule(bool active, TimePoint start, TimePoint stop);
+
     // Disables the controls of effects the session cannot show, each saying why in its tooltip.
     void setEffectsOffered(const EffectsOffered& offered);
 

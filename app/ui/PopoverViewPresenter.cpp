@@ -60,6 +60,21 @@ void PopoverViewPresenter::startService(const Colour& colour, double alphaPercen
     };
 }
 
+void PopoverViewPresenter::setTrueColorsCheckBox(bool on)
+{
+    popoverViewController_.setTrueColorsCheckBox(on);
+}
+
+void PopoverViewPresenter::setBackgroundAlpha(double alphaPercent)
+{
+    popoverViewController_.setBackgroundAlpha(alphaPercent);
+}
+
+void PopoverViewPresenter::setSchedule(bool active, TimePoint start, TimePoint stop)
+{
+    popoverViewController_.setSchedule(active, start, stop);
+}
+
 void PopoverViewPresenter::showNotice(const std::string& summary, const std::string& body)
 {
     const QString title = QString::fromStdString(summary);

@@ -34,6 +34,9 @@ public:
     void setStartAtLoginCheckBox(bool on) override;
     void setInverseColorsEnabled(bool on) override;
     void setEffectsOffered(const EffectsOffered& offered) override;
+    void setTrueColorsCheckBox(bool on) override;
+    void setBackgroundAlpha(double alphaPercent) override;
+    void setSchedule(bool active, TimePoint start, TimePoint stop) override;
     // A desktop notification, else a message by the tray icon; stderr has it in any case.
     void showNotice(const std::string& summary, const std::string& body) override;
 

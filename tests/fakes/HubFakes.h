@@ -74,6 +74,12 @@ public:
     void setStartAtLoginCheckBox(bool on) override { note(on ? "presenter.login(on)" : "presenter.login(off)"); }
     void setEffectsOffered(const EffectsOffered& offered) override { effectsOffered = offered; }
     void showNotice(const std::string&, const std::string& body) override { note("presenter.notice: " + body); }
+    void setTrueColorsCheckBox(bool on) override { note(on ? "presenter.trueColors(on)" : "presenter.trueColors(off)"); }
+    void setBackgroundAlpha(double alpha) override { note("presenter.alpha(" + std::to_string(int(alpha)) + ")"); }
+    void setSchedule(bool active, TimePoint, TimePoint) override
+    {
+        note(active ? "presenter.schedule(on)" : "presenter.schedule(off)");
+    }
 
     struct Started {
         Colour colour;
