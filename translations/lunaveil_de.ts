@@ -205,6 +205,25 @@
     </message>
 </context>
 <context>
+    <name>lunaveil::PopoverViewPresenter</name>
+    <message>
+        <source>Tint Off</source>
+        <translation>Tönung aus</translation>
+    </message>
+    <message>
+        <source>Tint On</source>
+        <translation>Tönung an</translation>
+    </message>
+    <message>
+        <source>Help &amp;&amp; Support</source>
+        <translation>Hilfe &amp;&amp; Support</translation>
+    </message>
+    <message>
+        <source>Quit</source>
+        <translation>Beenden</translation>
+    </message>
+</context>
+<context>
     <name>lunaveil::PresetersMainHub</name>
     <message>
         <source>Lunaveil&apos;s settings were damaged</source>

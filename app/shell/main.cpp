@@ -11,6 +11,7 @@
 #include "shell/CommandLine.h"
 #include "shell/DisplayServices.h"
 #include "shell/LunaveilService.h"
+#include "shell/RemoteControl.h"
 #include "shell/ProductionServices.h"
 #include "ui/Resources.h"
 #include "ui/Translations.h"
@@ -246,6 +247,14 @@ int main(int argc, char* argv[])
         return 0;
     case CommandLineAction::Reset:
         return resetDisplays(argc, argv);
+    case CommandLineAction::TintOn:
+    case CommandLineAction::TintOff:
+    case CommandLineAction::Toggle:
+    case CommandLineAction::Status:
+    case CommandLineAction::Quit: {
+        const QCoreApplication client(argc, argv);
+        return remoteControl(commandLineAction(arguments), commandLineAsksForJson(arguments), stdout, stderr);
+    }
     case CommandLineAction::Run:
         break;
     }

@@ -149,6 +149,11 @@ void PopoverViewController::setLightMonitorNowCheckBox(bool on)
         ui_->lunaveilCheckboxOutlet->setChecked(on);
 }
 
+bool PopoverViewController::tintSwitchIsOn() const
+{
+    return ui_ ? isOn(*ui_->lunaveilCheckboxOutlet) : lightMonitorNowIsEnabled_;
+}
+
 void PopoverViewController::setStartAtLoginCheckBox(bool on)
 {
     startAtLogin_ = on;

@@ -43,6 +43,8 @@ public:
                   bool trueColor);
     // The custom swatch shows colour (needs the built view).
     void changeBackgroundCustomColor(const Colour& colour);
+    // Whether the tint switch shows on.
+    bool tintSwitchIsOn() const;
     // The tint switch and its status light show on; kept for the first display.
     void setLightMonitorNowCheckBox(bool on);
     void setStartAtLoginCheckBox(bool on);

@@ -34,6 +34,33 @@ PopoverViewPresenter::PopoverViewPresenter(PopupSystem::Test trayAvailable) : tr
     view.onInverseColorsHelpRequest = relay(onInverseColorsHelpRequest);
     view.onTrueColorsHelpRequest = relay(onTrueColorsHelpRequest);
     view.onQuitRequest = relay(onQuitRequest);
+    buildTrayMenu();
+}
+
+void PopoverViewPresenter::buildTrayMenu()
+{
+    tintAction_ = trayMenu_.addAction(QString());
+    QObject::connect(tintAction_, &QAction::triggered, &trayMenu_, [this] {
+        // As the popover's switch does, and shown there.
+        const bool on = !popoverViewController_.tintSwitchIsOn();
+        popoverViewController_.setLightMonitorNowCheckBox(on);
+        if (const auto callback = onLightMonitorNowChanged)
+            callback(on);
+    });
+    // The entry says what it will do.
+    QObject::connect(&trayMenu_, &QMenu::aboutToShow, &trayMenu_, [this] {
+        tintAction_->setText(popoverViewController_.tintSwitchIsOn() ? tr("Tint Off") : tr("Tint On"));
+    });
+    tintAction_->setText(tr("Tint On"));
+    trayMenu_.addSeparator();
+    QObject::connect(trayMenu_.addAction(tr("Help && Support")), &QAction::triggered, &trayMenu_, [this] {
+        if (const auto callback = onHelpRequest)
+            callback();
+    });
+    QObject::connect(trayMenu_.addAction(tr("Quit")), &QAction::triggered, &trayMenu_, [this] {
+        if (const auto callback = onQuitRequest)
+            callback();
+    });
 }
 
 PopoverViewPresenter::~PopoverViewPresenter() = default;
@@ -47,6 +74,7 @@ void PopoverViewPresenter::startService(const Colour& colour, double alphaPercen
     popupSystem_.reset();
     popupSystem_ = std::make_unique<PopupSystem>(popoverViewController_, loadIcon(QStringLiteral("AppMenuBarIconBlack")),
                                                  loadIcon(QStringLiteral("AppMenuBarIconWhite")), trayAvailable_);
+    popupSystem_->statusItem().setContextMenu(&trayMenu_);
     // The item does not own the presenter, which outlives it.
     popupSystem_->onWillShowPopover = [this] {
         if (const auto callback = onPopoverWillOpen)

@@ -5,6 +5,9 @@
 #include "ui/PopupSystem.h"
 #include "ui/PopoverViewController.h"
 
+#include <QCoreApplication>
+#include <QMenu>
+
 #include <functional>
 #include <memory>
 
@@ -15,6 +18,8 @@ namespace lunaveil {
 // install or replace its handlers at any time. The view controller is built at construction, the
 // tray item by startService, and the popover's widgets only when it first opens.
 class PopoverViewPresenter final : public Presenter {
+    Q_DECLARE_TR_FUNCTIONS(lunaveil::PopoverViewPresenter)
+
 public:
     // trayAvailable: the tray test the tray item uses (whether a system tray runs); without it the
     // tray icon is asked.
@@ -47,8 +52,16 @@ public:
     // Null before startService.
     PopupSystem* popupSystem() { return popupSystem_.get(); }
 
+    // The tray icon's right-click menu: the tint switch, help and quit, through the same handlers
+    // as the popover's controls.
+    QMenu& trayMenu() { return trayMenu_; }
+
 private:
+    void buildTrayMenu();
+
     PopupSystem::Test trayAvailable_;
+    QMenu trayMenu_;
+    QAction* tintAction_ = nullptr;
     // Declared before the tray item, which shows its view: it goes last.
     PopoverViewController popoverViewController_;
     std::unique_ptr<PopupSystem> popupSystem_;

@@ -147,9 +147,9 @@ public:
 
 public Q_SLOTS:
     void Activate(int x, int y) { Q_EMIT item_.activated(QPoint(x, y)); }
-    // The middle button, the right button and the wheel do nothing.
+    // The right button opens Lunaveil's own menu there; the middle button and the wheel do nothing.
+    void ContextMenu(int x, int y) { Q_EMIT item_.contextMenuRequested(QPoint(x, y)); }
     void SecondaryActivate(int, int) {}
-    void ContextMenu(int, int) {}
     void Scroll(int, const QString&) {}
 
 Q_SIGNALS:

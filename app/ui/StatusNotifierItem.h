@@ -43,6 +43,8 @@ public:
 Q_SIGNALS:
     // A left click on the icon, at `where` on the screen as the host says it.
     void activated(QPoint where);
+    // A right click on the icon, at `where` on the screen as the host says it.
+    void contextMenuRequested(QPoint where);
     // The icon or tool tip changed, for the hosts to read again.
     void iconChanged();
     void toolTipChanged();

@@ -11,6 +11,10 @@ TrayIcon::TrayIcon(Kind kind)
         notifierItem_ = std::make_unique<StatusNotifierItem>();
         connect(notifierItem_.get(), &StatusNotifierItem::activated, this,
                 [this](QPoint where) { Q_EMIT activated(QSystemTrayIcon::Trigger, where); });
+        connect(notifierItem_.get(), &StatusNotifierItem::contextMenuRequested, this, [this](QPoint where) {
+            if (contextMenu_ != nullptr)
+                contextMenu_->popup(where);
+        });
         return;
     }
     embeddedIcon_ = std::make_unique<QSystemTrayIcon>();
@@ -50,6 +54,13 @@ QIcon TrayIcon::icon() const
 void TrayIcon::setToolTip(const QString& toolTip)
 {
     notifierItem_ ? notifierItem_->setToolTip(toolTip) : embeddedIcon_->setToolTip(toolTip);
+}
+
+void TrayIcon::setContextMenu(QMenu* menu)
+{
+    contextMenu_ = menu;
+    if (embeddedIcon_)
+        embeddedIcon_->setContextMenu(menu);
 }
 
 void TrayIcon::showMessage(const QString& title, const QString& message)

@@ -4,6 +4,7 @@
 #include "ui/StatusNotifierItem.h"
 
 #include <QIcon>
+#include <QMenu>
 #include <QObject>
 #include <QPoint>
 #include <QRect>
@@ -31,6 +32,8 @@ public:
     void setIconName(const QString& name);
     QIcon icon() const;
     void setToolTip(const QString& toolTip);
+    // The menu a right click on the icon opens; it must outlive the icon.
+    void setContextMenu(QMenu* menu);
     // A balloon by the icon, where the panel draws the icon itself (XEmbed); nothing otherwise.
     void showMessage(const QString& title, const QString& message);
     void show();
@@ -47,6 +50,7 @@ Q_SIGNALS:
 
 private:
     std::unique_ptr<StatusNotifierItem> notifierItem_;
+    QMenu* contextMenu_ = nullptr;
     std::unique_ptr<QSystemTrayIcon> embeddedIcon_;
 };
 

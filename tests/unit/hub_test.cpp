@@ -4,13 +4,16 @@
 #include "fakes/HubFakes.h"
 #include "schedule/DateTimeMonitor.h"
 #include "shell/AppDelegate.h"
+#include "shell/LunaveilService.h"
 #include "shell/PresetersMainHub.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <fstream>
+#include <iterator>
 
 using namespace lunaveil;
 using namespace lunaveil::testing;
@@ -308,3 +311,78 @@ TEST_F(Hub, HelpWindowIsMadeOnceAndThenBroughtForward)
 }
 
 }  // namespace
+
+// The bus interface's writes, each through the handler of its popover control and shown in the
+// popover; a refused one changes nothing, not even the settings file.
+TEST_F(Hub, EachBusPropertyGoesThroughItsControlsHandlerAndABadValueChangesNothing)
+{
+    start();
+    LunaveilService bus([this] { return hub.get(); });
+    const auto readFile = [this] {
+        std::ifstream file(settingsFile());
+        return std::string(std::istreambuf_iterator<char>(file), {});
+    };
+    struct Write {
+        const char* property;
+        QVariant value;
+        CallLog calls;
+    };
+    const Write writes[] = {
+        {"TintEnabled", true, {"presenter.tint(on)", "presenter.invert(off)", "dimmer.start"}},
+        {"Opacity", 55.0, {"presenter.alpha(55)", "presenter.invert(off)", "dimmer.change"}},
+        {"Colour", QVariant::fromValue(DBusRgb{1, 0, 0}), {"presenter.invert(off)", "dimmer.change"}},
+        {"TrueColors", false, {"presenter.trueColors(off)", "presenter.invert(off)", "dimmer.change"}},
+        {"Colour", QVariant::fromValue(DBusRgb{0.2, 0.4, 0.6}), {"presenter.invert(off)", "dimmer.change"}},
+        {"InvertColors", true, {"presenter.invert(on)", "screen.invert", "dimmer.close"}},
+        {"ScheduleActive", false, {"presenter.schedule(off)"}},
+        {"ScheduleStart", QStringLiteral("21:30"), {"presenter.schedule(off)"}},
+        {"TintEnabled", false, {"presenter.tint(off)", "presenter.invert(off)", "presenter.invert(off)", "dimmer.stop"}},
+    };
+    for (const Write& write : writes) {
+        log.clear();
+        EXPECT_EQ(bus.write(QString::fromLatin1(write.property), write.value), std::nullopt) << write.property;
+        EXPECT_EQ(log, write.calls) << write.property;
+    }
+    EXPECT_EQ(settings().getBackgroundAlpha(), 55.0);
+    EXPECT_FALSE(settings().getTrueColor());
+    EXPECT_EQ(settings().getBackgroundColor(), Colour::rgb(0.2, 0.4, 0.6));
+    EXPECT_EQ(settings().getBackgroundTrueColor(), Colour::redColor()) << "the red went to True Colors' own colour";
+    EXPECT_FALSE(settings().getSchedule().isActive);
+    EXPECT_EQ(LunaveilService::timeText(settings().getSchedule().start), QStringLiteral("21:30"));
+
+    const std::string stored = readFile();
+    const double nan = std::nan("");
+    const std::pair<const char*, QVariant> refused[] = {
+        {"Opacity", nan},          {"Opacity", -1.0},         {"Opacity", 100.5},
+        {"ScheduleStart", QStringLiteral("25:99")},           {"ScheduleStop", QString()},
+        {"ScheduleStop", QStringLiteral("7:00")},             {"Colour", QVariant::fromValue(DBusRgb{2, 0, 0})},
+        {"Colour", QVariant::fromValue(DBusRgb{nan, 0, 0})}, {"Capabilities", QStringList()},
+    };
+    log.clear();
+    for (const auto& [property, value] : refused) {
+        const auto refusal = bus.write(QString::fromLatin1(property), value);
+        ASSERT_TRUE(refusal) << property;
+        EXPECT_TRUE(refusal->message.startsWith(QString::fromLatin1(property))) << refusal->message.toStdString();
+    }
+    bus.write(QStringLiteral("TrueColors"), true);
+    log.clear();
+    const auto orangeless = bus.write(QStringLiteral("Colour"), QVariant::fromValue(DBusRgb{0.2, 0.4, 0.6}));
+    ASSERT_TRUE(orangeless) << "True Colors takes its six colours only";
+    EXPECT_TRUE(log.empty());
+    bus.write(QStringLiteral("TrueColors"), false);
+    EXPECT_EQ(readFile(), stored) << "a refused write was stored";
+}
+
+// Without display gamma, True Colors and Invert Colors are refused as unsupported.
+TEST_F(Hub, TheBusRefusesWhatTheSessionCannotShow)
+{
+    offered.displayGamma = false;
+    start();
+    LunaveilService bus([this] { return hub.get(); });
+    for (const char* property : {"TrueColors", "InvertColors"}) {
+        const auto refusal = bus.write(QString::fromLatin1(property), true);
+        ASSERT_TRUE(refusal) << property;
+        EXPECT_EQ(refusal->type, QDBusError::NotSupported);
+    }
+    EXPECT_EQ(bus.capabilities(), QStringList{QStringLiteral("tint")});
+}
