@@ -19,6 +19,9 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRect>
 #include <QTemporaryDir>
@@ -572,6 +575,73 @@ TEST_F(LunaveilDesktop, TheRedSwatchOfTrueColorsSetsTheRampsAndQuitFromTheMenuGi
     quitFromTheOptionsMenu(pid);
     EXPECT_EQ(lunaveil_->waitForExit(), 0);
     EXPECT_TRUE(displaysCalibrated()) << "the displays did not get their own ramps back";
+}
+
+// Lunaveil from a terminal and a script: the command line and the bus interface switch and set
+// the tint as the popover would, the popover shows it, and the bus hears of the popover's changes.
+TEST_F(LunaveilDesktop, TheCommandLineAndTheBusDriveTheTintAndThePopoverShowsIt)
+{
+    lunaveil_->storeTint(true, Colour::redColor(), 30, false);
+    QString said;
+    EXPECT_EQ(lunaveil_->runOnce({QStringLiteral("--status")}, &said), 1);
+    EXPECT_TRUE(said.contains(QStringLiteral("not running"))) << said.toStdString();
+    const pid_t pid = startLunaveil();
+    ASSERT_TRUE(waitFor([&] { return popoverOpen(pid); })) << "the popover did not open by itself";
+    const QRect light = layout_.rect(QStringLiteral("lunaveilStatusLightViewOutlet"));
+    const auto lightShows = [&] {
+        const QPoint at = restingPopover(pid).topLeft() + light.center();
+        const QRgb shown = screen_->pixel(at.x(), at.y()).value_or(0);
+        return qGreen(shown) > qRed(shown) + 60;
+    };
+    ASSERT_FALSE(lightShows());
+
+    EXPECT_EQ(lunaveil_->runOnce({QStringLiteral("--toggle")}), 0);
+    EXPECT_TRUE(waitFor([&] { return everyDisplayShowsFormula(Colour::redColor(), 30); })) << "--toggle tinted nothing";
+    EXPECT_TRUE(waitFor(lightShows)) << "the popover's status light does not show the tint";
+
+    QProcess busctl;
+    busctl.setProcessEnvironment(lunaveil_->environment());
+    busctl.start(QStringLiteral("busctl"), {QStringLiteral("--user"), QStringLiteral("monitor"), QStringLiteral("com.quorvex.Lunaveil")});
+    ASSERT_TRUE(busctl.waitForStarted());
+    const QStringList object{QStringLiteral("--user"), QStringLiteral("set-property"), QStringLiteral("com.quorvex.Lunaveil"),
+                             QStringLiteral("/com/quorvex/Lunaveil"), QStringLiteral("com.quorvex.Lunaveil1")};
+    EXPECT_EQ(run(QStringLiteral("busctl"), object + QStringList{QStringLiteral("Opacity"), QStringLiteral("d"), QStringLiteral("50")},
+                  lunaveil_->environment()),
+              0);
+    EXPECT_TRUE(waitFor([&] { return everyDisplayShowsFormula(Colour::redColor(), 50); })) << "Opacity reached no ramp";
+    EXPECT_EQ(lunaveil_->settings().getBackgroundAlpha(), 50.0);
+    EXPECT_NE(run(QStringLiteral("busctl"), object + QStringList{QStringLiteral("ScheduleStart"), QStringLiteral("s"), QStringLiteral("25:99")},
+                  lunaveil_->environment()),
+              0) << "an impossible time was taken";
+    EXPECT_NE(run(QStringLiteral("busctl"), object + QStringList{QStringLiteral("Opacity"), QStringLiteral("s"), QStringLiteral("half")},
+                  lunaveil_->environment()),
+              0) << "a text was taken for the opacity";
+    EXPECT_EQ(lunaveil_->settings().getBackgroundAlpha(), 50.0);
+
+    // The slider in the popover: the bus hears of it.
+    const QRect slider = layout_.rect(QStringLiteral("alphaSlideviewOutlet"));
+    clickControl(pid, QStringLiteral("alphaSlideviewOutlet"), QPoint(4, slider.height() / 2));
+    EXPECT_TRUE(waitFor([&] { return lunaveil_->settings().getBackgroundAlpha() < 50; }));
+    QByteArray heard;
+    EXPECT_TRUE(waitFor([&] {
+        busctl.waitForReadyRead(50);
+        heard += busctl.readAllStandardOutput();
+        return heard.count("PropertiesChanged") >= 2 && heard.contains("Opacity");
+    })) << heard.toStdString();
+    busctl.kill();
+    busctl.waitForFinished();
+
+    ASSERT_EQ(lunaveil_->runOnce({QStringLiteral("--status"), QStringLiteral("--json")}, &said), 0);
+    const QJsonObject status = QJsonDocument::fromJson(said.toUtf8()).object();
+    EXPECT_TRUE(status.value(QStringLiteral("TintEnabled")).toBool()) << said.toStdString();
+    EXPECT_EQ(status.value(QStringLiteral("Opacity")).toDouble(), lunaveil_->settings().getBackgroundAlpha());
+    EXPECT_EQ(status.value(QStringLiteral("Colour")).toArray().size(), 3);
+
+    EXPECT_EQ(lunaveil_->runOnce({QStringLiteral("--off")}), 0);
+    EXPECT_TRUE(waitFor([&] { return displaysCalibrated(); })) << "--off left the ramps changed";
+    EXPECT_TRUE(waitFor([&] { return !lightShows(); }));
+    EXPECT_EQ(lunaveil_->runOnce({QStringLiteral("--quit")}), 0);
+    EXPECT_EQ(lunaveil_->waitForExit(), 0);
 }
 
 TEST_F(LunaveilDesktop, InvertColorsIsUndoneByQuitSignalsAndAfterAKillByReset)

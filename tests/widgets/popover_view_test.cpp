@@ -13,6 +13,7 @@
 #include <QDateTimeEdit>
 #include <QGraphicsOpacityEffect>
 #include <QLabel>
+#include <QMenu>
 #include <QPointer>
 #include <QSlider>
 #include <QTest>
@@ -409,8 +410,27 @@ TEST(PopoverPresenterTest, RelaysActionsToTheHubsHandlersOfTheMomentAndUpdatesTo
 
     presenter.setInverseColorsEnabled(true);
     presenter.setLightMonitorNowCheckBox(false);
+    presenter.setTrueColorsCheckBox(false);
+    presenter.setBackgroundAlpha(70.0);
     EXPECT_TRUE(box("inverseColorsCheckboxOutlet")->isChecked());
     EXPECT_FALSE(box("lunaveilCheckboxOutlet")->isChecked());
+    EXPECT_FALSE(box("trueColorsCheckboxOutlet")->isChecked());
+    EXPECT_EQ(view.findChild<QSlider*>()->value(), 70);
+    EXPECT_TRUE(calls.names.empty()) << "an update fired a handler";
+
+    // The tray's menu: its first entry says what it will do, and does it as the switch does.
+    QMenu& menu = presenter.trayMenu();
+    const auto entry = [&](int i) { return menu.actions().at(i); };
+    Q_EMIT menu.aboutToShow();
+    EXPECT_EQ(entry(0)->text(), QStringLiteral("Tint On"));
+    entry(0)->trigger();
+    EXPECT_EQ(calls.taken(), Names{"replaced on"});
+    EXPECT_TRUE(box("lunaveilCheckboxOutlet")->isChecked());
+    Q_EMIT menu.aboutToShow();
+    EXPECT_EQ(entry(0)->text(), QStringLiteral("Tint Off"));
+    entry(2)->trigger();  // after the separator
+    entry(3)->trigger();
+    EXPECT_EQ(calls.taken(), (Names{"onHelpRequest", "onQuitRequest"}));
     presenter.hidePopover();
     EXPECT_FALSE(presenter.popupSystem()->isActive() || view.isVisible());
     presenter.showPopover();  // and it goes cleanly with the popover open
