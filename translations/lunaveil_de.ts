@@ -1,5 +1,4 @@
-<?xml version="1.0" encoding="utf-8"?>
-<!DOCTYPE TS>
+<?xml version='1.0' encoding='utf-8'?>
 <TS version="2.1" language="de_DE">
 <context>
     <name>GreetingsWindow</name>
@@ -8,12 +7,12 @@
         <translation>Willkommen bei Lunaveil</translation>
     </message>
     <message>
-        <source>&lt;p&gt;Lunaveil tints your screens in the evening, so that late hours at the screen are easier on your eyes and your sleep.&lt;/p&gt;&lt;p&gt;It lives in the system tray: click its moon icon to switch the tint on or off, pick its colour and strength, and set the hours when it comes on by itself. By default it tints every evening from 22:00 to 07:00.&lt;/p&gt;&lt;p&gt;&lt;i&gt;Help &amp;amp; Support&lt;/i&gt; in the popover&apos;s menu tells you more.&lt;/p&gt;</source>
+        <source>&lt;p&gt;Lunaveil tints your screens in the evening, so that late hours at the screen are easier on your eyes and your sleep.&lt;/p&gt;&lt;p&gt;It lives in the system tray: click its moon icon to switch the tint on or off, pick its colour and strength, and set the hours when it comes on by itself. By default it tints every evening from 22:00 to 07:00.&lt;/p&gt;&lt;p&gt;&lt;i&gt;Help &amp;amp; Support&lt;/i&gt; in the popover's menu tells you more.&lt;/p&gt;</source>
         <translation>&lt;p&gt;Lunaveil tönt am Abend Ihre Bildschirme, damit späte Stunden am Bildschirm Ihre Augen und Ihren Schlaf weniger belasten.&lt;/p&gt;&lt;p&gt;Es lebt im Systembereich der Leiste: Klicken Sie auf sein Mondsymbol, um die Tönung ein- oder auszuschalten, ihre Farbe und Stärke zu wählen und die Stunden festzulegen, in denen sie von selbst angeht. Voreingestellt tönt es jeden Abend von 22:00 bis 07:00.&lt;/p&gt;&lt;p&gt;&lt;i&gt;Hilfe &amp;amp; Support&lt;/i&gt; im Menü des Fensters erzählt Ihnen mehr.&lt;/p&gt;</translation>
     </message>
     <message>
         <source>Get Started</source>
-        <translation>Los geht&apos;s</translation>
+        <translation>Los geht's</translation>
     </message>
 </context>
 <context>
@@ -86,7 +85,7 @@
         <translation>Echte Farben</translation>
     </message>
     <message>
-        <source>Tint through the displays&apos; colour response instead of a window on top</source>
+        <source>Tint through the displays' colour response instead of a window on top</source>
         <translation>Über die Farbwiedergabe der Bildschirme tönen statt mit einem Fenster darüber</translation>
     </message>
     <message>
@@ -128,7 +127,7 @@
 <context>
     <name>lunaveil::KWinNightLight</name>
     <message>
-        <source>KWin lets no program set the display gamma that True Colors needs, so the tint is an overlay. For a tint through the gamma, use Plasma&apos;s own Night Light: System Settings, Display and Monitor, Night Light.</source>
+        <source>KWin lets no program set the display gamma that True Colors needs, so the tint is an overlay. For a tint through the gamma, use Plasma's own Night Light: System Settings, Display and Monitor, Night Light.</source>
         <translation>KWin lässt kein Programm das Bildschirm-Gamma setzen, das Echte Farben braucht, daher ist die Tönung ein Schleier. Für eine Tönung über das Gamma nutzen Sie Plasmas eigenes Nachtlicht: Systemeinstellungen, Anzeige und Monitor, Nachtlicht.</translation>
     </message>
     <message>
@@ -137,9 +136,48 @@
     </message>
 </context>
 <context>
+    <name>lunaveil::LocationDialog</name>
+    <message>
+        <source>Lunaveil Location</source>
+        <translation>Lunaveil – Standort</translation>
+    </message>
+    <message>
+        <source>Sunset and sunrise are computed for this place. Without one, Lunaveil uses your time zone's.</source>
+        <translation>Sonnenuntergang und -aufgang werden für diesen Ort berechnet. Ohne ihn nutzt Lunaveil den Ort Ihrer Zeitzone.</translation>
+    </message>
+    <message>
+        <source>for example 52.52 (north) or -33.87 (south)</source>
+        <translation>zum Beispiel 52,52 (Nord) oder -33,87 (Süd)</translation>
+    </message>
+    <message>
+        <source>for example 13.40 (east) or -78.47 (west)</source>
+        <translation>zum Beispiel 13,40 (Ost) oder -78,47 (West)</translation>
+    </message>
+    <message>
+        <source>Latitude:</source>
+        <translation>Breite:</translation>
+    </message>
+    <message>
+        <source>Longitude:</source>
+        <translation>Länge:</translation>
+    </message>
+    <message>
+        <source>Use Time Zone</source>
+        <translation>Zeitzone nutzen</translation>
+    </message>
+    <message>
+        <source>The latitude must be a number of degrees from -90 to 90.</source>
+        <translation>Die Breite muss eine Gradzahl von -90 bis 90 sein.</translation>
+    </message>
+    <message>
+        <source>The longitude must be a number of degrees from -180 to 180.</source>
+        <translation>Die Länge muss eine Gradzahl von -180 bis 180 sein.</translation>
+    </message>
+</context>
+<context>
     <name>lunaveil::OpenDisplayPlatform</name>
     <message>
-        <source>Mutter lets Lunaveil set no display gamma here, so the tint is an overlay. For a tint through the gamma, use GNOME&apos;s own Night Light: Settings, Displays, Night Light.</source>
+        <source>Mutter lets Lunaveil set no display gamma here, so the tint is an overlay. For a tint through the gamma, use GNOME's own Night Light: Settings, Displays, Night Light.</source>
         <translation>Mutter lässt Lunaveil hier kein Bildschirm-Gamma setzen, daher ist die Tönung ein Schleier. Für eine Tönung über das Gamma nutzen Sie GNOMEs eigenes Nachtlicht: Einstellungen, Bildschirme, Nachtlicht.</translation>
     </message>
 </context>
@@ -152,6 +190,14 @@
     <message>
         <source>Quit</source>
         <translation>Beenden</translation>
+    </message>
+    <message>
+        <source>Sunset to Sunrise</source>
+        <translation>Sonnenuntergang bis -aufgang</translation>
+    </message>
+    <message>
+        <source>Location...</source>
+        <translation>Standort …</translation>
     </message>
 </context>
 <context>
@@ -203,6 +249,42 @@
         <source>The tint needs display gamma or overlay windows, and this session offers neither</source>
         <translation>Die Tönung braucht Bildschirm-Gamma oder überlagernde Fenster, und diese Sitzung bietet keines von beiden</translation>
     </message>
+    <message>
+        <source>Sunset to Sunrise needs to know where you are, and %1; the times here are in force.</source>
+        <translation>Sonnenuntergang bis -aufgang muss wissen, wo Sie sind, und %1; es gelten die Zeiten hier.</translation>
+    </message>
+    <message>
+        <source>%1° %2, %3° %4</source>
+        <translation>%1° %2, %3° %4</translation>
+    </message>
+    <message>
+        <source>N</source>
+        <translation>N</translation>
+    </message>
+    <message>
+        <source>S</source>
+        <translation>S</translation>
+    </message>
+    <message>
+        <source>E</source>
+        <translation>O</translation>
+    </message>
+    <message>
+        <source>W</source>
+        <translation>W</translation>
+    </message>
+    <message>
+        <source>Today's sunset and sunrise at %1</source>
+        <translation>Heutiger Sonnenuntergang und -aufgang bei %1</translation>
+    </message>
+    <message>
+        <source>Polar night at %1: the sun does not rise today, and the tint is on all day</source>
+        <translation>Polarnacht bei %1: Die Sonne geht heute nicht auf, und die Tönung ist den ganzen Tag an</translation>
+    </message>
+    <message>
+        <source>Polar day at %1: the sun does not set today, and the tint stays off</source>
+        <translation>Polartag bei %1: Die Sonne geht heute nicht unter, und die Tönung bleibt aus</translation>
+    </message>
 </context>
 <context>
     <name>lunaveil::PopoverViewPresenter</name>
@@ -226,7 +308,7 @@
 <context>
     <name>lunaveil::PresetersMainHub</name>
     <message>
-        <source>Lunaveil&apos;s settings were damaged</source>
+        <source>Lunaveil's settings were damaged</source>
         <translation>Die Einstellungen von Lunaveil waren beschädigt</translation>
     </message>
     <message>
@@ -270,6 +352,25 @@
     <message>
         <source>Close</source>
         <translation>Schließen</translation>
+    </message>
+</context>
+<context>
+    <name>lunaveil::TimeZoneLocation</name>
+    <message>
+        <source>the time zone database gives %1 no readable coordinates</source>
+        <translation>die Zeitzonendatenbank gibt für %1 keine lesbaren Koordinaten an</translation>
+    </message>
+    <message>
+        <source>the time zone database's zone1970.tab is missing or damaged</source>
+        <translation>die Datei zone1970.tab der Zeitzonendatenbank fehlt oder ist beschädigt</translation>
+    </message>
+    <message>
+        <source>the time zone %1 has no place in the time zone database</source>
+        <translation>die Zeitzone %1 hat keinen Ort in der Zeitzonendatenbank</translation>
+    </message>
+    <message>
+        <source>the system names no time zone</source>
+        <translation>das System nennt keine Zeitzone</translation>
     </message>
 </context>
 </TS>

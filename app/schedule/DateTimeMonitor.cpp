@@ -1,6 +1,7 @@
 #include "DateTimeMonitor.h"
 
 #include "schedule/ScheduleInterval.h"
+#include "schedule/SunTimes.h"
 
 #include <QMetaObject>
 #include <condition_variable>
@@ -24,6 +25,19 @@ void DateTimeMonitor::startTimer(TimePoint start, TimePoint stop)
     stopTimer();
     startTime_ = start;
     stopTime_ = stop;
+    sunPlace_.reset();
+    startTicking();
+}
+
+void DateTimeMonitor::startTimerFollowingSun(const Coordinates& place)
+{
+    stopTimer();
+    sunPlace_ = place;
+    startTicking();
+}
+
+void DateTimeMonitor::startTicking()
+{
     const std::uint64_t generation = generation_;
     systemTimer_ = std::jthread([this, generation](std::stop_token stopToken) {
         std::mutex mutex;
@@ -58,10 +72,15 @@ void DateTimeMonitor::postTick(std::uint64_t generation)
 
 void DateTimeMonitor::tick(std::uint64_t generation)
 {
-    if (generation != generation_ || !startTime_ || !stopTime_)
+    if (generation != generation_)
         return;
-    const bool inside =
-        isInsideInterval(localMinuteOfDay(*startTime_), localMinuteOfDay(*stopTime_), localMinuteOfDay(clock_()));
+    bool inside = false;
+    if (sunPlace_)
+        inside = isNightAt(*sunPlace_, clock_());  // each day's own sun: a new day, a clock change, a move of zone
+    else if (startTime_ && stopTime_)
+        inside = isInsideInterval(localMinuteOfDay(*startTime_), localMinuteOfDay(*stopTime_), localMinuteOfDay(clock_()));
+    else
+        return;
     // A copy: the callback may replace itself while it runs.
     if (const auto callback = inside ? onDuringInterval : onOutsideInterval)
         callback();

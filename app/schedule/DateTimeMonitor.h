@@ -20,6 +20,7 @@ public:
 
     // Replaces any running ticker; the first tick is posted at once.
     void startTimer(TimePoint start, TimePoint stop) override;
+    void startTimerFollowingSun(const Coordinates& place) override;
     // No callback runs after this returns, not even for a tick already posted.
     void stopTimer() override;
 
@@ -36,8 +37,11 @@ private:
     Clock clock_;
     std::chrono::milliseconds period_;
     QObject mainThreadContext_;  // receives the posted ticks; its pending ticks die with it
+    void startTicking();
+
     std::optional<TimePoint> startTime_;
     std::optional<TimePoint> stopTime_;
+    std::optional<Coordinates> sunPlace_;
     std::uint64_t generation_ = 0;  // read and written on the main thread only
     std::jthread systemTimer_;
 };

@@ -1,6 +1,7 @@
 #include "schedule/SunTimes.h"
 
 #include <chrono>
+#include <ctime>
 #include <cmath>
 #include <numbers>
 #include <optional>
@@ -98,6 +99,28 @@ SunDay sunDay(int year, int month, int day, double latitude, double longitude, d
     if (!rise || !set)
         return {.kind = polar > 0 ? SunDay::Kind::PolarDay : SunDay::Kind::PolarNight};
     return {.kind = SunDay::Kind::RiseAndSet, .sunrise = at(julian0, *rise), .sunset = at(julian0, *set)};
+}
+
+SunDay sunDayAt(const Coordinates& place, TimePoint now)
+{
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    return sunDay(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, place.latitude, place.longitude);
+}
+
+bool isNightAt(const Coordinates& place, TimePoint now)
+{
+    const SunDay sun = sunDayAt(place, now);
+    switch (sun.kind) {
+    case SunDay::Kind::PolarDay:
+        return false;
+    case SunDay::Kind::PolarNight:
+        return true;
+    case SunDay::Kind::RiseAndSet:
+        break;
+    }
+    return now < sun.sunrise || now >= sun.sunset;
 }
 
 }  // namespace lunaveil

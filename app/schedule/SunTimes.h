@@ -2,6 +2,7 @@
 // Sunrise and sunset anywhere on Earth, computed locally with NOAA's solar position equations.
 
 #include "common/Clock.h"
+#include "common/Coordinates.h"
 
 namespace lunaveil {
 
@@ -21,5 +22,12 @@ inline constexpr double sunriseElevation = -0.833;
 // place's own day: its solar noon falls on that date in its local time. Coordinates outside the
 // globe give a polar night.
 SunDay sunDay(int year, int month, int day, double latitude, double longitude, double elevation = sunriseElevation);
+
+// The sun's day at `place` on the local calendar date of `now` (the system's time zone).
+SunDay sunDayAt(const Coordinates& place, TimePoint now);
+
+// Whether `now` lies in the night of its local day at `place`: before that day's sunrise or from
+// its sunset on; all day in a polar night, never in a polar day.
+bool isNightAt(const Coordinates& place, TimePoint now);
 
 }  // namespace lunaveil

@@ -1,5 +1,7 @@
 #include "schedule/TimeZoneLocation.h"
 
+#include <QCoreApplication>
+
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
@@ -41,6 +43,15 @@ std::string trimmed(std::string text)
     const auto first = text.find_first_not_of(" \t\r\n");
     const auto last = text.find_last_not_of(" \t\r\n");
     return first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
+}
+
+// A reason in the user's language, for a tooltip.
+std::string said(const char* text, const std::string& zone = {})
+{
+    QString reason = QCoreApplication::translate("lunaveil::TimeZoneLocation", text);
+    if (reason.contains(QLatin1String("%1")))
+        reason = reason.arg(QString::fromStdString(zone));
+    return reason.toStdString();
 }
 
 }  // namespace
@@ -89,11 +100,14 @@ ZoneLocation zoneCoordinates(const std::string& zone, std::istream& zone1970, st
             continue;
         if (const auto parsed = parseIso6709(trimmed(coordinates)))
             return {parsed, {}};
-        return {std::nullopt, "the time zone database gives " + zone + " no readable coordinates"};
+        return {std::nullopt, said(QT_TRANSLATE_NOOP("lunaveil::TimeZoneLocation",
+                                                     "the time zone database gives %1 no readable coordinates"), zone)};
     }
     if (!anyEntry)
-        return {std::nullopt, "the time zone database's zone1970.tab is missing or damaged"};
-    return {std::nullopt, "the time zone " + zone + " has no place in the time zone database"};
+        return {std::nullopt, said(QT_TRANSLATE_NOOP("lunaveil::TimeZoneLocation",
+                                                     "the time zone database's zone1970.tab is missing or damaged"))};
+    return {std::nullopt, said(QT_TRANSLATE_NOOP("lunaveil::TimeZoneLocation",
+                                                 "the time zone %1 has no place in the time zone database"), zone)};
 }
 
 std::string systemTimeZoneName()
@@ -116,7 +130,7 @@ ZoneLocation systemZoneLocation()
 {
     const std::string zone = systemTimeZoneName();
     if (zone.empty())
-        return {std::nullopt, "the system names no time zone"};
+        return {std::nullopt, said(QT_TRANSLATE_NOOP("lunaveil::TimeZoneLocation", "the system names no time zone"))};
     std::ifstream zone1970(zoneFolder() / "zone1970.tab");
     std::ifstream links(zoneFolder() / "tzdata.zi");
     return zoneCoordinates(zone, zone1970, links ? &links : nullptr);

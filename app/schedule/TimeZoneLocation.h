@@ -2,18 +2,14 @@
 // Where the user is, as far as the system's time zone tells: the coordinates the tz database
 // gives its zones (zone1970.tab of Debian's tzdata), without any network.
 
+#include "common/Coordinates.h"
+
 #include <filesystem>
 #include <istream>
 #include <optional>
 #include <string>
 
 namespace lunaveil {
-
-struct Coordinates {
-    double latitude = 0.0;   // degrees north
-    double longitude = 0.0;  // degrees east
-    friend bool operator==(const Coordinates&, const Coordinates&) = default;
-};
 
 // Coordinates, or why there are none, in words for a tooltip.
 struct ZoneLocation {

@@ -147,4 +147,36 @@ bool SettingsDataAccess::getFirstTimeOpened() const
     return stored && *stored != 0.0;
 }
 
+void SettingsDataAccess::setScheduleFollowsSun(bool follows)
+{
+    keyValueDataAccess_.setValue(SCHEDULE_FOLLOWS_SUN_KEY, follows);
+}
+
+bool SettingsDataAccess::getScheduleFollowsSun() const
+{
+    const auto stored = number(SCHEDULE_FOLLOWS_SUN_KEY);
+    return stored && *stored != 0.0;
+}
+
+void SettingsDataAccess::setScheduleLocation(const std::optional<Coordinates>& place)
+{
+    if (!place || !onTheGlobe(*place)) {
+        keyValueDataAccess_.removeValue(SCHEDULE_LATITUDE_KEY);
+        keyValueDataAccess_.removeValue(SCHEDULE_LONGITUDE_KEY);
+        return;
+    }
+    keyValueDataAccess_.setValue(SCHEDULE_LATITUDE_KEY, place->latitude);
+    keyValueDataAccess_.setValue(SCHEDULE_LONGITUDE_KEY, place->longitude);
+}
+
+std::optional<Coordinates> SettingsDataAccess::getScheduleLocation() const
+{
+    const auto latitude = number(SCHEDULE_LATITUDE_KEY);
+    const auto longitude = number(SCHEDULE_LONGITUDE_KEY);
+    if (!latitude || !longitude)
+        return std::nullopt;
+    const Coordinates place{*latitude, *longitude};
+    return onTheGlobe(place) ? std::optional(place) : std::nullopt;
+}
+
 }  // namespace lunaveil

@@ -3,6 +3,7 @@
 
 #include "common/Clock.h"
 #include "common/Colour.h"
+#include "common/Coordinates.h"
 #include "settings/KeyValueDataAccess.h"
 
 #include <QString>
@@ -34,6 +35,9 @@ public:
     // Reserved: the tint switch is deliberately not kept between runs.
     inline static const QString LIGHT_MONITOR_NOW_IS_ENABLED_KEY = QStringLiteral("LIGHT_MONITOR_NOW_IS_ENABLED_STORE_KEY");
     inline static const QString FIRST_TIME_OPENED_KEY = QStringLiteral("LUNAVEIL_GREETINGS_OPENED_STORE_KEY");
+    inline static const QString SCHEDULE_FOLLOWS_SUN_KEY = QStringLiteral("SCHEDULE_FOLLOWS_SUN_STORE_KEY");
+    inline static const QString SCHEDULE_LATITUDE_KEY = QStringLiteral("SCHEDULE_LATITUDE_STORE_KEY");
+    inline static const QString SCHEDULE_LONGITUDE_KEY = QStringLiteral("SCHEDULE_LONGITUDE_STORE_KEY");
 
     void setBackgroundAlpha(double alphaPercent);
     double getBackgroundAlpha() const;
@@ -55,6 +59,13 @@ public:
     bool getInverseColorsIsEnabled() const;
     void setFirstTimeOpened(bool opened);
     bool getFirstTimeOpened() const;
+    // The schedule from sunset to sunrise instead of its two times; off by default.
+    void setScheduleFollowsSun(bool follows);
+    bool getScheduleFollowsSun() const;
+    // The place set by hand for the sun's times, or none (both keys removed); a stored pair off
+    // the globe counts as none.
+    void setScheduleLocation(const std::optional<Coordinates>& place);
+    std::optional<Coordinates> getScheduleLocation() const;
 
     const KeyValueDataAccess& keyValueDataAccess() const { return keyValueDataAccess_; }
     KeyValueDataAccess& keyValueDataAccess() { return keyValueDataAccess_; }

@@ -3,6 +3,7 @@
 
 #include "common/Clock.h"
 #include "common/Colour.h"
+#include "common/Coordinates.h"
 
 #include <functional>
 #include <optional>
@@ -40,10 +41,26 @@ class ScheduleMonitor {
 public:
     virtual ~ScheduleMonitor() = default;
     virtual void startTimer(TimePoint start, TimePoint stop) = 0;
+    // The same with the night at `place` as the interval: from each day's sunset to its sunrise.
+    virtual void startTimerFollowingSun(const Coordinates& place) = 0;
     virtual void stopTimer() = 0;
 
     std::function<void()> onDuringInterval;
     std::function<void()> onOutsideInterval;
+};
+
+// Where the user is for the sun's times, or why that is not known.
+struct PlaceAnswer {
+    std::optional<Coordinates> place;
+    std::string problem = {};
+};
+
+// What the schedule follows, for the popover's pickers: its own times, or the sun at a place.
+struct SunFollowing {
+    bool followsSun = false;
+    std::optional<Coordinates> place = {};  // with followsSun: none when no place is known
+    std::string whyNoPlace = {};
+    bool placeSetByHand = false;
 };
 
 // What the popover's controls report, one callback for each kind of user action.
@@ -61,6 +78,10 @@ struct PopoverActions {
     std::function<void()> onQuitRequest;
     // Where no tray runs the popover asks to open by itself, so that Lunaveil stays within reach.
     std::function<void()> onOpenWithoutTrayRequest;
+    // The options menu's "Sunset to Sunrise" entry, and the place of its "Location..." dialog
+    // (none: the place of the time zone, or GeoClue's).
+    std::function<void(bool)> onScheduleFollowsSunChanged;
+    std::function<void(std::optional<Coordinates>)> onScheduleLocationChanged;
 };
 
 // What the session's displays let the tint do. The controls of what they cannot are disabled
@@ -92,6 +113,7 @@ public:
     virtual void setTrueColorsCheckBox(bool on) = 0;
     virtual void setBackgroundAlpha(double alphaPercent) = 0;
     virtual void setSchedule(bool active, TimePoint start, TimePoint stop) = 0;
+    virtual void setSunFollowing(const SunFollowing& following) = 0;
     // Tells the user something they should know though no window of Lunaveil's is open.
     virtual void showNotice(const std::string& summary, const std::string& body) = 0;
 };

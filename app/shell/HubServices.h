@@ -28,6 +28,9 @@ struct HubServices {
     EffectsOffered effectsOffered;
     // Ends Lunaveil with status 0 after the displays are given back.
     std::function<void()> quit;
+    // Where the user is when no place was set by hand (the time zone's, GeoClue's), or why
+    // nothing says; asked whenever the schedule follows the sun.
+    std::function<PlaceAnswer()> locate;
 };
 
 }  // namespace lunaveil

@@ -49,6 +49,8 @@ void PresetersMainHub::wirePresenter()
     p.onQuitRequest = [this] { onQuitRequest(); };
     // Under the same rule as any other opening: the greetings come first.
     p.onOpenWithoutTrayRequest = [this] { showPopover(); };
+    p.onScheduleFollowsSunChanged = [this](bool follows) { onScheduleFollowsSunChanged(follows); };
+    p.onScheduleLocationChanged = [this](std::optional<Coordinates> place) { onScheduleLocationChanged(place); };
 }
 
 void PresetersMainHub::startService()
@@ -72,6 +74,7 @@ void PresetersMainHub::startService()
     backgroundColor_ = trueColor_ ? settings.getBackgroundTrueColor() : settings.getBackgroundColor();
     const Schedule schedule = settings.getSchedule();
     scheduleIsActive_ = schedule.isActive;
+    scheduleFollowsSun_ = settings.getScheduleFollowsSun();
     startAtLogin_ = settings.getStartAtLogin();
     lightMonitorNowIsEnabled_ = settings.getLightMonitorNowIsEnabled();
     inverseColorsIsEnabled_ = settings.getInverseColorsIsEnabled();
@@ -82,6 +85,7 @@ void PresetersMainHub::startService()
                                             inverseColorsIsEnabled_, trueColor_);
     if (popoverViewPresenter_)
         popoverViewPresenter_->setEffectsOffered(services_.effectsOffered);
+    showSunFollowing();
     presenterStarted_ = true;
     tellOfSetAsideSettings();
     if (lightMonitorNowIsEnabled_ && backgroundDimmerService_)
@@ -117,9 +121,34 @@ void PresetersMainHub::showPopover()
         popoverViewPresenter_->showPopover();
 }
 
+SunFollowing PresetersMainHub::sunFollowing() const
+{
+    SunFollowing following{.followsSun = scheduleFollowsSun_};
+    if (!scheduleFollowsSun_)
+        return following;
+    following.place = settingsDataAccess_->getScheduleLocation();
+    following.placeSetByHand = following.place.has_value();
+    if (!following.place && services_.locate) {
+        const PlaceAnswer answer = services_.locate();
+        following.place = answer.place;
+        following.whyNoPlace = answer.problem;
+    }
+    return following;
+}
+
+void PresetersMainHub::showSunFollowing()
+{
+    if (popoverViewPresenter_)
+        popoverViewPresenter_->setSunFollowing(sunFollowing());
+}
+
+// The sun's night at the place where one is known; else the two times stay in force.
 void PresetersMainHub::startSchedule(TimePoint start, TimePoint stop)
 {
-    dateTimeMonitor_->startTimer(start, stop);
+    if (const SunFollowing following = sunFollowing(); following.place)
+        dateTimeMonitor_->startTimerFollowingSun(*following.place);
+    else
+        dateTimeMonitor_->startTimer(start, stop);
     dateTimeMonitor_->onDuringInterval = [this] { onDuringInterval(); };
     dateTimeMonitor_->onOutsideInterval = [this] { onOutsideInterval(); };
 }
@@ -375,6 +404,31 @@ void PresetersMainHub::switchTintOffFromSchedule()
     clearInverseColors();
     backgroundDimmerService_->stopService();
     stateMayHaveChanged();
+}
+
+// As a change of the schedule's times: the hold of the tint switch lasts to the next boundary.
+void PresetersMainHub::onScheduleFollowsSunChanged(bool follows)
+{
+    scheduleFollowsSun_ = follows;
+    settingsDataAccess_->setScheduleFollowsSun(follows);
+    showSunFollowing();
+    if (scheduleIsActive_) {
+        const Schedule schedule = settingsDataAccess_->getSchedule();
+        startSchedule(schedule.start, schedule.stop);
+    }
+    stateMayHaveChanged();
+}
+
+void PresetersMainHub::onScheduleLocationChanged(std::optional<Coordinates> place)
+{
+    if (place && !onTheGlobe(*place))
+        return;  // the dialog refuses such a place; nothing off the globe is ever stored
+    settingsDataAccess_->setScheduleLocation(place);
+    showSunFollowing();
+    if (scheduleIsActive_ && scheduleFollowsSun_) {
+        const Schedule schedule = settingsDataAccess_->getSchedule();
+        startSchedule(schedule.start, schedule.stop);
+    }
 }
 
 void PresetersMainHub::onHelpRequest()

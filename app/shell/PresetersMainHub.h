@@ -65,6 +65,8 @@ public:
     void onInverseColorsChanged(bool on);
     void onDuringInterval();
     void onOutsideInterval();
+    void onScheduleFollowsSunChanged(bool follows);
+    void onScheduleLocationChanged(std::optional<Coordinates> place);
     void onHelpRequest();
     void onInverseColorsHelpRequest();
     void onTrueColorsHelpRequest();
@@ -74,6 +76,9 @@ private:
     void wirePresenter();
     void applyBackgroundColor(std::optional<Colour> colour, bool trueColor);
     void startSchedule(TimePoint start, TimePoint stop);
+    // What the schedule follows now, and the place it follows when that is the sun.
+    SunFollowing sunFollowing() const;
+    void showSunFollowing();
     void stopSchedule();
     void clearInverseColors();
     void switchTintOffFromSchedule();
@@ -100,6 +105,7 @@ private:
     double backgroundAlpha_ = 0.0;
     bool trueColor_ = false;
     bool scheduleIsActive_ = false;
+    bool scheduleFollowsSun_ = false;
     bool startAtLogin_ = false;
     bool lightMonitorNowIsEnabled_ = false;
     bool inverseColorsIsEnabled_ = false;

@@ -4,6 +4,7 @@
 #include "effects/ScreenControlService.h"
 #include "login/SystemConfigurationService.h"
 #include "schedule/DateTimeMonitor.h"
+#include "schedule/TimeZoneLocation.h"
 #include "ui/GreetingsWindowController.h"
 #include "ui/HelpWindowController.h"
 #include "ui/PopoverViewPresenter.h"
@@ -40,6 +41,11 @@ HubServices productionServices(DisplayServices& displays, Scheduler& scheduler, 
                                .whyNoDisplayGamma = displays.platform().whyNoDisplayGamma};
     services.makeAlert = [](const std::string& messageText, const std::string& informativeText) {
         return std::make_unique<QtMessageAlert>(messageText, informativeText);
+    };
+    // The time zone's place; a place set by hand comes first, in the hub.
+    services.locate = [] {
+        const ZoneLocation zone = systemZoneLocation();
+        return PlaceAnswer{zone.coordinates, zone.problem};
     };
     // main gives the displays back once the event loop has ended.
     services.quit = [] { QCoreApplication::exit(0); };

@@ -11,6 +11,9 @@ OptionsMenu::OptionsMenu(QWidget* parent)
 {
     // "&&" shows a plain "&" instead of marking a mnemonic.
     help_ = addEntry(tr("Help && Support"), QStringLiteral("HelpMenuOption"), QKeySequence(Qt::Key_H));
+    followSun_ = addEntry(tr("Sunset to Sunrise"), QString(), QKeySequence(Qt::Key_S));
+    followSun_->setCheckable(true);
+    location_ = addEntry(tr("Location..."), QString(), QKeySequence(Qt::Key_L));
     addSeparator();
     quit_ = addEntry(tr("Quit"), QStringLiteral("QuitApplicationMenuOption"), QKeySequence(Qt::Key_Q));
     willHighlightItem(nullptr);
@@ -21,6 +24,14 @@ OptionsMenu::OptionsMenu(QWidget* parent)
     });
     connect(quit_, &QAction::triggered, this, [this] {
         if (const auto callback = onQuitRequest)
+            callback();
+    });
+    connect(followSun_, &QAction::triggered, this, [this](bool checked) {
+        if (const auto callback = onFollowSunToggled)
+            callback(checked);
+    });
+    connect(location_, &QAction::triggered, this, [this] {
+        if (const auto callback = onLocationRequest)
             callback();
     });
 }

@@ -1,5 +1,6 @@
 #pragma once
-// The popover's options menu: "Help & Support" and "Quit", each firing one callback.
+// The popover's options menu: "Help & Support", the schedule's "Sunset to Sunrise" and its
+// "Location...", and "Quit", each firing one callback.
 
 #include <QKeySequence>
 #include <QMenu>
@@ -10,7 +11,8 @@
 
 namespace lunaveil {
 
-// Entries, top to bottom: "Help & Support" (key H, image "HelpMenuOption"), a separator, "Quit"
+// Entries, top to bottom: "Help & Support" (key H, image "HelpMenuOption"), "Sunset to Sunrise"
+// (checkable, key S), "Location..." (key L), a separator, "Quit"
 // (key Q, image "QuitApplicationMenuOption"). The highlighted entry shows its image's "_White"
 // variant. Build a new menu for every opening; without a parent it keeps the standard look
 // whatever style sheet the popover it opens from has.
@@ -23,9 +25,13 @@ public:
 
     std::function<void()> onHelpRequest;
     std::function<void()> onQuitRequest;
+    std::function<void(bool)> onFollowSunToggled;
+    std::function<void()> onLocationRequest;
 
     QAction* helpAction() const { return help_; }
     QAction* quitAction() const { return quit_; }
+    QAction* followSunAction() const { return followSun_; }
+    QAction* locationAction() const { return location_; }
 
     // Where the menu's top-left corner goes, in the coordinates of a button of buttonSize: half
     // the width across, a quarter of the height below the bottom edge.
@@ -47,6 +53,8 @@ private:
     void followHighlight();
 
     QAction* help_;
+    QAction* followSun_;
+    QAction* location_;
     QAction* quit_;
     QAction* highlighted_ = nullptr;
 };

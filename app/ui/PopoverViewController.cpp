@@ -1,6 +1,8 @@
 #include "ui/PopoverViewController.h"
 
+#include "schedule/SunTimes.h"
 #include "ui/Accessibility.h"
+#include "ui/LocationDialog.h"
 #include "ui/OptionsMenu.h"
 #include "ui/PopoverColourTables.h"
 #include "ui/Resources.h"
@@ -15,6 +17,7 @@
 #include <QPalette>
 #include <QPixmap>
 #include <QSignalBlocker>
+#include <QTimer>
 
 #include <algorithm>
 #include <chrono>
@@ -195,6 +198,13 @@ void PopoverViewController::setBackgroundAlpha(double alphaPercent)
     ui_->alphaSlideviewOutlet->setValue(qRound(alphaPercent));
 }
 
+void PopoverViewController::setSunFollowing(const SunFollowing& following)
+{
+    sunFollowing_ = following;
+    if (ui_)
+        applyScheduleLook();
+}
+
 void PopoverViewController::setSchedule(bool active, TimePoint start, TimePoint stop)
 {
     scheduleIsActive_ = active;
@@ -205,8 +215,6 @@ void PopoverViewController::setSchedule(bool active, TimePoint start, TimePoint 
     ui_->scheduleCheckboxOutlet->setChecked(active);
     const QSignalBlocker startBlocker(ui_->startHourDatePickerOutlet);
     const QSignalBlocker stopBlocker(ui_->stopHourDatePickerOutlet);
-    ui_->startHourDatePickerOutlet->setDateTime(toDateTime(start));
-    ui_->stopHourDatePickerOutlet->setDateTime(toDateTime(stop));
     applyScheduleLook();
 }
 
@@ -240,6 +248,9 @@ bool PopoverViewController::eventFilter(QObject* watched, QEvent* event)
             return true;
         }
     }
+    // The sun's times are today's: the popover may have been opened yesterday.
+    if (watched == view_.get() && event->type() == QEvent::Show && sunFollowing_.followsSun)
+        showScheduleTimes();
     // What the session says of its gamma may change while Lunaveil runs (Plasma's Night Light).
     if (watched == view_.get() && event->type() == QEvent::Show && effectsOffered_.whyNoDisplayGamma)
         applyEffectsOffered();
@@ -267,6 +278,8 @@ void PopoverViewController::viewDidLoad()
     refreshControls();
     ui_->roundedViewCheckGroupOutlet->onColorSelected = [this](const Colour& colour) { colorSelected(colour); };
     ui_->roundedViewCheckGroupOutlet->onCustomSelected = [this](const Colour& colour) { customColorSelected(colour); };
+    startToolTip_ = ui_->startHourDatePickerOutlet->toolTip();
+    stopToolTip_ = ui_->stopHourDatePickerOutlet->toolTip();
     ui_->menuButtonOutlet->initiate(0, false);
     ui_->menuButtonOutlet->onClick = [this](int) { showOptionsMenu(); };
     connectControls();
@@ -378,6 +391,54 @@ void PopoverViewController::applyScheduleLook()
         effect->setOpacity(scheduleIsActive_ ? scheduleOnOpacity : scheduleOffOpacity);
     ui.startHourDatePickerOutlet->setEnabled(scheduleIsActive_);
     ui.stopHourDatePickerOutlet->setEnabled(scheduleIsActive_);
+    showScheduleTimes();
+}
+
+// The schedule's own times, or today's sunset and sunrise where the sun is followed: those
+// are shown, never stored, and cannot be edited.
+void PopoverViewController::showScheduleTimes()
+{
+    QDateTimeEdit* start = ui_->startHourDatePickerOutlet;
+    QDateTimeEdit* stop = ui_->stopHourDatePickerOutlet;
+    const QSignalBlocker startBlocker(start);
+    const QSignalBlocker stopBlocker(stop);
+    const bool sun = sunFollowing_.followsSun && sunFollowing_.place;
+    start->setReadOnly(sun);
+    stop->setReadOnly(sun);
+    if (!sun) {
+        start->setDateTime(toDateTime(scheduleStart_));
+        stop->setDateTime(toDateTime(scheduleStop_));
+        const QString why = sunFollowing_.followsSun
+            ? tr("Sunset to Sunrise needs to know where you are, and %1; the times here are in force.")
+                  .arg(QString::fromStdString(sunFollowing_.whyNoPlace))
+            : QString();
+        start->setToolTip(why.isEmpty() ? startToolTip_ : why);
+        stop->setToolTip(why.isEmpty() ? stopToolTip_ : why);
+        return;
+    }
+    const Coordinates& place = *sunFollowing_.place;
+    const SunDay today = sunDayAt(place, systemNow());
+    const QString where = tr("%1° %2, %3° %4")
+                              .arg(QLocale().toString(std::abs(place.latitude), 'f', 2),
+                                   place.latitude >= 0 ? tr("N") : tr("S"),
+                                   QLocale().toString(std::abs(place.longitude), 'f', 2),
+                                   place.longitude >= 0 ? tr("E") : tr("W"));
+    QString toolTip;
+    switch (today.kind) {
+    case SunDay::Kind::RiseAndSet:
+        start->setDateTime(toDateTime(today.sunset));
+        stop->setDateTime(toDateTime(today.sunrise));
+        toolTip = tr("Today's sunset and sunrise at %1").arg(where);
+        break;
+    case SunDay::Kind::PolarNight:
+        toolTip = tr("Polar night at %1: the sun does not rise today, and the tint is on all day").arg(where);
+        break;
+    case SunDay::Kind::PolarDay:
+        toolTip = tr("Polar day at %1: the sun does not set today, and the tint stays off").arg(where);
+        break;
+    }
+    start->setToolTip(toolTip);
+    stop->setToolTip(toolTip);
 }
 
 // The pickers follow the popover's text size (larger at 120 or 144 DPI) and stand right-aligned
@@ -427,8 +488,10 @@ void PopoverViewController::scheduleButtonClick()
 {
     Ui::PopoverView& ui = *ui_;
     const bool on = isOn(*ui.scheduleCheckboxOutlet);
-    const TimePoint start = toTimePoint(ui.startHourDatePickerOutlet->dateTime());
-    const TimePoint stop = toTimePoint(ui.stopHourDatePickerOutlet->dateTime());
+    // Where the pickers show the sun's times, the schedule's own stay as they are.
+    const bool sunShown = ui.startHourDatePickerOutlet->isReadOnly();
+    const TimePoint start = sunShown ? scheduleStart_ : toTimePoint(ui.startHourDatePickerOutlet->dateTime());
+    const TimePoint stop = sunShown ? scheduleStop_ : toTimePoint(ui.stopHourDatePickerOutlet->dateTime());
     scheduleStart_ = start;
     scheduleStop_ = stop;
     scheduleIsActive_ = on;
@@ -521,7 +584,28 @@ void PopoverViewController::showOptionsMenu()
     optionsMenu_ = std::make_unique<OptionsMenu>();
     optionsMenu_->onHelpRequest = [this] { helpMenuButtonClick(); };
     optionsMenu_->onQuitRequest = [this] { quitApplicationMenuButtonClick(); };
+    optionsMenu_->followSunAction()->setChecked(sunFollowing_.followsSun);
+    optionsMenu_->onFollowSunToggled = [this](bool follows) {
+        if (const auto callback = onScheduleFollowsSunChanged)
+            callback(follows);
+    };
+    optionsMenu_->onLocationRequest = [this] { chooseLocation(); };
     optionsMenu_->popUp(ui_->menuButtonOutlet);
+}
+
+void PopoverViewController::chooseLocation()
+{
+    // Opened once the menu has closed, so that its event loop is not left running under the dialog.
+    QTimer::singleShot(0, this, [this] {
+        locationDialog_ = std::make_unique<LocationDialog>(sunFollowing_.placeSetByHand ? sunFollowing_.place
+                                                                                         : std::nullopt);
+        locationDialog_->onChosen = [this](std::optional<Coordinates> place) {
+            if (const auto callback = onScheduleLocationChanged)
+                callback(place);
+        };
+        locationDialog_->exec();
+        locationDialog_.reset();
+    });
 }
 
 void PopoverViewController::helpMenuButtonClick()

@@ -21,6 +21,7 @@ class PopoverView;
 
 namespace lunaveil {
 
+class LocationDialog;
 class OptionsMenu;
 
 // The view comes from the interface file PopoverView.ui, whose widgets are the outlets (found by
@@ -57,6 +58,10 @@ public:
     void setTrueColorsCheckBox(bool on);
     void setBackgroundAlpha(double alphaPercent);
     void setSchedule(bool active, TimePoint start, TimePoint stop);
+    // With the sun followed at a known place, the pickers show today's sunset and sunrise, read-only.
+    void setSunFollowing(const SunFollowing& following);
+    // The location dialog while it is open.
+    LocationDialog* locationDialog() const { return locationDialog_.get(); }
 
     // Disables the controls of effects the session cannot show, each saying why in its tooltip.
     void setEffectsOffered(const EffectsOffered& offered);
@@ -83,6 +88,8 @@ private:
     void buildRow();
     void applyTabOrder();
     void applyScheduleLook();
+    void showScheduleTimes();
+    void chooseLocation();
     void layoutTimePickers();
     void setStatusLightShown(bool shown);
     void applyEffectsOffered();
@@ -105,6 +112,7 @@ private:
     std::unique_ptr<QWidget> view_;
     std::unique_ptr<Ui::PopoverView> ui_;
     std::unique_ptr<OptionsMenu> optionsMenu_;
+    std::unique_ptr<LocationDialog> locationDialog_;
 
     Colour currentSelectedBackgroundColor_ = Colour::clearColor();
     double currentSelectedBackgroundAlpha_ = 0.0;
@@ -116,6 +124,9 @@ private:
     bool inverseColorsIsEnabled_ = false;
     bool trueColorsDisplay_ = false;
     EffectsOffered effectsOffered_;
+    SunFollowing sunFollowing_;
+    QString startToolTip_;
+    QString stopToolTip_;
 
     const std::vector<Colour> colors_;
     const std::vector<std::optional<Colour>> displayColors_;

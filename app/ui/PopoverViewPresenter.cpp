@@ -34,6 +34,8 @@ PopoverViewPresenter::PopoverViewPresenter(PopupSystem::Test trayAvailable) : tr
     view.onInverseColorsHelpRequest = relay(onInverseColorsHelpRequest);
     view.onTrueColorsHelpRequest = relay(onTrueColorsHelpRequest);
     view.onQuitRequest = relay(onQuitRequest);
+    view.onScheduleFollowsSunChanged = relay(onScheduleFollowsSunChanged);
+    view.onScheduleLocationChanged = relay(onScheduleLocationChanged);
     buildTrayMenu();
 }
 
@@ -101,6 +103,11 @@ void PopoverViewPresenter::setBackgroundAlpha(double alphaPercent)
 void PopoverViewPresenter::setSchedule(bool active, TimePoint start, TimePoint stop)
 {
     popoverViewController_.setSchedule(active, start, stop);
+}
+
+void PopoverViewPresenter::setSunFollowing(const SunFollowing& following)
+{
+    popoverViewController_.setSunFollowing(following);
 }
 
 void PopoverViewPresenter::showNotice(const std::string& summary, const std::string& body)

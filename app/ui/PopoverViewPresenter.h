@@ -42,6 +42,7 @@ public:
     void setTrueColorsCheckBox(bool on) override;
     void setBackgroundAlpha(double alphaPercent) override;
     void setSchedule(bool active, TimePoint start, TimePoint stop) override;
+    void setSunFollowing(const SunFollowing& following) override;
     // A desktop notification, else a message by the tray icon; stderr has it in any case.
     void showNotice(const std::string& summary, const std::string& body) override;
 

@@ -76,6 +76,8 @@ public:
     void showNotice(const std::string&, const std::string& body) override { note("presenter.notice: " + body); }
     void setTrueColorsCheckBox(bool on) override { note(on ? "presenter.trueColors(on)" : "presenter.trueColors(off)"); }
     void setBackgroundAlpha(double alpha) override { note("presenter.alpha(" + std::to_string(int(alpha)) + ")"); }
+    void setSunFollowing(const SunFollowing& shown) override { sunFollowing = shown; }
+    SunFollowing sunFollowing;
     void setSchedule(bool active, TimePoint, TimePoint) override
     {
         note(active ? "presenter.schedule(on)" : "presenter.schedule(off)");
@@ -93,7 +95,9 @@ public:
 
 class FakeScheduleMonitor final : public ScheduleMonitor {
 public:
-    void startTimer(TimePoint, TimePoint) override { running = true; }
+    void startTimer(TimePoint, TimePoint) override { running = true; following.reset(); }
+    void startTimerFollowingSun(const Coordinates& place) override { running = true; following = place; }
+    std::optional<Coordinates> following;
     void stopTimer() override { running = false; }
     // A tick as the real monitor delivers it: exactly one side, only while running.
     void tick(bool inside)

@@ -68,14 +68,17 @@ protected:
     QWidget* button = nullptr;
 };
 
-TEST_F(OptionsMenuTest, HelpSeparatorQuitWhoseImagesTurnWhiteWhereThePointerHighlights)
+TEST_F(OptionsMenuTest, HelpTheSunsEntriesSeparatorQuitWhoseImagesTurnWhiteWhereThePointerHighlights)
 {
     OptionsMenu menu;
     const QList<QAction*> entries = menu.actions();
-    ASSERT_EQ(entries.size(), 3);
+    ASSERT_EQ(entries.size(), 5);
     EXPECT_EQ(entries[0]->iconText(), QStringLiteral("Help & Support"));  // no mnemonic eats the '&'
-    EXPECT_TRUE(entries[1]->isSeparator());
-    EXPECT_EQ(entries[2]->iconText(), QStringLiteral("Quit"));
+    EXPECT_EQ(entries[1], menu.followSunAction());
+    EXPECT_TRUE(menu.followSunAction()->isCheckable());
+    EXPECT_EQ(entries[2], menu.locationAction());
+    EXPECT_TRUE(entries[3]->isSeparator());
+    EXPECT_EQ(entries[4]->iconText(), QStringLiteral("Quit"));
     menu.helpAction()->trigger();  // without callbacks: nothing
     menu.quitAction()->trigger();
 
@@ -88,6 +91,8 @@ TEST_F(OptionsMenuTest, HelpSeparatorQuitWhoseImagesTurnWhiteWhereThePointerHigh
         QTest::mouseMove(&menu, menu.actionGeometry(menu.quitAction()).center());
         expectWhite(menu, false, true);
         QTest::keyClick(&menu, Qt::Key_Up);
+        expectWhite(menu, false, false);  // "Location..." has no image
+        QTest::mouseMove(&menu, menu.actionGeometry(menu.helpAction()).center());
         expectWhite(menu, true, false);
 
         QEvent leave(QEvent::Leave);
