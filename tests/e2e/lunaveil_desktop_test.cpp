@@ -6,6 +6,8 @@
 #include "effects/TransferFormula.h"
 #include "platform/FileLock.h"
 #include "platform/x11/RandrCrtcs.h"
+#include "schedule/SunTimes.h"
+#include "schedule/TimeZoneLocation.h"
 #include "support/Calibration.h"
 #include "support/ChildProcess.h"
 #include "support/FakeServer.h"
@@ -642,6 +644,47 @@ TEST_F(LunaveilDesktop, TheCommandLineAndTheBusDriveTheTintAndThePopoverShowsIt)
     EXPECT_TRUE(waitFor([&] { return !lightShows(); }));
     EXPECT_EQ(lunaveil_->runOnce({QStringLiteral("--quit")}), 0);
     EXPECT_EQ(lunaveil_->waitForExit(), 0);
+}
+
+// Sunset to Sunrise in a time zone where the sun has set: the tint is on from the start, and off
+// in one where it is up, the schedule's own times (around now) notwithstanding.
+TEST_F(LunaveilDesktop, FollowingTheSunTheTintStartsAtLaunchWhereTheSunHasSet)
+{
+    const auto nightIn = [](const char* zone) -> std::optional<bool> {
+        const QByteArray previous = qgetenv("TZ");
+        qputenv("TZ", zone);
+        ::tzset();
+        const ZoneLocation location = systemZoneLocation();
+        const TimePoint now = systemNow();
+        std::optional<bool> night;
+        // Away from a boundary, so that the answer holds while the test runs.
+        if (location.coordinates && isNightAt(*location.coordinates, now) == isNightAt(*location.coordinates, now + std::chrono::minutes(10)))
+            night = isNightAt(*location.coordinates, now);
+        previous.isNull() ? qunsetenv("TZ") : qputenv("TZ", previous);
+        ::tzset();
+        return night;
+    };
+    std::map<bool, const char*> zones;
+    for (const char* zone : {"Europe/Berlin", "Asia/Tokyo", "America/New_York", "Australia/Sydney", "Asia/Kolkata",
+                             "America/Los_Angeles", "Pacific/Auckland", "Africa/Lagos"})
+        if (const auto night = nightIn(zone))
+            zones.emplace(*night, zone);
+    ASSERT_EQ(zones.size(), 2u) << "no zone where the sun is down and one where it is up";
+
+    for (const bool night : {true, false}) {
+        SCOPED_TRACE(zones[night]);
+        lunaveil_->storeTint(true, Colour::redColor(), 35, false);
+        // The schedule's own times say the opposite.
+        const TimePoint now = systemNow();
+        SettingsDataAccess stored = lunaveil_->settings();
+        stored.setScheduleIsActive(true, now + std::chrono::hours(night ? 2 : -1), now + std::chrono::hours(night ? 3 : 1));
+        stored.setScheduleFollowsSun(true);
+        lunaveil_->setVariable(QStringLiteral("TZ"), QString::fromLatin1(zones[night]));
+        startLunaveil();
+        EXPECT_EQ(waitFor([&] { return everyDisplayShowsFormula(Colour::redColor(), 35); }, night ? 10s : 3s), night);
+        EXPECT_EQ(lunaveil_->endWith(SIGTERM), 0);
+        EXPECT_TRUE(displaysCalibrated());
+    }
 }
 
 TEST_F(LunaveilDesktop, InvertColorsIsUndoneByQuitSignalsAndAfterAKillByReset)

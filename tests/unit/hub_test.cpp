@@ -35,6 +35,7 @@ protected:
         s.makeColourPanel = [this] { return own(panel, log); };
         s.makeLoginItem = [this] { return std::make_unique<FakeLoginItem>(log, loginProblem); };
         s.effectsOffered = offered;
+        s.locate = [this] { return located; };
         s.makeAlert = [this](const std::string&, const std::string& informativeText) {
             log.push_back("alert: " + informativeText);
             return std::make_unique<FakeAlert>();
@@ -88,6 +89,7 @@ protected:
     FakeColourPanel* panel = nullptr;
     std::optional<std::string> loginProblem;
     EffectsOffered offered;
+    PlaceAnswer located{Coordinates{52.52, 13.405}};
     std::unique_ptr<PresetersMainHub> hub;
 };
 
@@ -385,4 +387,37 @@ TEST_F(Hub, TheBusRefusesWhatTheSessionCannotShow)
         EXPECT_EQ(refusal->type, QDBusError::NotSupported);
     }
     EXPECT_EQ(bus.capabilities(), QStringList{QStringLiteral("tint")});
+}
+
+// Sunset to Sunrise: the place set by hand, else the located one, else the fixed times, the
+// popover told each time; a place off the globe is never taken.
+TEST_F(Hub, TheScheduleFollowsTheSunAtThePlaceKnownAndKeepsItsTimesWithoutOne)
+{
+    {
+        SettingsDataAccess stored = settings();
+        stored.setScheduleIsActive(true, TimePoint{}, TimePoint{});
+        stored.setScheduleFollowsSun(true);
+    }
+    FakePresenter& shown = start();
+    EXPECT_EQ(monitor->following, located.place);
+    EXPECT_TRUE(shown.sunFollowing.followsSun && !shown.sunFollowing.placeSetByHand);
+
+    const Coordinates quito{-0.18, -78.47};
+    shown.onScheduleLocationChanged(quito);
+    EXPECT_EQ(monitor->following, quito);
+    EXPECT_EQ(settings().getScheduleLocation(), quito);
+    EXPECT_TRUE(shown.sunFollowing.placeSetByHand);
+    shown.onScheduleLocationChanged(Coordinates{91.0, 0.0});
+    shown.onScheduleLocationChanged(Coordinates{std::nan(""), 0.0});
+    EXPECT_EQ(settings().getScheduleLocation(), quito) << "a place off the globe was stored";
+    shown.onScheduleLocationChanged(std::nullopt);
+    EXPECT_EQ(monitor->following, located.place) << "back to the located place";
+
+    located = {std::nullopt, "the system names no time zone"};
+    shown.onScheduleFollowsSunChanged(true);
+    EXPECT_TRUE(monitor->running && !monitor->following) << "the fixed times stay in force";
+    EXPECT_EQ(shown.sunFollowing.whyNoPlace, located.problem);
+    shown.onScheduleFollowsSunChanged(false);
+    EXPECT_FALSE(settings().getScheduleFollowsSun());
+    EXPECT_FALSE(shown.sunFollowing.followsSun);
 }

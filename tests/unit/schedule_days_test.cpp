@@ -4,6 +4,7 @@
 #include "fakes/HubFakes.h"
 #include "schedule/DateTimeMonitor.h"
 #include "schedule/ScheduleInterval.h"
+#include "schedule/SunTimes.h"
 #include "shell/PresetersMainHub.h"
 
 #include <QCoreApplication>
@@ -40,6 +41,7 @@ struct Zone {
     const char* name;
     int springMonth, springDay;  // the day clocks go forward
     int autumnMonth, autumnDay;  // the day they go back
+    Coordinates place;           // the zone's city
 };
 
 class ScheduledDays : public ::testing::TestWithParam<Zone> {
@@ -60,7 +62,8 @@ protected:
     }
 
     // A hub whose schedule runs on the real monitor, reading the test's clock.
-    void startHub(int startHour, int startMinute, int stopHour, int stopMinute, TimePoint from)
+    void startHub(int startHour, int startMinute, int stopHour, int stopMinute, TimePoint from,
+                  std::optional<Coordinates> sunAt = std::nullopt)
     {
         now_ = from;
         const std::filesystem::path file = std::filesystem::path(dir_.path().toStdString()) / "s.json";
@@ -68,7 +71,9 @@ protected:
         settings.setFirstTimeOpened(true);
         settings.setScheduleIsActive(true, localTime(2026, 1, 15, startHour, startMinute),
                                      localTime(2026, 1, 15, stopHour, stopMinute));
+        settings.setScheduleFollowsSun(sunAt.has_value());
         HubServices services;
+        services.locate = [sunAt] { return PlaceAnswer{sunAt}; };
         services.makeSettings = [file] { return std::make_unique<SettingsDataAccess>(file); };
         services.makeDimmer = [this] {
             auto made = std::make_unique<FakeDimmer>(log_);
@@ -118,6 +123,18 @@ TEST_P(ScheduledDays, TheTintFollowsTheLocalClockAcrossMidnightAndBothClockChang
         walk(from, 3 * 24 * 60, [](int minute) { return isInsideInterval(at(22, 0), at(7, 0), minute); });
     }
 
+    // Sunset to sunrise: each day's own, across midnight and the clock changes.
+    for (const auto& [month, day] :
+         {std::pair{zone.springMonth, zone.springDay}, std::pair{zone.autumnMonth, zone.autumnDay}}) {
+        SCOPED_TRACE(month);
+        const TimePoint from = localTime(2026, month, day - 1, 12, 0);
+        startHub(22, 0, 7, 0, from, zone.place);
+        walk(from, 3 * 24 * 60, [&](int) {
+            const SunDay sun = sunDayAt(zone.place, now_);
+            return now_ < sun.sunrise || now_ >= sun.sunset;
+        });
+    }
+
     // A start inside the hour the spring change skips takes effect when the clock jumps.
     const TimePoint night = localTime(2026, zone.springMonth, zone.springDay, 0, 0);
     startHub(2, 30, 6, 0, night);
@@ -130,7 +147,8 @@ void PrintTo(const Zone& zone, std::ostream* out)
 }
 
 INSTANTIATE_TEST_SUITE_P(Zones, ScheduledDays,
-                         ::testing::Values(Zone{"Europe/Berlin", 3, 29, 10, 25}, Zone{"America/New_York", 3, 8, 11, 1}),
+                         ::testing::Values(Zone{"Europe/Berlin", 3, 29, 10, 25, {52.52, 13.405}},
+                                           Zone{"America/New_York", 3, 8, 11, 1, {40.7128, -74.006}}),
                          [](const auto& info) { return info.param.name[0] == 'E' ? "Berlin" : "NewYork"; });
 
 }  // namespace

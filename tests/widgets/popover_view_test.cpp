@@ -1,6 +1,8 @@
 // The popover's view controller and its presenter: what the controls show, the one callback each
 // user action fires, and how the presenter relays both ways.
 
+#include "schedule/SunTimes.h"
+#include "ui/LocationDialog.h"
 #include "ui/OptionsMenu.h"
 #include "ui/PopoverColourTables.h"
 #include "ui/PopoverViewController.h"
@@ -10,6 +12,8 @@
 
 #include <QAccessible>
 #include <QCheckBox>
+#include <QCoreApplication>
+#include <QLineEdit>
 #include <QDateTimeEdit>
 #include <QGraphicsOpacityEffect>
 #include <QLabel>
@@ -59,6 +63,8 @@ struct Calls {
         target.onInverseColorsHelpRequest = record("onInverseColorsHelpRequest");
         target.onTrueColorsHelpRequest = record("onTrueColorsHelpRequest");
         target.onQuitRequest = record("onQuitRequest");
+        target.onScheduleFollowsSunChanged = record("onScheduleFollowsSunChanged");
+        target.onScheduleLocationChanged = record("onScheduleLocationChanged");
     }
     // Takes the calls made so far, leaving none.
     Names taken() { return std::exchange(names, {}); }
@@ -76,6 +82,10 @@ private:
     void keep(std::string& call, double number) { call += " " + QString::number(number).toStdString(); }
     void keep(std::string&, const std::optional<Colour>& value) { colour = value; }
     void keep(std::string&, TimePoint time) { start = std::exchange(stop, time); }
+    void keep(std::string&, const std::optional<Coordinates>& value) { place = value; }
+
+public:
+    std::optional<Coordinates> place;
 };
 
 class PopoverViewTest : public ::testing::Test {
@@ -314,6 +324,64 @@ TEST_F(PopoverViewTest, PickersFollowTheLocalesClockEachTimeThePopoverAppearsAnd
         }
     }
     EXPECT_TRUE(calls.names.empty());
+}
+
+// Following the sun: the pickers show today's sunset and sunrise read-only, or say why not; the
+// options menu's entry and its location dialog report to the hub, which refuses nothing itself.
+TEST_F(PopoverViewTest, FollowingTheSunShowsTodaysTimesReadOnlyAndTheMenuAndDialogSetIt)
+{
+    open();
+    const Coordinates berlin{52.52, 13.405};
+    controller.setSunFollowing({.followsSun = true, .place = berlin});
+    const SunDay today = sunDayAt(berlin, systemNow());
+    const auto shown = [](TimePoint when) {
+        return QDateTime::fromMSecsSinceEpoch(
+                   std::chrono::duration_cast<std::chrono::milliseconds>(when.time_since_epoch()).count())
+            .toString(QStringLiteral("HH:mm"));
+    };
+    EXPECT_TRUE(start()->isReadOnly() && stop()->isReadOnly());
+    EXPECT_EQ(start()->text(), shown(today.sunset));
+    EXPECT_EQ(stop()->text(), shown(today.sunrise));
+    EXPECT_TRUE(start()->toolTip().contains(QStringLiteral("52.52"))) << start()->toolTip().toStdString();
+    outlet("scheduleCheckboxOutlet")->click();
+    EXPECT_EQ(calls.start, at(22, 0)) << "the sun's times were taken for the schedule's own";
+    calls.taken();
+
+    controller.setSunFollowing({.followsSun = true, .whyNoPlace = "the system names no time zone"});
+    EXPECT_FALSE(start()->isReadOnly());
+    EXPECT_EQ(start()->text(), QStringLiteral("22:00"));
+    EXPECT_TRUE(start()->toolTip().contains(QStringLiteral("names no time zone")));
+
+    // The menu's entry, and the dialog: refused places keep it open and say why.
+    QTimer::singleShot(0, controller.view(), [&] {
+        OptionsMenu* menu = controller.optionsMenu();
+        ASSERT_NE(menu, nullptr);
+        EXPECT_TRUE(menu->followSunAction()->isChecked());
+        menu->followSunAction()->trigger();
+        menu->locationAction()->trigger();
+        menu->close();
+    });
+    QTest::mouseClick(outlet<QWidget>("menuButtonOutlet"), Qt::LeftButton);
+    std::vector<bool> refusedStayOpen;
+    QTimer::singleShot(0, controller.view(), [&] {
+        LocationDialog* dialog = controller.locationDialog();
+        ASSERT_NE(dialog, nullptr);
+        for (const char* latitude : {"91", "nan", "north", ""}) {
+            dialog->latitudeField()->setText(QString::fromLatin1(latitude));
+            dialog->longitudeField()->setText(QStringLiteral("13.4"));
+            QTest::keyClick(dialog, Qt::Key_Return);
+            refusedStayOpen.push_back(dialog->isVisible() && dialog->messageLabel()->isVisible());
+        }
+        dialog->latitudeField()->setText(QStringLiteral("-33.87"));
+        dialog->longitudeField()->setText(QStringLiteral("151.21"));
+        QTest::keyClick(dialog, Qt::Key_Return);
+    });
+    QCoreApplication::processEvents();
+    EXPECT_EQ(refusedStayOpen, std::vector<bool>(4, true));
+    EXPECT_EQ(calls.taken(), (Names{"onScheduleFollowsSunChanged off", "onScheduleLocationChanged"}));
+    ASSERT_TRUE(calls.place);
+    EXPECT_DOUBLE_EQ(calls.place->latitude, -33.87);
+    EXPECT_EQ(controller.locationDialog(), nullptr);
 }
 
 // Tab walks the popover in reading order; Space and Return act as a click, arrows walk the row.
