@@ -75,8 +75,11 @@ void DateTimeMonitor::tick(std::uint64_t generation)
     if (generation != generation_)
         return;
     bool inside = false;
-    if (sunPlace_)
+    if (sunPlace_) {
+        // A time zone changed meanwhile (/etc/localtime replaced) counts from this tick on.
+        ::tzset();
         inside = isNightAt(*sunPlace_, clock_());  // each day's own sun: a new day, a clock change, a move of zone
+    }
     else if (startTime_ && stopTime_)
         inside = isInsideInterval(localMinuteOfDay(*startTime_), localMinuteOfDay(*stopTime_), localMinuteOfDay(clock_()));
     else

@@ -431,6 +431,17 @@ void PresetersMainHub::onScheduleLocationChanged(std::optional<Coordinates> plac
     }
 }
 
+void PresetersMainHub::onLocatedPlaceChanged()
+{
+    if (!scheduleFollowsSun_ || settingsDataAccess_->getScheduleLocation())
+        return;
+    showSunFollowing();
+    if (scheduleIsActive_) {
+        const Schedule schedule = settingsDataAccess_->getSchedule();
+        startSchedule(schedule.start, schedule.stop);
+    }
+}
+
 void PresetersMainHub::onHelpRequest()
 {
     if (helpWindowController_) {

@@ -67,6 +67,8 @@ public:
     void onOutsideInterval();
     void onScheduleFollowsSunChanged(bool follows);
     void onScheduleLocationChanged(std::optional<Coordinates> place);
+    // The located place (GeoClue's) changed: followed unless a place was set by hand.
+    void onLocatedPlaceChanged();
     void onHelpRequest();
     void onInverseColorsHelpRequest();
     void onTrueColorsHelpRequest();

@@ -3,6 +3,7 @@
 #include "effects/BackgroundDimmerService.h"
 #include "effects/ScreenControlService.h"
 #include "login/SystemConfigurationService.h"
+#include "platform/GeoClueLocation.h"
 #include "schedule/DateTimeMonitor.h"
 #include "schedule/TimeZoneLocation.h"
 #include "ui/GreetingsWindowController.h"
@@ -15,7 +16,8 @@
 
 namespace lunaveil {
 
-HubServices productionServices(DisplayServices& displays, Scheduler& scheduler, OverlayScreens* screens)
+HubServices productionServices(DisplayServices& displays, Scheduler& scheduler, OverlayScreens* screens,
+                               GeoClueLocation& geoClue)
 {
     DisplayTransfer* const transfer = displays.transfer();
     Compositor* const compositor = displays.platform().compositor();
@@ -42,8 +44,12 @@ HubServices productionServices(DisplayServices& displays, Scheduler& scheduler, 
     services.makeAlert = [](const std::string& messageText, const std::string& informativeText) {
         return std::make_unique<QtMessageAlert>(messageText, informativeText);
     };
-    // The time zone's place; a place set by hand comes first, in the hub.
-    services.locate = [] {
+    // GeoClue's place where it answers, else the time zone's; a place set by hand comes first, in
+    // the hub. GeoClue is first asked when the schedule first follows the sun.
+    services.locate = [&geoClue] {
+        geoClue.start();
+        if (geoClue.place())
+            return PlaceAnswer{geoClue.place()};
         const ZoneLocation zone = systemZoneLocation();
         return PlaceAnswer{zone.coordinates, zone.problem};
     };

@@ -8,8 +8,11 @@
 
 namespace lunaveil {
 
+class GeoClueLocation;
+
 // The arguments must outlive every collaborator made from the result; `screens` is null where the
 // display platform offers no overlay windows.
-HubServices productionServices(DisplayServices& displays, Scheduler& scheduler, OverlayScreens* screens);
+HubServices productionServices(DisplayServices& displays, Scheduler& scheduler, OverlayScreens* screens,
+                               GeoClueLocation& geoClue);
 
 }  // namespace lunaveil

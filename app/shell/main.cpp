@@ -3,6 +3,7 @@
 #include "effects/QtOverlayScreens.h"
 #include "effects/QtScheduler.h"
 #include "platform/FileLock.h"
+#include "platform/GeoClueLocation.h"
 #include "platform/RunningInstance.h"
 #include "platform/ProcessSignals.h"
 #include "platform/RuntimeFolder.h"
@@ -208,7 +209,8 @@ int run(int argc, char* argv[])
         screens = qtScreens.get();
     }
     const int status = [&] {
-        AppDelegate delegate(productionServices(displays, scheduler, screens));
+        GeoClueLocation geoClue;
+        AppDelegate delegate(productionServices(displays, scheduler, screens, geoClue));
         LunaveilService service([&delegate] { return delegate.presentersMainHub(); });
         LunaveilBusObject busObject(service);
         const RunningInstance door(busObject);
@@ -219,10 +221,12 @@ int run(int argc, char* argv[])
                                              hub->toggleTint();
                                      });
         // The delegate starts once the event loop runs, as "did finish launching".
-        QTimer::singleShot(0, &application, [&delegate, &service] {
+        QTimer::singleShot(0, &application, [&delegate, &service, &geoClue] {
             delegate.applicationDidFinishLaunching(QApplication::arguments());
-            delegate.presentersMainHub()->onStateChanged = [&service] { service.stateChanged(); };
+            PresetersMainHub* hub = delegate.presentersMainHub();
+            hub->onStateChanged = [&service] { service.stateChanged(); };
             service.stateChanged();
+            QObject::connect(&geoClue, &GeoClueLocation::placeChanged, &geoClue, [hub] { hub->onLocatedPlaceChanged(); });
         });
         return QApplication::exec();
     }();

@@ -412,6 +412,9 @@ TEST_F(Hub, TheScheduleFollowsTheSunAtThePlaceKnownAndKeepsItsTimesWithoutOne)
     EXPECT_EQ(settings().getScheduleLocation(), quito) << "a place off the globe was stored";
     shown.onScheduleLocationChanged(std::nullopt);
     EXPECT_EQ(monitor->following, located.place) << "back to the located place";
+    located.place = Coordinates{48.14, 11.58};  // GeoClue says more
+    hub->onLocatedPlaceChanged();
+    EXPECT_EQ(monitor->following, located.place);
 
     located = {std::nullopt, "the system names no time zone"};
     shown.onScheduleFollowsSunChanged(true);

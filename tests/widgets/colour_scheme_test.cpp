@@ -1,14 +1,17 @@
 // The dark-panel test (the tray's colours, the settings portal's answer, the GTK theme's name),
-// and the desktop notifications Lunaveil sends.
+// the desktop notifications Lunaveil sends, and where GeoClue says the user is.
 
 #include "fakes/FakeSettingsPortal.h"
 #include "platform/ColourScheme.h"
+#include "platform/GeoClueLocation.h"
 #include "platform/x11/SystemTrayColours.h"
 #include "support/PrivateBus.h"
 #include "support/SpinEventLoop.h"
 #include "ui/DesktopNotification.h"
 
 #include <QDBusConnection>
+#include <QDBusObjectPath>
+#include <QTimer>
 #include <QVariantMap>
 #include <QDir>
 #include <QFile>
@@ -78,6 +81,74 @@ TEST_F(SessionBusTest, ANotificationReachesTheServerAndNoServerIsSaid)
 }
 
 // The foreground of _NET_SYSTEM_TRAY_COLORS: 16-bit channels, the first three of twelve.
+// GeoClue as its D-Bus API has it: a manager that makes a client, which once started at the
+// accuracy asked tells of a location object.
+class FakeGeoClueLocation : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.GeoClue2.Location")
+    Q_PROPERTY(double Latitude MEMBER latitude)
+    Q_PROPERTY(double Longitude MEMBER longitude)
+public:
+    double latitude = -33.87;
+    double longitude = 151.21;
+};
+
+class FakeGeoClueClient : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.GeoClue2.Client")
+    Q_PROPERTY(QString DesktopId MEMBER desktopId)
+    Q_PROPERTY(uint RequestedAccuracyLevel MEMBER accuracy)
+public:
+    QString desktopId;
+    uint accuracy = 0;
+public Q_SLOTS:
+    void Start()
+    {
+        if (!desktopId.isEmpty() && accuracy > 0)
+            QTimer::singleShot(0, this, [this] {
+                Q_EMIT LocationUpdated(QDBusObjectPath(QStringLiteral("/")),
+                                       QDBusObjectPath(QStringLiteral("/org/freedesktop/GeoClue2/Location/1")));
+            });
+    }
+    void Stop() {}
+Q_SIGNALS:
+    void LocationUpdated(const QDBusObjectPath& previous, const QDBusObjectPath& current);
+};
+
+class FakeGeoClueManager : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.GeoClue2.Manager")
+public Q_SLOTS:
+    QDBusObjectPath GetClient() { return QDBusObjectPath(QStringLiteral("/org/freedesktop/GeoClue2/Client/1")); }
+};
+
+TEST_F(SessionBusTest, GeoClueGivesItsPlaceAtTheAccuracyOfACityOnceStarted)
+{
+    EXPECT_FALSE(GeoClueLocation(client()).place()) << "nothing asked before the start";
+    GeoClueLocation absent(client());
+    absent.start();  // no GeoClue on the bus: simply no place
+    FakeGeoClueManager manager;
+    FakeGeoClueClient geoClient;
+    FakeGeoClueLocation location;
+    QDBusConnection serverSide = QDBusConnection::connectToBus(bus.address(), QStringLiteral("geoclue"));
+    const auto all = QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties | QDBusConnection::ExportAllSignals;
+    ASSERT_TRUE(serverSide.registerObject(QStringLiteral("/org/freedesktop/GeoClue2/Manager"), &manager, all));
+    ASSERT_TRUE(serverSide.registerObject(QStringLiteral("/org/freedesktop/GeoClue2/Client/1"), &geoClient, all));
+    ASSERT_TRUE(serverSide.registerObject(QStringLiteral("/org/freedesktop/GeoClue2/Location/1"), &location, all));
+    ASSERT_TRUE(serverSide.registerService(QStringLiteral("org.freedesktop.GeoClue2")));
+
+    GeoClueLocation geoClue(client());
+    int changes = 0;
+    QObject::connect(&geoClue, &GeoClueLocation::placeChanged, [&] { ++changes; });
+    geoClue.start();
+    geoClue.start();
+    EXPECT_TRUE(test::spinUntil([&] { return changes > 0; }, std::chrono::seconds(5)));
+    EXPECT_EQ(geoClue.place(), (Coordinates{-33.87, 151.21}));
+    EXPECT_EQ(geoClient.desktopId, QStringLiteral("com.quorvex.Lunaveil"));
+    EXPECT_EQ(geoClient.accuracy, 4u) << "city";
+    QDBusConnection::disconnectFromBus(QStringLiteral("geoclue"));
+}
+
 TEST(SystemTrayColoursTest, TheForegroundIsTheFirstColourAndAShortValueGivesNone)
 {
     const std::vector<std::uint32_t> white{0xffff, 0xffff, 0xffff, 0xffff, 0, 0, 0xffff, 0xffff, 0, 0, 0xffff, 0};
