@@ -6,12 +6,6 @@
 #include <QtGlobal>
 
 namespace lunaveil {
-namespace {
-
-constexpr std::chrono::milliseconds screenCheckPeriod{3000};
-
-}  // namespace
-
 BackgroundDimmerService::BackgroundDimmerService(OverlayScreens* screens, DisplayTransfer* transfer,
                                                  Compositor* compositor, Scheduler& scheduler,
                                                  std::function<std::unique_ptr<ScreenControl>()> makeScreenControl)
@@ -25,19 +19,15 @@ BackgroundDimmerService::BackgroundDimmerService(OverlayScreens* screens, Displa
         blend_.emplace(*transfer_, scheduler);
         trueColors_.emplace(*transfer_, scheduler);
     }
-    lastScreensCount_ = screenCount();
     if (screens_ == nullptr)
         return;  // no windows to follow the screens or to blend: the transfer follows the displays itself
-    screenCheckTimer_ = scheduler.schedule(screenCheckPeriod, true, [this] { checkScreensChange(); });
-    // A screen added, removed, resized or moved is covered again at once, not at the next check.
+    // Screens arrive as events only (Qt's, RandR's, wl_output's), settled by the screens' owner: a
+    // screen added, removed, resized or moved is covered again at once, and nothing polls.
     screens_->onScreensChanged = [this] {
-        if (serviceIsRunning_) {
+        if (serviceIsRunning_)
             restartForNewScreens();
-        } else {
+        else
             overlay_.rebuildWindows();
-            // Else the first check after the next start would restart the tint for nothing.
-            lastScreensCount_ = screens_->screenCount().value_or(lastScreensCount_);
-        }
     };
     if (compositor_ != nullptr)
         compositor_->onChanged = [this] { compositorChanged(); };
@@ -135,16 +125,6 @@ std::array<TintPresentation*, 3> BackgroundDimmerService::presentations()
     return {blend_ ? &*blend_ : nullptr, trueColors_ ? &*trueColors_ : nullptr, &overlay_};
 }
 
-void BackgroundDimmerService::checkScreensChange()
-{
-    if (!serviceIsRunning_)
-        return;
-    const std::optional<int> count = screens_->screenCount();
-    if (!count || *count == lastScreensCount_)
-        return;
-    restartForNewScreens();
-}
-
 void BackgroundDimmerService::restartForNewScreens()
 {
     if (shown_ != &overlay_) {
@@ -156,7 +136,6 @@ void BackgroundDimmerService::restartForNewScreens()
         stopTint();
         startService(*currentBackgroundColor_, *currentBackgroundAlpha_, trueColor_);
     }
-    lastScreensCount_ = screens_->screenCount().value_or(lastScreensCount_);
 }
 
 void BackgroundDimmerService::compositorChanged()

@@ -39,7 +39,6 @@ public:
     void closeBackgroundWindows() override;
 
     // The periodic screen check: a running tint restarts when the number of screens changed.
-    void checkScreensChange();
 
     bool animationInProgress() const { return overlay_.animationInProgress(); }
     // The plain tint is being shown through the displays' transfer rather than windows.
@@ -74,8 +73,6 @@ private:
     std::optional<Colour> currentBackgroundColor_;
     std::optional<double> currentBackgroundAlpha_;
     bool trueColor_ = false;
-    int lastScreensCount_ = -1;
-    std::unique_ptr<Timer> screenCheckTimer_;
     bool serviceIsRunning_ = false;
 };
 
