@@ -23,23 +23,27 @@ constexpr int timeoutMs = 2000;
 
 }  // namespace
 
-GeoClueLocation::GeoClueLocation(QDBusConnection bus) : bus_(std::move(bus)) {}
+GeoClueLocation::GeoClueLocation(std::optional<QDBusConnection> bus) : bus_(std::move(bus)) {}
 
 GeoClueLocation::~GeoClueLocation()
 {
     if (client_.isEmpty())
         return;
-    bus_.call(QDBusMessage::createMethodCall(service, client_, clientInterface, QStringLiteral("Stop")), QDBus::NoBlock);
+    bus_->call(QDBusMessage::createMethodCall(service, client_, clientInterface, QStringLiteral("Stop")), QDBus::NoBlock);
 }
 
 void GeoClueLocation::start()
 {
-    if (std::exchange(started_, true) || !bus_.isConnected())
+    if (std::exchange(started_, true))
+        return;
+    if (!bus_)
+        bus_ = QDBusConnection::systemBus();
+    if (!bus_->isConnected())
         return;
     QDBusMessage getClient = QDBusMessage::createMethodCall(service, QStringLiteral("/org/freedesktop/GeoClue2/Manager"),
                                                             QStringLiteral("org.freedesktop.GeoClue2.Manager"),
                                                             QStringLiteral("GetClient"));
-    auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(getClient, timeoutMs), this);
+    auto* watcher = new QDBusPendingCallWatcher(bus_->asyncCall(getClient, timeoutMs), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* call) {
         call->deleteLater();
         const QDBusPendingReply<QDBusObjectPath> reply = *call;
@@ -59,20 +63,20 @@ void GeoClueLocation::clientReady(const QDBusObjectPath& client)
     const auto set = [&](const char* name, const QVariant& value) {
         QDBusMessage call = QDBusMessage::createMethodCall(service, client_, properties, QStringLiteral("Set"));
         call << clientInterface << QString::fromLatin1(name) << QVariant::fromValue(QDBusVariant(value));
-        bus_.asyncCall(call, timeoutMs);
+        bus_->asyncCall(call, timeoutMs);
     };
     set("DesktopId", QStringLiteral("com.quorvex.Lunaveil"));
     set("RequestedAccuracyLevel", cityAccuracy);
-    bus_.connect(service, client_, clientInterface, QStringLiteral("LocationUpdated"), this,
+    bus_->connect(service, client_, clientInterface, QStringLiteral("LocationUpdated"), this,
                  SLOT(locationUpdated(QDBusObjectPath, QDBusObjectPath)));
-    bus_.asyncCall(QDBusMessage::createMethodCall(service, client_, clientInterface, QStringLiteral("Start")), timeoutMs);
+    bus_->asyncCall(QDBusMessage::createMethodCall(service, client_, clientInterface, QStringLiteral("Start")), timeoutMs);
 }
 
 void GeoClueLocation::locationUpdated(const QDBusObjectPath&, const QDBusObjectPath& current)
 {
     QDBusMessage getAll = QDBusMessage::createMethodCall(service, current.path(), properties, QStringLiteral("GetAll"));
     getAll << locationInterface;
-    auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(getAll, timeoutMs), this);
+    auto* watcher = new QDBusPendingCallWatcher(bus_->asyncCall(getAll, timeoutMs), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* call) {
         call->deleteLater();
         const QDBusPendingReply<QVariantMap> reply = *call;

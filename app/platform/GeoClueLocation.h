@@ -17,7 +17,8 @@ namespace lunaveil {
 class GeoClueLocation final : public QObject {
     Q_OBJECT
 public:
-    explicit GeoClueLocation(QDBusConnection bus = QDBusConnection::systemBus());
+    // The system bus, connected at start(), unless another is given.
+    explicit GeoClueLocation(std::optional<QDBusConnection> bus = std::nullopt);
     ~GeoClueLocation() override;
 
     // Asks GeoClue for updates, once; later calls do nothing.
@@ -33,7 +34,7 @@ private Q_SLOTS:
 private:
     void clientReady(const QDBusObjectPath& client);
 
-    QDBusConnection bus_;
+    std::optional<QDBusConnection> bus_;
     QString client_;
     bool started_ = false;
     std::optional<Coordinates> place_;
