@@ -1,6 +1,7 @@
 // The schedule over whole simulated days: the real monitor and the hub, a clock the test moves a
 // minute at a time, across midnight and the daylight-saving changes of two time zones.
 
+#include "fakes/FakeWakeUp.h"
 #include "fakes/HubFakes.h"
 #include "schedule/DateTimeMonitor.h"
 #include "schedule/ScheduleInterval.h"
@@ -81,10 +82,10 @@ protected:
             return made;
         };
         services.makeScheduleMonitor = [this] {
-            // The ticker's own ticks come once an hour of real time; the test ticks every simulated minute.
-            auto made = std::make_unique<DateTimeMonitor>([this] { return now_; }, 1h);
-            monitor_ = made.get();
-            return made;
+            // The monitor sleeps until its next wake-up; the test's clock rings it.
+            auto wakeUp = std::make_unique<FakeWakeUp>();
+            wakeUp_ = wakeUp.get();
+            return std::make_unique<DateTimeMonitor>([this] { return now_; }, std::move(wakeUp));
         };
         hub_ = std::make_unique<PresetersMainHub>(services);
         hub_->startService();
@@ -96,7 +97,7 @@ protected:
     {
         for (int i = 0; i < minutes; ++i) {
             now_ = from + std::chrono::minutes(i);
-            monitor_->timeTick();
+            wakeUp_->advanceTo(now_);
             QCoreApplication::processEvents();
             const std::time_t t = std::chrono::system_clock::to_time_t(now_);
             ASSERT_EQ(dimmer_->running, expected(localMinuteOfDay(now_))) << "at " << std::ctime(&t);
@@ -108,7 +109,7 @@ protected:
     CallLog log_;
     TimePoint now_;
     FakeDimmer* dimmer_ = nullptr;
-    DateTimeMonitor* monitor_ = nullptr;
+    FakeWakeUp* wakeUp_ = nullptr;
     std::unique_ptr<PresetersMainHub> hub_;
 };
 
@@ -121,6 +122,8 @@ TEST_P(ScheduledDays, TheTintFollowsTheLocalClockAcrossMidnightAndBothClockChang
         const TimePoint from = localTime(2026, month, day - 1, 12, 0);
         startHub(22, 0, 7, 0, from);
         walk(from, 3 * 24 * 60, [](int minute) { return isInsideInterval(at(22, 0), at(7, 0), minute); });
+        // Three days: a start, a stop and a midnight each, and the clock change.
+        EXPECT_LE(wakeUp_->rings, 3 * 3 + 1) << "the monitor woke with nothing to do";
     }
 
     // Sunset to sunrise: each day's own, across midnight and the clock changes.

@@ -1,17 +1,22 @@
 // The schedule: which minutes lie inside the interval, and the ticker's delivery guarantees.
 
+#include "fakes/FakeWakeUp.h"
 #include "schedule/DateTimeMonitor.h"
 #include "schedule/ScheduleInterval.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <vector>
 
 using namespace lunaveil;
+using lunaveil::testing::FakeWakeUp;
 using namespace std::chrono_literals;
 
 namespace {
@@ -47,15 +52,12 @@ bool spinUntil(const std::function<bool()>& done, std::chrono::milliseconds limi
     return done();
 }
 
-void spinFor(std::chrono::milliseconds duration)
-{
-    spinUntil([] { return false; }, duration);
-}
-
-class Ticker : public testing::Test {
+class Ticker : public ::testing::Test {
 protected:
     TimePoint now = DateTimeMonitor::dateFromComponents(23, 0);
-    DateTimeMonitor monitor{[this] { return now; }, 20ms};
+    std::unique_ptr<FakeWakeUp> made = std::make_unique<FakeWakeUp>();
+    FakeWakeUp* wakeUp = made.get();  // owned by the monitor
+    DateTimeMonitor monitor{[this] { return now; }, std::move(made)};
     int during = 0;
     int outside = 0;
 
@@ -70,50 +72,72 @@ protected:
     }
 };
 
-TEST_F(Ticker, PostsTheFirstTickAndReadsTheClockAnewAtEach)
+// The first tick, then sleep until the next boundary; a clock set by hand is looked at at once.
+TEST_F(Ticker, TicksAtTheStartThenSleepsToEachBoundaryAndLooksAgainWhenTheClockIsSet)
 {
     start();
     EXPECT_EQ(during + outside, 0) << "the caller installs callbacks after startTimer";
     EXPECT_TRUE(spinUntil([&] { return during > 0; }));
-    EXPECT_EQ(outside, 0);
-    now = DateTimeMonitor::dateFromComponents(12, 0);
-    EXPECT_TRUE(spinUntil([&] { return outside > 0; }));
+    ASSERT_TRUE(wakeUp->deadline);
+    EXPECT_EQ(localMinuteOfDay(*wakeUp->deadline), 0) << "23:00 inside: next comes midnight, then 07:00";
+    now = *wakeUp->deadline;
+    wakeUp->advanceTo(now);
+    EXPECT_EQ(localMinuteOfDay(*wakeUp->deadline), 7 * 60);
+    EXPECT_EQ(during, 2);
+    now = *wakeUp->deadline;
+    wakeUp->advanceTo(now);
+    EXPECT_EQ(outside, 1);
+    EXPECT_EQ(localMinuteOfDay(*wakeUp->deadline), 22 * 60);
+
+    now = DateTimeMonitor::dateFromComponents(23, 30);  // set forward by hand
+    wakeUp->clockChanged();
+    EXPECT_EQ(during, 3);
+    now = DateTimeMonitor::dateFromComponents(12, 0);  // and back
+    wakeUp->clockChanged();
+    EXPECT_EQ(outside, 2);
 }
 
-TEST_F(Ticker, NothingArrivesAfterStopNotEvenATickAlreadyPosted)
+TEST_F(Ticker, NothingArrivesAfterStopNotEvenATickAlreadyPostedOrDue)
 {
     start();
     monitor.stopTimer();  // the first tick is already queued for the main thread
-    spinFor(150ms);
+    QCoreApplication::processEvents();
     EXPECT_EQ(during + outside, 0);
+    EXPECT_FALSE(wakeUp->deadline) << "a stopped monitor keeps no wake-up";
 
     start();
-    ASSERT_TRUE(spinUntil([&] { return during >= 2; }));
+    ASSERT_TRUE(spinUntil([&] { return during == 1; }));
+    const TimePoint due = *wakeUp->deadline;
     monitor.stopTimer();
-    const int seen = during;
-    spinFor(150ms);
-    EXPECT_EQ(during, seen);
+    wakeUp->deadline = due;  // as if it rang in the same moment
+    wakeUp->advanceTo(due);
+    wakeUp->clockChanged();
+    EXPECT_EQ(during + outside, 1);
 
-    // Nor after the monitor is gone.
-    auto doomed = std::make_unique<DateTimeMonitor>([this] { return now; }, 20ms);
-    doomed->onDuringInterval = [this] { ++during; };
-    doomed->startTimer(DateTimeMonitor::dateFromComponents(22, 0), DateTimeMonitor::dateFromComponents(7, 0));
-    doomed.reset();
-    spinFor(100ms);
-    EXPECT_EQ(during, seen);
+    start();
+    start();  // twice: one first tick
+    QCoreApplication::processEvents();
+    EXPECT_EQ(during, 2);
 }
 
-TEST_F(Ticker, StartingTwiceLeavesOneTicker)
+// A real timerfd and zone watch: a wake-up due now, and a replaced /etc/localtime, each within a second.
+TEST(SystemWakeUp, RingsWhenDueAndWhenTheTimeZoneChanges)
 {
-    start();
-    start();
-    QElapsedTimer elapsed;
-    elapsed.start();
-    spinFor(400ms);
-    monitor.stopTimer();
-    // One ticker gives at most one tick per period (plus the first); two would give twice as many.
-    EXPECT_GT(during, 0);
-    EXPECT_LE(during, elapsed.elapsed() / 20 + 2);
+    const QTemporaryDir folder;
+    const std::filesystem::path zone = std::filesystem::path(folder.path().toStdString()) / "localtime";
+    std::ofstream(zone) << "one";
+    const auto wakeUp = makeSystemWakeUp(zone);
+    int rings = 0;
+    wakeUp->onWake = [&] { ++rings; };
+    wakeUp->at(systemNow() + 50ms);
+    EXPECT_TRUE(spinUntil([&] { return rings == 1; }, 1s));
+    wakeUp->at(systemNow() + 1h);
+    std::ofstream(zone) << "two";
+    EXPECT_TRUE(spinUntil([&] { return rings == 2; }, 1s)) << "the time zone's change";
+    wakeUp->cancel();
+    std::ofstream(zone) << "three";
+    spinUntil([] { return false; }, 200ms);
+    EXPECT_EQ(rings, 2) << "a cancelled wake-up stays quiet";
 }
 
 }  // namespace
