@@ -1,9 +1,14 @@
-// How long Lunaveil takes to apply gamma ramps: 1, 2 and 16 CRTCs of the display in $DISPLAY.
-// bench/gamma_apply.sh runs it on a virtual desktop with 16 monitors.
+// How long Lunaveil takes to apply gamma ramps: 1, 2 and 16 CRTCs of the display in $DISPLAY,
+// one request after another and all sent before one wait, beside the floor: a bare XCB program
+// that pipelines the requests on a connection of its own. bench/gamma_apply.sh runs it on a
+// virtual desktop with 16 monitors.
 
 #include "platform/x11/RandrCrtcs.h"
 
+#include <xcb/randr.h>
+
 #include <algorithm>
+#include <cstdlib>
 #include <chrono>
 #include <cstdio>
 #include <vector>
@@ -28,13 +33,15 @@ GammaRamp linearRamp(std::size_t size, double scale)
     return ramp;
 }
 
-void report(const char* what, std::vector<double> samples)
+// Prints the median and 99th percentile; gives the median.
+double report(const char* what, std::vector<double> samples)
 {
     std::ranges::sort(samples);
     const auto at = [&samples](double fraction) {
         return samples[std::min(samples.size() - 1, static_cast<std::size_t>(fraction * double(samples.size())))];
     };
     std::printf("%-28s median %8.1f us   p99 %8.1f us   (%zu rounds)\n", what, at(0.5), at(0.99), samples.size());
+    return at(0.5);
 }
 
 }  // namespace
@@ -72,6 +79,7 @@ int main()
         }
     }
     report("list CRTCs", samples);
+    std::vector<double> medians;
 
     bool failed = false;
     for (const std::size_t count : {std::size_t{1}, std::size_t{2}, std::size_t{16}}) {
@@ -91,6 +99,39 @@ int main()
         char label[64];
         std::snprintf(label, sizeof label, "set ramp on %2zu CRTCs", count);
         report(label, samples);
+
+        // All at once, as the transfer sends them.
+        samples.clear();
+        for (int i = 0; i < rounds; ++i) {
+            std::vector<lunaveil::RampFor> batch;
+            for (std::size_t c = 0; c < count; ++c)
+                batch.push_back({crtcs[c], &ramps[i % 2]});
+            const auto start = std::chrono::steady_clock::now();
+            for (const bool done : gamma->setRamps(batch))
+                failed |= !done;
+            samples.push_back(Microseconds(std::chrono::steady_clock::now() - start).count());
+        }
+        std::snprintf(label, sizeof label, "set ramps on %2zu CRTCs", count);
+        medians.push_back(report(label, samples));
+
+        // The floor: a bare program's pipelined requests and one wait.
+        xcb_connection_t* bare = xcb_connect(nullptr, nullptr);
+        samples.clear();
+        for (int i = 0; i < rounds && !xcb_connection_has_error(bare); ++i) {
+            const GammaRamp& ramp = ramps[i % 2];
+            const auto start = std::chrono::steady_clock::now();
+            std::vector<xcb_void_cookie_t> cookies;
+            for (std::size_t c = 0; c < count; ++c)
+                cookies.push_back(xcb_randr_set_crtc_gamma_checked(bare, crtcs[c], static_cast<std::uint16_t>(ramp.size()),
+                                                                   ramp.red.data(), ramp.green.data(), ramp.blue.data()));
+            for (const xcb_void_cookie_t cookie : cookies)
+                std::free(xcb_request_check(bare, cookie));
+            samples.push_back(Microseconds(std::chrono::steady_clock::now() - start).count());
+        }
+        xcb_disconnect(bare);
+        std::snprintf(label, sizeof label, "bare XCB on %2zu CRTCs", count);
+        const double floor = report(label, samples);
+        std::printf("%-28s %.2f x the floor\n", "  Lunaveil's batch", medians.back() / floor);
     }
 
     for (std::size_t c = 0; c < crtcs.size(); ++c)

@@ -60,6 +60,7 @@ void DisplayTransfer::setInForce(Transfer transfer)
     inForce_ = std::move(transfer);
     wanted_.clear();
     applied_.clear();
+    changed_ = true;
 }
 
 const GammaRamp& DisplayTransfer::wantedRamp(const GammaOutput& output)
@@ -84,7 +85,11 @@ const GammaRamp& DisplayTransfer::wantedRamp(const GammaOutput& output)
 void DisplayTransfer::apply(std::span<const DisplayId> displays)
 {
     const std::vector<GammaOutput> outputs = gamma_.outputs();
-    const std::vector<std::optional<GammaRamp>> current = gamma_.readRamps(displays);
+    // A new transfer goes to every display: reading their ramps first would only cost a round trip.
+    const bool fresh = std::exchange(changed_, false);
+    const std::vector<std::optional<GammaRamp>> current =
+        fresh ? std::vector<std::optional<GammaRamp>>(displays.size()) : gamma_.readRamps(displays);
+    std::vector<RampFor> toSet;
     for (std::size_t i = 0; i < displays.size(); ++i) {
         const DisplayId display = displays[i];
         const auto output = std::ranges::find(outputs, display, &GammaOutput::id);
@@ -92,12 +97,18 @@ void DisplayTransfer::apply(std::span<const DisplayId> displays)
             continue;  // gone meanwhile
         const GammaRamp& wanted = wantedRamp(*output);
         // Re-applying an unchanged ramp would make some drivers flicker; a ramp someone else changed is set again.
-        if (current[i] ? *current[i] == wanted : applied_.contains(display))
+        if (!fresh && (current[i] ? *current[i] == wanted : applied_.contains(display)))
             continue;
-        if (gamma_.setRamp(display, wanted))
-            applied_.insert(display);
+        toSet.push_back({display, &wanted});
+    }
+    if (toSet.empty())
+        return;
+    const std::vector<bool> done = gamma_.setRamps(toSet);
+    for (std::size_t i = 0; i < toSet.size(); ++i) {
+        if (i < done.size() && done[i])
+            applied_.insert(toSet[i].display);
         else
-            warnOnce(display, "refused a gamma ramp");
+            warnOnce(toSet[i].display, "refused a gamma ramp");
     }
 }
 

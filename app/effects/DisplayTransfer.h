@@ -76,7 +76,8 @@ private:
     std::map<WantedKey, GammaRamp> wanted_;
     // Where the server reads no ramp back: the displays that have the transfer in force already.
     std::set<DisplayId> applied_;
-    std::set<DisplayId> warned_;  // already reported, so the one-second re-application does not flood stderr
+    std::set<DisplayId> warned_;
+    bool changed_ = false;  // a new transfer not yet applied: no display has it  // already reported, so the one-second re-application does not flood stderr
 };
 
 }  // namespace lunaveil

@@ -22,6 +22,12 @@ struct GammaRamp {
     friend bool operator==(const GammaRamp&, const GammaRamp&) = default;
 };
 
+// One display's ramp in a batch; the ramp outlives the call it is passed to.
+struct RampFor {
+    DisplayId display = 0;
+    const GammaRamp* ramp = nullptr;
+};
+
 struct GammaOutput {
     DisplayId id = 0;
     std::size_t rampSize = 0;
@@ -54,6 +60,14 @@ public:
     virtual std::optional<GammaRamp> calibration(DisplayId) { return std::nullopt; }
     // False when the display refuses it (gone, wrong size, a server error); others are unaffected.
     virtual bool setRamp(DisplayId display, const GammaRamp& ramp) = 0;
+    // The same for several displays, the answers in order; a platform may send all before it waits.
+    virtual std::vector<bool> setRamps(std::span<const RampFor> ramps)
+    {
+        std::vector<bool> done;
+        for (const RampFor& entry : ramps)
+            done.push_back(setRamp(entry.display, *entry.ramp));
+        return done;
+    }
     // Gives every display Lunaveil changed what it had before, and forgets it.
     virtual void restore() = 0;
     // Whether the server says when a display lost the ramp Lunaveil set (through onOutputsChanged);

@@ -32,6 +32,14 @@ public:
     }
     // False when the server refuses (unknown CRTC, wrong size, X error); other CRTCs are unaffected.
     virtual bool setRamp(CrtcId crtc, const GammaRamp& ramp) = 0;
+    // The same for several CRTCs, the answers in order; a backend may send all before it waits.
+    virtual std::vector<bool> setRamps(std::span<const RampFor> ramps)
+    {
+        std::vector<bool> done;
+        for (const RampFor& entry : ramps)
+            done.push_back(setRamp(entry.display, *entry.ramp));
+        return done;
+    }
 
     // A mark the display server keeps while it runs, the same for every client and new for every
     // server started, so that a journal written on one is never applied on another. With `create`

@@ -218,24 +218,39 @@ std::vector<std::optional<GammaRamp>> RandrCrtcs::getRamps(std::span<const CrtcI
 
 bool RandrCrtcs::setRamp(CrtcId crtc, const GammaRamp& ramp)
 {
-    const std::size_t size = ramp.size();
-    if (size == 0 || size > std::numeric_limits<std::uint16_t>::max() || ramp.green.size() != size
-        || ramp.blue.size() != size)
-        return false;
-    if (!connectionAlive())
-        return false;
-    xcb_connection_t* c = connection_.get();
-    // XCB shuts the whole connection down on a request over the server's limit, so refuse it here.
-    const std::size_t requestBytes = sizeof(xcb_randr_set_crtc_gamma_request_t) + 3 * size * sizeof(std::uint16_t);
-    if (requestBytes > std::size_t{xcb_get_maximum_request_length(c)} * 4)
-        return false;
+    const RampFor one{crtc, &ramp};
+    return setRamps(std::span(&one, 1)).front();
+}
 
-    // The server compares the size with the CRTC's own and answers BadMatch when they differ.
-    const xcb_void_cookie_t cookie = xcb_randr_set_crtc_gamma_checked(
-        c, crtc, static_cast<std::uint16_t>(size), ramp.red.data(), ramp.green.data(), ramp.blue.data());
-    const XcbPointer<xcb_generic_error_t> error(xcb_request_check(c, cookie));
+std::vector<bool> RandrCrtcs::setRamps(std::span<const RampFor> ramps)
+{
+    std::vector<bool> done(ramps.size(), false);
+    if (!connectionAlive())
+        return done;
+    xcb_connection_t* c = connection_.get();
+    std::vector<std::optional<xcb_void_cookie_t>> cookies(ramps.size());
+    for (std::size_t i = 0; i < ramps.size(); ++i) {
+        const GammaRamp& ramp = *ramps[i].ramp;
+        const std::size_t size = ramp.size();
+        if (size == 0 || size > std::numeric_limits<std::uint16_t>::max() || ramp.green.size() != size
+            || ramp.blue.size() != size)
+            continue;
+        // XCB shuts the whole connection down on a request over the server's limit, so refuse it here.
+        const std::size_t requestBytes = sizeof(xcb_randr_set_crtc_gamma_request_t) + 3 * size * sizeof(std::uint16_t);
+        if (requestBytes > std::size_t{xcb_get_maximum_request_length(c)} * 4)
+            continue;
+        // The server compares the size with the CRTC's own and answers BadMatch when they differ.
+        cookies[i] = xcb_randr_set_crtc_gamma_checked(c, ramps[i].display, static_cast<std::uint16_t>(size),
+                                                      ramp.red.data(), ramp.green.data(), ramp.blue.data());
+    }
+    // The first check waits for the server; by then it has answered all the others too.
+    for (std::size_t i = 0; i < ramps.size(); ++i)
+        if (cookies[i])
+            done[i] = XcbPointer<xcb_generic_error_t>(xcb_request_check(c, *cookies[i])) == nullptr;
     takeQueuedEvents();
-    return !error && connectionAlive();
+    if (!connectionAlive())
+        std::fill(done.begin(), done.end(), false);
+    return done;
 }
 
 std::string RandrCrtcs::serverMark(bool create)

@@ -49,6 +49,8 @@ public:
     // One round trip for all of them, where one a CRTC would wake Lunaveil and the server each time.
     std::vector<std::optional<GammaRamp>> getRamps(std::span<const CrtcId> crtcs) override;
     bool setRamp(CrtcId crtc, const GammaRamp& ramp) override;
+    // Sends every request, then waits once: one round trip however many CRTCs.
+    std::vector<bool> setRamps(std::span<const RampFor> ramps) override;
     // A property of the root window, which lives exactly as long as the server.
     std::string serverMark(bool create) override;
 

@@ -47,6 +47,22 @@ bool X11DisplayGamma::setRamp(DisplayId display, const GammaRamp& ramp)
     return crtcs_.setRamp(display, ramp);
 }
 
+std::vector<bool> X11DisplayGamma::setRamps(std::span<const RampFor> ramps)
+{
+    std::vector<RampFor> kept;
+    std::vector<std::size_t> where;
+    for (std::size_t i = 0; i < ramps.size(); ++i)
+        if (originals_.contains(ramps[i].display) || keepOriginal(ramps[i].display)) {
+            kept.push_back(ramps[i]);
+            where.push_back(i);
+        }
+    std::vector<bool> done(ramps.size(), false);
+    const std::vector<bool> set = crtcs_.setRamps(kept);
+    for (std::size_t i = 0; i < set.size() && i < where.size(); ++i)
+        done[where[i]] = set[i];
+    return done;
+}
+
 bool X11DisplayGamma::keepOriginal(CrtcId crtc)
 {
     std::optional<GammaRamp> ramp = crtcs_.getRamp(crtc);

@@ -28,6 +28,8 @@ public:
     std::optional<GammaRamp> calibration(DisplayId display) override;
     // Refused for a CRTC whose calibration cannot be read first: it could never be given back.
     bool setRamp(DisplayId display, const GammaRamp& ramp) override;
+    // One round trip for all (once every calibration is kept).
+    std::vector<bool> setRamps(std::span<const RampFor> ramps) override;
     // Puts every kept ramp back exactly, forgets them and removes the journal.
     void restore() override;
 
