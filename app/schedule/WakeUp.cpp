@@ -54,12 +54,12 @@ public:
         }
         const auto since = when.time_since_epoch();
         const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(since);
-        itimerspec spec{};
-        spec.it_value.tv_sec = std::max<std::int64_t>(seconds.count(), 0);
-        spec.it_value.tv_nsec = std::chrono::duration_cast<std::chrono::nanoseconds>(since - seconds).count();
-        if (spec.it_value.tv_sec == 0 && spec.it_value.tv_nsec == 0)
-            spec.it_value.tv_nsec = 1;  // zero would disarm it
-        ::timerfd_settime(fd_, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &spec, nullptr);
+        itimerspec timer{};
+        timer.it_value.tv_sec = std::max<std::int64_t>(seconds.count(), 0);
+        timer.it_value.tv_nsec = std::chrono::duration_cast<std::chrono::nanoseconds>(since - seconds).count();
+        if (timer.it_value.tv_sec == 0 && timer.it_value.tv_nsec == 0)
+            timer.it_value.tv_nsec = 1;  // zero would disarm it
+        ::timerfd_settime(fd_, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &timer, nullptr);
     }
 
     void cancel() override
