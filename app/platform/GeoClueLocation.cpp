@@ -48,7 +48,7 @@ void GeoClueLocation::start()
         call->deleteLater();
         const QDBusPendingReply<QDBusObjectPath> reply = *call;
         if (reply.isError()) {
-            qCInfo(lcLocation) << "GeoClue gives no location:" << reply.error().message();
+            qCDebug(lcLocation) << "GeoClue gives no location:" << reply.error().message();
             return;
         }
         clientReady(reply.value());
