@@ -1,4 +1,5 @@
-<?xml version='1.0' encoding='utf-8'?>
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
 <TS version="2.1" language="de_DE">
 <context>
     <name>GreetingsWindow</name>
@@ -7,12 +8,12 @@
         <translation>Willkommen bei Lunaveil</translation>
     </message>
     <message>
-        <source>&lt;p&gt;Lunaveil tints your screens in the evening, so that late hours at the screen are easier on your eyes and your sleep.&lt;/p&gt;&lt;p&gt;It lives in the system tray: click its moon icon to switch the tint on or off, pick its colour and strength, and set the hours when it comes on by itself. By default it tints every evening from 22:00 to 07:00.&lt;/p&gt;&lt;p&gt;&lt;i&gt;Help &amp;amp; Support&lt;/i&gt; in the popover's menu tells you more.&lt;/p&gt;</source>
+        <source>&lt;p&gt;Lunaveil tints your screens in the evening, so that late hours at the screen are easier on your eyes and your sleep.&lt;/p&gt;&lt;p&gt;It lives in the system tray: click its moon icon to switch the tint on or off, pick its colour and strength, and set the hours when it comes on by itself. By default it tints every evening from 22:00 to 07:00.&lt;/p&gt;&lt;p&gt;&lt;i&gt;Help &amp;amp; Support&lt;/i&gt; in the popover&apos;s menu tells you more.&lt;/p&gt;</source>
         <translation>&lt;p&gt;Lunaveil tönt am Abend Ihre Bildschirme, damit späte Stunden am Bildschirm Ihre Augen und Ihren Schlaf weniger belasten.&lt;/p&gt;&lt;p&gt;Es lebt im Systembereich der Leiste: Klicken Sie auf sein Mondsymbol, um die Tönung ein- oder auszuschalten, ihre Farbe und Stärke zu wählen und die Stunden festzulegen, in denen sie von selbst angeht. Voreingestellt tönt es jeden Abend von 22:00 bis 07:00.&lt;/p&gt;&lt;p&gt;&lt;i&gt;Hilfe &amp;amp; Support&lt;/i&gt; im Menü des Fensters erzählt Ihnen mehr.&lt;/p&gt;</translation>
     </message>
     <message>
         <source>Get Started</source>
-        <translation>Los geht's</translation>
+        <translation>Los geht&apos;s</translation>
     </message>
 </context>
 <context>
@@ -85,7 +86,7 @@
         <translation>Echte Farben</translation>
     </message>
     <message>
-        <source>Tint through the displays' colour response instead of a window on top</source>
+        <source>Tint through the displays&apos; colour response instead of a window on top</source>
         <translation>Über die Farbwiedergabe der Bildschirme tönen statt mit einem Fenster darüber</translation>
     </message>
     <message>
@@ -127,7 +128,7 @@
 <context>
     <name>lunaveil::KWinNightLight</name>
     <message>
-        <source>KWin lets no program set the display gamma that True Colors needs, so the tint is an overlay. For a tint through the gamma, use Plasma's own Night Light: System Settings, Display and Monitor, Night Light.</source>
+        <source>KWin lets no program set the display gamma that True Colors needs, so the tint is an overlay. For a tint through the gamma, use Plasma&apos;s own Night Light: System Settings, Display and Monitor, Night Light.</source>
         <translation>KWin lässt kein Programm das Bildschirm-Gamma setzen, das Echte Farben braucht, daher ist die Tönung ein Schleier. Für eine Tönung über das Gamma nutzen Sie Plasmas eigenes Nachtlicht: Systemeinstellungen, Anzeige und Monitor, Nachtlicht.</translation>
     </message>
     <message>
@@ -142,7 +143,7 @@
         <translation>Lunaveil – Standort</translation>
     </message>
     <message>
-        <source>Sunset and sunrise are computed for this place. Without one, Lunaveil uses your time zone's.</source>
+        <source>Sunset and sunrise are computed for this place. Without one, Lunaveil uses your time zone&apos;s.</source>
         <translation>Sonnenuntergang und -aufgang werden für diesen Ort berechnet. Ohne ihn nutzt Lunaveil den Ort Ihrer Zeitzone.</translation>
     </message>
     <message>
@@ -177,7 +178,7 @@
 <context>
     <name>lunaveil::OpenDisplayPlatform</name>
     <message>
-        <source>Mutter lets Lunaveil set no display gamma here, so the tint is an overlay. For a tint through the gamma, use GNOME's own Night Light: Settings, Displays, Night Light.</source>
+        <source>Mutter lets Lunaveil set no display gamma here, so the tint is an overlay. For a tint through the gamma, use GNOME&apos;s own Night Light: Settings, Displays, Night Light.</source>
         <translation>Mutter lässt Lunaveil hier kein Bildschirm-Gamma setzen, daher ist die Tönung ein Schleier. Für eine Tönung über das Gamma nutzen Sie GNOMEs eigenes Nachtlicht: Einstellungen, Bildschirme, Nachtlicht.</translation>
     </message>
 </context>
@@ -274,7 +275,7 @@
         <translation>W</translation>
     </message>
     <message>
-        <source>Today's sunset and sunrise at %1</source>
+        <source>Today&apos;s sunset and sunrise at %1</source>
         <translation>Heutiger Sonnenuntergang und -aufgang bei %1</translation>
     </message>
     <message>
@@ -308,7 +309,7 @@
 <context>
     <name>lunaveil::PresetersMainHub</name>
     <message>
-        <source>Lunaveil's settings were damaged</source>
+        <source>Lunaveil&apos;s settings were damaged</source>
         <translation>Die Einstellungen von Lunaveil waren beschädigt</translation>
     </message>
     <message>
@@ -361,7 +362,7 @@
         <translation>die Zeitzonendatenbank gibt für %1 keine lesbaren Koordinaten an</translation>
     </message>
     <message>
-        <source>the time zone database's zone1970.tab is missing or damaged</source>
+        <source>the time zone database&apos;s zone1970.tab is missing or damaged</source>
         <translation>die Datei zone1970.tab der Zeitzonendatenbank fehlt oder ist beschädigt</translation>
     </message>
     <message>

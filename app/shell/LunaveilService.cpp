@@ -22,6 +22,12 @@ const QString propertiesInterface = QStringLiteral("org.freedesktop.DBus.Propert
 // A second start of every Lunaveil so far calls ShowPopover here.
 const QString secondStartInterface = QStringLiteral("com.quorvex.Lunaveil");
 
+DBusRgb wireColour(const Colour& colour)
+{
+    const Rgb rgb = colour.toRgb();
+    return {rgb.red, rgb.green, rgb.blue};
+}
+
 bool unit(double value)
 {
     return std::isfinite(value) && value >= 0.0 && value <= 1.0;
@@ -65,12 +71,7 @@ double LunaveilService::opacity() const { return state().alphaPercent; }
 bool LunaveilService::scheduleActive() const { return state().scheduleActive; }
 QString LunaveilService::scheduleStart() const { return timeText(state().scheduleStart); }
 QString LunaveilService::scheduleStop() const { return timeText(state().scheduleStop); }
-
-DBusRgb LunaveilService::colour() const
-{
-    const Rgb rgb = state().colour.toRgb();
-    return {rgb.red, rgb.green, rgb.blue};
-}
+DBusRgb LunaveilService::colour() const { return wireColour(state().colour); }
 
 QStringList LunaveilService::capabilities() const
 {
@@ -186,16 +187,18 @@ std::optional<Colour> LunaveilService::colourOf(const DBusRgb& rgb)
     return Colour::rgb(rgb.red, rgb.green, rgb.blue);
 }
 
+// One look at the hub for all of them: the state reads the stored schedule.
 QVariantMap LunaveilService::properties() const
 {
-    return {{QStringLiteral("TintEnabled"), tintEnabled()},
-            {QStringLiteral("TrueColors"), trueColors()},
-            {QStringLiteral("InvertColors"), invertColors()},
-            {QStringLiteral("Opacity"), opacity()},
-            {QStringLiteral("Colour"), QVariant::fromValue(colour())},
-            {QStringLiteral("ScheduleActive"), scheduleActive()},
-            {QStringLiteral("ScheduleStart"), scheduleStart()},
-            {QStringLiteral("ScheduleStop"), scheduleStop()},
+    const TintState now = state();
+    return {{QStringLiteral("TintEnabled"), now.tintRunning},
+            {QStringLiteral("TrueColors"), now.trueColor},
+            {QStringLiteral("InvertColors"), now.inverted},
+            {QStringLiteral("Opacity"), now.alphaPercent},
+            {QStringLiteral("Colour"), QVariant::fromValue(wireColour(now.colour))},
+            {QStringLiteral("ScheduleActive"), now.scheduleActive},
+            {QStringLiteral("ScheduleStart"), timeText(now.scheduleStart)},
+            {QStringLiteral("ScheduleStop"), timeText(now.scheduleStop)},
             {QStringLiteral("Capabilities"), capabilities()}};
 }
 

@@ -136,6 +136,15 @@ SunFollowing PresetersMainHub::sunFollowing() const
     return following;
 }
 
+// A running schedule starts again on its stored times, with the place as it is now.
+void PresetersMainHub::restartSchedule()
+{
+    if (!scheduleIsActive_)
+        return;
+    const Schedule schedule = settingsDataAccess_->getSchedule();
+    startSchedule(schedule.start, schedule.stop);
+}
+
 void PresetersMainHub::showSunFollowing()
 {
     if (popoverViewPresenter_)
@@ -412,10 +421,7 @@ void PresetersMainHub::onScheduleFollowsSunChanged(bool follows)
     scheduleFollowsSun_ = follows;
     settingsDataAccess_->setScheduleFollowsSun(follows);
     showSunFollowing();
-    if (scheduleIsActive_) {
-        const Schedule schedule = settingsDataAccess_->getSchedule();
-        startSchedule(schedule.start, schedule.stop);
-    }
+    restartSchedule();
     stateMayHaveChanged();
 }
 
@@ -425,10 +431,8 @@ void PresetersMainHub::onScheduleLocationChanged(std::optional<Coordinates> plac
         return;  // the dialog refuses such a place; nothing off the globe is ever stored
     settingsDataAccess_->setScheduleLocation(place);
     showSunFollowing();
-    if (scheduleIsActive_ && scheduleFollowsSun_) {
-        const Schedule schedule = settingsDataAccess_->getSchedule();
-        startSchedule(schedule.start, schedule.stop);
-    }
+    if (scheduleFollowsSun_)
+        restartSchedule();
 }
 
 void PresetersMainHub::onLocatedPlaceChanged()
@@ -436,10 +440,7 @@ void PresetersMainHub::onLocatedPlaceChanged()
     if (!scheduleFollowsSun_ || settingsDataAccess_->getScheduleLocation())
         return;
     showSunFollowing();
-    if (scheduleIsActive_) {
-        const Schedule schedule = settingsDataAccess_->getSchedule();
-        startSchedule(schedule.start, schedule.stop);
-    }
+    restartSchedule();
 }
 
 void PresetersMainHub::onHelpRequest()

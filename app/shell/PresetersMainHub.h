@@ -81,6 +81,7 @@ private:
     // What the schedule follows now, and the place it follows when that is the sun.
     SunFollowing sunFollowing() const;
     void showSunFollowing();
+    void restartSchedule();
     void stopSchedule();
     void clearInverseColors();
     void switchTintOffFromSchedule();

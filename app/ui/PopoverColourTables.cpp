@@ -15,11 +15,23 @@ constexpr Colour rgb255(int red, int green, int blue)
     return Colour::rgb(red / 255.0, green / 255.0, blue / 255.0);
 }
 
-std::vector<QString> translated(std::initializer_list<const char*> names)
+// The swatches' names, the plain row's order; the True Colors row has no white and no custom swatch.
+constexpr const char* swatchNames[] = {
+    QT_TRANSLATE_NOOP("lunaveil::PopoverColourTables", "Red"),
+    QT_TRANSLATE_NOOP("lunaveil::PopoverColourTables", "Orange"),
+    QT_TRANSLATE_NOOP("lunaveil::PopoverColourTables", "Yellow"),
+    QT_TRANSLATE_NOOP("lunaveil::PopoverColourTables", "Green"),
+    QT_TRANSLATE_NOOP("lunaveil::PopoverColourTables", "Blue"),
+    QT_TRANSLATE_NOOP("lunaveil::PopoverColourTables", "White"),
+    QT_TRANSLATE_NOOP("lunaveil::PopoverColourTables", "Black"),
+    QT_TRANSLATE_NOOP("lunaveil::PopoverColourTables", "Custom Color"),
+};
+
+std::vector<QString> translated(std::initializer_list<int> indices)
 {
     std::vector<QString> result;
-    for (const char* name : names)
-        result.push_back(QCoreApplication::translate("lunaveil::PopoverColourTables", name));
+    for (const int index : indices)
+        result.push_back(QCoreApplication::translate("lunaveil::PopoverColourTables", swatchNames[index]));
     return result;
 }
 
@@ -79,24 +91,12 @@ std::vector<std::optional<Colour>> PopoverColourTables::displayTrueColors()
 
 std::vector<QString> PopoverColourTables::colorNames()
 {
-    return translated({QT_TRANSLATE_NOOP("lunaveil::PopoverColourTables", "Red"),
-                       QT_TRANSLATE_NOOP("lunaveil::PopoverColourTables", "Orange"),
-                       QT_TRANSLATE_NOOP("lunaveil::PopoverColourTables", "Yellow"),
-                       QT_TRANSLATE_NOOP("lunaveil::PopoverColourTables", "Green"),
-                       QT_TRANSLATE_NOOP("lunaveil::PopoverColourTables", "Blue"),
-                       QT_TRANSLATE_NOOP("lunaveil::PopoverColourTables", "White"),
-                       QT_TRANSLATE_NOOP("lunaveil::PopoverColourTables", "Black"),
-                       QT_TRANSLATE_NOOP("lunaveil::PopoverColourTables", "Custom Color")});
+    return translated({0, 1, 2, 3, 4, 5, 6, 7});
 }
 
 std::vector<QString> PopoverColourTables::trueColorNames()
 {
-    return translated({QT_TRANSLATE_NOOP("lunaveil::PopoverColourTables", "Red"),
-                       QT_TRANSLATE_NOOP("lunaveil::PopoverColourTables", "Orange"),
-                       QT_TRANSLATE_NOOP("lunaveil::PopoverColourTables", "Yellow"),
-                       QT_TRANSLATE_NOOP("lunaveil::PopoverColourTables", "Green"),
-                       QT_TRANSLATE_NOOP("lunaveil::PopoverColourTables", "Blue"),
-                       QT_TRANSLATE_NOOP("lunaveil::PopoverColourTables", "Black")});
+    return translated({0, 1, 2, 3, 4, 6});
 }
 
 }  // namespace lunaveil

@@ -1,12 +1,13 @@
 #include "platform/x11/X11StackingGuard.h"
 
+#include "platform/x11/XcbReply.h"
+
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QWindow>
 
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
 #include <iterator>
 #include <utility>
 
@@ -30,10 +31,7 @@ xcb_connection_t* qtConnection()
 // The root of the X screen `window` is on; none when the window is gone.
 xcb_window_t rootOf(xcb_connection_t* connection, xcb_window_t window)
 {
-    xcb_generic_error_t* error = nullptr;
-    const std::unique_ptr<xcb_get_geometry_reply_t, decltype(&std::free)> geometry(
-        xcb_get_geometry_reply(connection, xcb_get_geometry(connection, window), &error), &std::free);
-    std::free(error);
+    const auto geometry = waitFor(xcb_get_geometry_reply, connection, xcb_get_geometry(connection, window));
     return geometry ? geometry->root : XCB_NONE;
 }
 
@@ -93,10 +91,7 @@ void X11StackingGuard::watchRoot(bool watch)
     xcb_connection_t* c = qtConnection();
     if (c == nullptr)
         return;
-    xcb_generic_error_t* error = nullptr;
-    const std::unique_ptr<xcb_get_window_attributes_reply_t, decltype(&std::free)> attributes(
-        xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, root_), &error), &std::free);
-    std::free(error);
+    const auto attributes = waitFor(xcb_get_window_attributes_reply, c, xcb_get_window_attributes(c, root_));
     if (!attributes)
         return;
     const std::uint32_t mask = watch ? attributes->your_event_mask | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY
@@ -162,10 +157,7 @@ void X11StackingGuard::runCheck()
     xcb_connection_t* c = qtConnection();
     if (c == nullptr || windows_.empty())
         return;
-    xcb_generic_error_t* error = nullptr;
-    const std::unique_ptr<xcb_query_tree_reply_t, decltype(&std::free)> tree(
-        xcb_query_tree_reply(c, xcb_query_tree(c, root_), &error), &std::free);
-    std::free(error);
+    const auto tree = waitFor(xcb_query_tree_reply, c, xcb_query_tree(c, root_));
     if (!tree)
         return;
     const xcb_window_t* first = xcb_query_tree_children(tree.get());  // bottom to top
@@ -209,10 +201,7 @@ std::vector<std::uint32_t> X11StackingGuard::rootChildrenAbove() const
         // Up from the window to the root, as far as a frame goes; an embedded window's parent
         // (the tray's) is no frame of Lunaveil's.
         for (int depth = 0; depth < 4 && id != XCB_NONE; ++depth) {
-            xcb_generic_error_t* error = nullptr;
-            const std::unique_ptr<xcb_query_tree_reply_t, decltype(&std::free)> tree(
-                xcb_query_tree_reply(c, xcb_query_tree(c, id), &error), &std::free);
-            std::free(error);
+            const auto tree = waitFor(xcb_query_tree_reply, c, xcb_query_tree(c, id));
             if (!tree)
                 break;
             if (tree->parent == root_) {
