@@ -3,7 +3,7 @@
 #include "platform/Backlight.h"
 #include "platform/RuntimeFolder.h"
 
-#include "fakes/FakeLogind.h"
+#include "support/FakeLogind.h"
 #include "support/PermissionBits.h"
 #include "support/PrivateBus.h"
 

@@ -3,9 +3,9 @@
 #include "effects/BackgroundDimmerService.h"
 #include "effects/DisplayTransfer.h"
 #include "effects/ScreenControlService.h"
-#include "fakes/FakeCrtcGamma.h"
-#include "fakes/FakeOverlay.h"
-#include "fakes/HubFakes.h"
+#include "support/FakeCrtcGamma.h"
+#include "support/FakeOverlay.h"
+#include "support/HubFakes.h"
 #include "platform/x11/X11DisplayGamma.h"
 
 #include <QTemporaryDir>

@@ -1,7 +1,7 @@
 // DisplayTransfer over X11's gamma on a fake server: who gets changed, what is kept, and how it is undone.
 
 #include "effects/DisplayTransfer.h"
-#include "fakes/FakeCrtcGamma.h"
+#include "support/FakeCrtcGamma.h"
 #include "platform/x11/X11DisplayGamma.h"
 
 #include <QTemporaryDir>

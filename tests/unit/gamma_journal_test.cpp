@@ -1,6 +1,6 @@
 // The crash journal of original gamma ramps: round trip, and damaged or hostile files.
 
-#include "fakes/FakeCrtcGamma.h"
+#include "support/FakeCrtcGamma.h"
 #include "platform/x11/GammaJournal.h"
 
 #include <QTemporaryDir>

@@ -1,7 +1,7 @@
 // The hub's start sequence and tint rules, driven through the presenter's callbacks, recording
 // collaborators and a real settings file.
 
-#include "fakes/HubFakes.h"
+#include "support/HubFakes.h"
 #include "schedule/DateTimeMonitor.h"
 #include "shell/AppDelegate.h"
 #include "shell/LunaveilService.h"

@@ -1,8 +1,8 @@
 // The schedule over whole simulated days: the real monitor and the hub, a clock the test moves a
 // minute at a time, across midnight and the daylight-saving changes of two time zones.
 
-#include "fakes/FakeWakeUp.h"
-#include "fakes/HubFakes.h"
+#include "support/FakeWakeUp.h"
+#include "support/HubFakes.h"
 #include "schedule/DateTimeMonitor.h"
 #include "schedule/ScheduleInterval.h"
 #include "schedule/SunTimes.h"

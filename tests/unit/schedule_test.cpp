@@ -1,6 +1,6 @@
 // The schedule: which minutes lie inside the interval, and the ticker's delivery guarantees.
 
-#include "fakes/FakeWakeUp.h"
+#include "support/FakeWakeUp.h"
 #include "schedule/DateTimeMonitor.h"
 #include "schedule/ScheduleInterval.h"
 

@@ -1,7 +1,7 @@
 // The dark-panel test (the tray's colours, the settings portal's answer, the GTK theme's name),
 // the desktop notifications Lunaveil sends, and where GeoClue says the user is.
 
-#include "fakes/FakeSettingsPortal.h"
+#include "support/FakeSettingsPortal.h"
 #include "platform/ColourScheme.h"
 #include "platform/GeoClueLocation.h"
 #include "platform/x11/SystemTrayColours.h"

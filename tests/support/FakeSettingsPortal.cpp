@@ -1,4 +1,4 @@
-#include "fakes/FakeSettingsPortal.h"
+#include "support/FakeSettingsPortal.h"
 
 #include <QDBusError>
 
