@@ -71,7 +71,8 @@ protected:
                                  << " ] && stray=open; done\n"
                                  << "echo pid=$$ session=$6 program=$zero argc=$argc first=$first"
                                  << " helper=${RestartedFromHelper-unset}"
-                                 << " helpers=$(env | grep -c '^RestartedFromHelper=')"
+                                 // As it was started: a shell keeps only one entry of a name.
+                                 << " helpers=$(tr '\\0' '\\n' < /proc/$$/environ | grep -c '^RestartedFromHelper=')"
                                  << " stdin=$(readlink /proc/$$/fd/0) stray=$stray >> " << quoted(tmp_ / "launches")
                                  << "\n"
                                  << "i=0; while [ ! -e " << quoted(gate()) << " ] && [ $i -lt 1000 ]; do"

@@ -144,10 +144,10 @@ TEST_F(GammaJournalTest, TruncatedCorruptedOrHostileFilesLoadNothing)
 TEST(RuntimeFolder, IsUsedOnlyWhenItIsOursAndPrivate)
 {
     namespace fs = std::filesystem;
-    enum Made { Absent, Ours, Another, Link, OpenToAll };
+    enum Made { Absent, Ours, Another, Link, OpenToGroup, OpenToAll };
     const auto make = [](const fs::path& path, Made made) {
         const fs::path folder = made == Link ? fs::path(path.string() + ".real") : path;
-        const mode_t mode = made == OpenToAll ? 0755 : 0700;
+        const mode_t mode = made == OpenToAll ? 0755 : made == OpenToGroup ? 0750 : 0700;
         if (made != Absent && (::mkdir(folder.c_str(), mode) != 0 || ::chmod(folder.c_str(), mode) != 0))
             return false;
         if (made == Link)
@@ -163,7 +163,7 @@ TEST(RuntimeFolder, IsUsedOnlyWhenItIsOursAndPrivate)
         {Ours, Absent, Kind::Named, "xdg"},
         {Another, Absent, Kind::Named, "tmp/lunaveil-runtime-"},
         {Link, Absent, Kind::Named, "tmp/lunaveil-runtime-"},
-        {OpenToAll, Ours, Kind::Named, "tmp/lunaveil-runtime-"},
+        {OpenToGroup, Ours, Kind::Named, "tmp/lunaveil-runtime-"},
         {Absent, Another, Kind::Private, "tmp/lunaveil-runtime-"},
         {OpenToAll, Link, Kind::Private, "tmp/lunaveil-runtime-"},
         {Absent, OpenToAll, Kind::Private, "tmp/lunaveil-runtime-"},

@@ -276,6 +276,7 @@ TEST_F(Hub, TheScheduleAndTheUsersSwitchDecideTheTint)
         {"off inside holds until the next interval", "i-iiooi", "1000001"},
         {"on outside holds through the next interval until it ends", "o+ooiio", "0111110"},
         {"on just after an interval ended holds the same", "io+oiio", "1011110"},
+        {"a switch by hand outside holds only until the next interval", "o+-i", "0101"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.rule);

@@ -280,9 +280,9 @@ TEST(PopoverPositionTest, CentredUnderTheIconAndKeptOnItsScreen)
     const QRect screen(0, 0, 1280, 1024);
     EXPECT_EQ(PopupSystem::popoverPosition(QRect(1000, 0, 24, 24), popover, screen), QPoint(852, 24));
     EXPECT_EQ(PopupSystem::popoverPosition(QRect(1260, 0, 20, 24), popover, screen), QPoint(960, 24));  // right edge
-    // Above an icon on a bottom panel, and on a second screen to the right.
-    EXPECT_EQ(PopupSystem::popoverPosition(QRect(600, 1000, 24, 24), popover, QRect(0, 0, 1280, 1000)),
-              QPoint(452, 728));
+    // Above an icon on a floating bottom panel, and on a second screen to the right.
+    EXPECT_EQ(PopupSystem::popoverPosition(QRect(600, 960, 24, 24), popover, QRect(0, 0, 1280, 1000)),
+              QPoint(452, 688));
     EXPECT_EQ(PopupSystem::popoverPosition(QRect(2000, 0, 24, 24), popover, QRect(1280, 0, 1920, 1080)),
               QPoint(1852, 24));
 }
