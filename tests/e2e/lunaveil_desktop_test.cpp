@@ -554,7 +554,7 @@ TEST_F(LunaveilDesktop, TheSwitchBlendsTheTintOverEachMonitorAndTheSliderStoresI
     EXPECT_EQ(lunaveil_->endWith(SIGTERM), 0);
 }
 
-TEST_F(LunaveilDesktop, TheRedSwatchOfTrueColorsSetsTheRampsAndQuitFromTheMenuGivesThemBack)
+TEST_F(LunaveilDesktop, TheRedSwatchOfTrueColorsAndInvertColorsSetTheRampsAndQuitFromTheMenuGivesThemBack)
 {
     lunaveil_->storeTint(true, Colour::blueColor(), 30, false);
     const pid_t pid = startLunaveil();
@@ -574,6 +574,12 @@ TEST_F(LunaveilDesktop, TheRedSwatchOfTrueColorsSetsTheRampsAndQuitFromTheMenuGi
         << "the red swatch did not reach the ramps";
     EXPECT_TRUE(lunaveil_->settings().getBackgroundTrueColor() == Colour::redColor());
 
+    clickCheckBox(pid, QStringLiteral("inverseColorsCheckboxOutlet"));
+    EXPECT_TRUE(waitFor([&] {
+        return std::all_of(calibrated_.begin(), calibrated_.end(), [&](const auto& entry) {
+            return gamma_->getRamp(entry.first) == rampFromTable(entry.second.size(), invertedTable, invertedTable, invertedTable);
+        });
+    })) << "Invert Colors did not reach the ramps";
     quitFromTheOptionsMenu(pid);
     EXPECT_EQ(lunaveil_->waitForExit(), 0);
     EXPECT_TRUE(displaysCalibrated()) << "the displays did not get their own ramps back";
@@ -685,24 +691,6 @@ TEST_F(LunaveilDesktop, FollowingTheSunTheTintStartsAtLaunchWhereTheSunHasSet)
         EXPECT_EQ(lunaveil_->endWith(SIGTERM), 0);
         EXPECT_TRUE(displaysCalibrated());
     }
-}
-
-// A kill and --reset after it are EveryWayOutGivesTheDisplaysBack's; here the inversion's own way.
-TEST_F(LunaveilDesktop, InvertColorsFromThePopoverReachesTheRampsAndTerminationGivesThemBack)
-{
-    const auto inverted = [&] {
-        return std::all_of(calibrated_.begin(), calibrated_.end(), [&](const auto& entry) {
-            return gamma_->getRamp(entry.first) ==
-                   rampFromTable(entry.second.size(), invertedTable, invertedTable, invertedTable);
-        });
-    };
-    lunaveil_->storeTint(true, Colour::orangeColor(), 25, false);
-    const pid_t pid = startLunaveil();
-    ASSERT_TRUE(waitFor([&] { return popoverOpen(pid); })) << "the popover did not open by itself";
-    clickCheckBox(pid, QStringLiteral("inverseColorsCheckboxOutlet"));
-    ASSERT_TRUE(waitFor(inverted)) << "Invert Colors did not reach the ramps";
-    EXPECT_EQ(lunaveil_->endWith(SIGTERM), 0);
-    EXPECT_TRUE(displaysCalibrated());
 }
 
 // The UI on this desktop, the tint on a wlroots compositor's outputs: as in a sway session with
