@@ -77,7 +77,7 @@ protected:
         services.locate = [sunAt] { return PlaceAnswer{sunAt}; };
         services.makeSettings = [file] { return std::make_unique<SettingsDataAccess>(file); };
         services.makeDimmer = [this] {
-            auto made = std::make_unique<FakeDimmer>(log_);
+            auto made = std::make_unique<FakeDimmer>();
             dimmer_ = made.get();
             return made;
         };
@@ -106,7 +106,6 @@ protected:
 
     std::optional<std::string> previousZone_;
     QTemporaryDir dir_;
-    CallLog log_;
     TimePoint now_;
     FakeDimmer* dimmer_ = nullptr;
     FakeWakeUp* wakeUp_ = nullptr;
