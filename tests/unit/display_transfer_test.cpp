@@ -51,16 +51,6 @@ protected:
     static inline const TransferFormula orange = *trueColorFormula(Colour::orangeColor(), 25);
 };
 
-TEST_F(DisplayTransferTest, OnlineListIsTheFirstSixteenCrtcs)
-{
-    for (CrtcId crtc = 3; crtc <= 17; ++crtc)
-        gamma.addCrtc(crtc);
-    EXPECT_EQ(transfer.getOnlineDisplayList(), std::vector<CrtcId>(gamma.online.begin(), gamma.online.begin() + 16));
-    applyOrange(transfer);
-    EXPECT_EQ(gamma.sets, 16);
-    EXPECT_EQ(gamma.ramps[17], calibration(17));
-}
-
 TEST_F(DisplayTransferTest, OriginalIsJournalledBeforeTheFirstSet)
 {
     std::vector<std::map<CrtcId, GammaRamp>> journalAtSet;
@@ -162,25 +152,6 @@ TEST_F(DisplayTransferTest, RefusingCrtcsDoNotStopTheOthersAndForeignChangesAreU
     EXPECT_EQ(gamma.ramps[3], rampFromFormula(256, orange));
     transfer.restoreColorSyncSettings();
     EXPECT_EQ(gamma.ramps[3], calibration(3)) << "the original, not the foreign ramp";
-}
-
-TEST_F(DisplayTransferTest, PluggedInCrtcGetsTheTransferInForce)
-{
-    gamma.plugIn(3);  // nothing in force yet
-    EXPECT_EQ(gamma.sets, 0);
-
-    invert();
-    gamma.plugIn(4, 1024);
-    EXPECT_EQ(gamma.ramps[4], inverted(1024));
-    EXPECT_EQ(journal().load().ramps.at(4), FakeCrtcGamma::calibration(4, 1024));
-
-    transfer.restoreColorSyncSettings();
-    for (const CrtcId crtc : {1u, 2u, 3u})
-        EXPECT_EQ(gamma.ramps[crtc], calibration(crtc));
-    EXPECT_EQ(gamma.ramps[4], FakeCrtcGamma::calibration(4, 1024));
-    const int setsAfterRestore = gamma.sets;
-    gamma.plugIn(5);  // restored: nothing in force any more
-    EXPECT_EQ(gamma.sets, setsAfterRestore);
 }
 
 TEST_F(DisplayTransferTest, JournalSurvivesACrashAndADamagedOneIsRemoved)
