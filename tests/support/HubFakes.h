@@ -128,13 +128,6 @@ public:
     bool shown = false;
 };
 
-class FakeHelpWindow final : public HelpWindow {
-public:
-    void showWindowService() override { ++shows; }
-    void focus() override { ++focuses; }
-    int shows = 0, focuses = 0;
-};
-
 class FakeColourPanel final : public ColourPanel {
 public:
     void setColor(const Colour& colour) override { shown = colour; }

@@ -31,7 +31,6 @@ protected:
         s.makeScheduleMonitor = [this] { return own(monitor); };
         s.makeScreenControl = [this] { return std::make_unique<FakeScreenControl>(screen); };
         s.makeGreetingsWindow = [this] { return own(greetings); };
-        s.makeHelpWindow = [this] { return own(help); };
         s.makeColourPanel = [this] { return own(panel); };
         s.makeLoginItem = [this] { return std::make_unique<FakeLoginItem>(loginProblem); };
         s.effectsOffered = offered;
@@ -87,7 +86,6 @@ protected:
     FakeDimmer* dimmer = nullptr;
     FakePresenter* presenter = nullptr;
     FakeGreetingsWindow* greetings = nullptr;
-    FakeHelpWindow* help = nullptr;
     FakeScheduleMonitor* monitor = nullptr;
     FakeColourPanel* panel = nullptr;
     ScreenState screen;
@@ -154,36 +152,36 @@ TEST_F(Hub, AStartAtLoginThatCannotHappenIsNeitherShownNorStoredAsOn)
     EXPECT_EQ(alerts.size(), 1u);
 }
 
+// Each mode keeps its own colour; a change to a running tint ends an inversion, to a stopped one not.
 TEST_F(Hub, EachModeKeepsItsOwnColourAndChangesToARunningTintEndAnInversion)
 {
     settings().setBackgroundTrueColor(Colour::greenColor());
     FakePresenter& p = start();
-    p.onInverseColorsChanged(true);
+    const auto invert = [&p] {
+        p.invertSwitch = true;  // the user clicks the switch
+        p.onInverseColorsChanged(true);
+    };
+    invert();
     p.onBackgroundColorChanged(Colour::redColor(), false);
     p.onBackgroundAlphaChanged(61.5);
-    EXPECT_TRUE(screen.inverted && !p.invertSwitch) << "no tint runs, so the inversion stays";
+    EXPECT_TRUE(screen.inverted && p.invertSwitch == true && !p.selected) << "a clicked colour is not sent back";
     EXPECT_TRUE(dimmer->last.colour == Colour::redColor() && dimmer->last.alpha == 61.5);
-    EXPECT_FALSE(p.selected) << "a clicked colour is not sent back";
     EXPECT_EQ(settings().getBackgroundColor(), Colour::redColor());
-    EXPECT_EQ(settings().getBackgroundTrueColor(), Colour::greenColor());
     EXPECT_EQ(settings().getBackgroundAlpha(), 61.5);
 
     p.onLightMonitorNowChanged(true);
-    EXPECT_EQ(p.invertSwitch, false) << "the tint switch ends an inversion";
-    p.onInverseColorsChanged(true);
-    p.invertSwitch.reset();
+    invert();
     p.onBackgroundColorChanged(std::nullopt, true);  // True Colors chosen without a colour takes its stored one
     EXPECT_EQ(p.invertSwitch, false);
     EXPECT_EQ(p.selected, Colour::greenColor());
     EXPECT_TRUE(dimmer->last.colour == Colour::greenColor() && dimmer->last.alpha == 61.5 && dimmer->last.trueColor);
-    EXPECT_TRUE(settings().getTrueColor());
-    p.onInverseColorsChanged(true);
-    p.invertSwitch.reset();
+    EXPECT_TRUE(settings().getTrueColor() && settings().getBackgroundColor() == Colour::redColor());
+    invert();
     p.onBackgroundAlphaChanged(70);
     EXPECT_EQ(p.invertSwitch, false);
 }
 
-TEST_F(Hub, CustomColourPanelAndHelpAreMadeOnceAndEveryPickIsAPlainColour)
+TEST_F(Hub, CustomColourPanelIsMadeOnceAndEveryPickIsAPlainColour)
 {
     FakePresenter& p = start();
     p.onBackgroundCustomColorSelected(Colour::blueColor());
@@ -195,10 +193,6 @@ TEST_F(Hub, CustomColourPanelAndHelpAreMadeOnceAndEveryPickIsAPlainColour)
     EXPECT_EQ(p.customColour, teal);
     EXPECT_TRUE(dimmer->last.colour == teal && !dimmer->last.trueColor);
     EXPECT_TRUE(settings().getBackgroundColor() == teal && !settings().getTrueColor());
-
-    p.onHelpRequest();
-    p.onHelpRequest();
-    EXPECT_TRUE(help->shows == 1 && help->focuses == 1);
 }
 
 // Inverting closes the overlay; straightening brings back a running tint (the user's or the

@@ -12,11 +12,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <ctime>
 #include <functional>
-#include <optional>
-#include <string>
 
 using namespace lunaveil;
 using namespace lunaveil::testing;
@@ -28,13 +24,8 @@ constexpr int at(int hour, int minute) { return hour * 60 + minute; }
 
 TimePoint localTime(int year, int month, int day, int hour, int minute)
 {
-    std::tm local{};
-    local.tm_year = year - 1900;
-    local.tm_mon = month - 1;
-    local.tm_mday = day;
-    local.tm_hour = hour;
-    local.tm_min = minute;
-    local.tm_isdst = -1;
+    std::tm local{.tm_sec = 0, .tm_min = minute, .tm_hour = hour, .tm_mday = day, .tm_mon = month - 1,
+                  .tm_year = year - 1900, .tm_wday = 0, .tm_yday = 0, .tm_isdst = -1, .tm_gmtoff = 0, .tm_zone = nullptr};
     return std::chrono::system_clock::from_time_t(std::mktime(&local));
 }
 
@@ -76,16 +67,10 @@ protected:
         HubServices services;
         services.locate = [sunAt] { return PlaceAnswer{sunAt}; };
         services.makeSettings = [file] { return std::make_unique<SettingsDataAccess>(file); };
-        services.makeDimmer = [this] {
-            auto made = std::make_unique<FakeDimmer>();
-            dimmer_ = made.get();
-            return made;
-        };
+        services.makeDimmer = [this] { return std::unique_ptr<FakeDimmer>(dimmer_ = new FakeDimmer); };
         services.makeScheduleMonitor = [this] {
             // The monitor sleeps until its next wake-up; the test's clock rings it.
-            auto wakeUp = std::make_unique<FakeWakeUp>();
-            wakeUp_ = wakeUp.get();
-            return std::make_unique<DateTimeMonitor>([this] { return now_; }, std::move(wakeUp));
+            return std::make_unique<DateTimeMonitor>([this] { return now_; }, std::unique_ptr<FakeWakeUp>(wakeUp_ = new FakeWakeUp));
         };
         hub_ = std::make_unique<PresetersMainHub>(services);
         hub_->startService();
@@ -115,26 +100,21 @@ protected:
 TEST_P(ScheduledDays, TheTintFollowsTheLocalClockAcrossMidnightAndBothClockChanges)
 {
     const Zone zone = GetParam();
-    for (const auto& [month, day] :
-         {std::pair{zone.springMonth, zone.springDay}, std::pair{zone.autumnMonth, zone.autumnDay}}) {
-        SCOPED_TRACE(month);
-        const TimePoint from = localTime(2026, month, day - 1, 12, 0);
-        startHub(22, 0, 7, 0, from);
-        walk(from, 3 * 24 * 60, [](int minute) { return isInsideInterval(at(22, 0), at(7, 0), minute); });
-        // Three days: a start, a stop and a midnight each, and the clock change.
-        EXPECT_LE(wakeUp_->rings, 3 * 3 + 1) << "the monitor woke with nothing to do";
-    }
-
-    // Sunset to sunrise: each day's own, across midnight and the clock changes.
-    for (const auto& [month, day] :
-         {std::pair{zone.springMonth, zone.springDay}, std::pair{zone.autumnMonth, zone.autumnDay}}) {
-        SCOPED_TRACE(month);
-        const TimePoint from = localTime(2026, month, day - 1, 12, 0);
-        startHub(22, 0, 7, 0, from, zone.place);
-        walk(from, 3 * 24 * 60, [&](int) {
-            const SunDay sun = sunDayAt(zone.place, now_);
-            return now_ < sun.sunrise || now_ >= sun.sunset;
-        });
+    // Three days around each change: fixed times, then sunset to sunrise, each day's own.
+    for (const bool followsSun : {false, true}) {
+        for (const auto& [month, day] :
+             {std::pair{zone.springMonth, zone.springDay}, std::pair{zone.autumnMonth, zone.autumnDay}}) {
+            SCOPED_TRACE(::testing::Message() << month << (followsSun ? " following the sun" : ""));
+            const TimePoint from = localTime(2026, month, day - 1, 12, 0);
+            startHub(22, 0, 7, 0, from, followsSun ? std::optional(zone.place) : std::nullopt);
+            walk(from, 3 * 24 * 60, [&](int minute) {
+                const SunDay sun = sunDayAt(zone.place, now_);
+                return followsSun ? now_ < sun.sunrise || now_ >= sun.sunset : isInsideInterval(at(22, 0), at(7, 0), minute);
+            });
+            if (!followsSun) {  // a start, a stop and a midnight each day, and the clock change
+                EXPECT_LE(wakeUp_->rings, 3 * 3 + 1) << "the monitor woke with nothing to do";
+            }
+        }
     }
 
     // A start inside the hour the spring change skips takes effect when the clock jumps.

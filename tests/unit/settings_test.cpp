@@ -305,33 +305,28 @@ const Damage damages[] = {
 INSTANTIATE_TEST_SUITE_P(Cases, DamagedSettingsFile, testing::ValuesIn(damages),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(SettingsFile, ConcurrentWritersNeverTearTheFileOrLoseKeys)
+// Two writers and this store at once never tear the file or lose a key; a writer killed at any
+// moment leaves its last returned write (or the one after), and the next write clears its leavings.
+TEST_F(SettingsFile, ConcurrentOrKilledWritersNeverTearTheFileNorLoseAWrite)
 {
     constexpr int writes = 150;
+    const QString helper = QStringLiteral(SETTINGS_WRITER), path = QString::fromStdString(file().string());
     QProcess first, second;
-    const QStringList args{QString::fromStdString(file().string()), QString::number(writes)};
-    first.start(QStringLiteral(SETTINGS_WRITER), args);
-    second.start(QStringLiteral(SETTINGS_WRITER), args);
+    first.start(helper, {path, QString::number(writes)});
+    second.start(helper, {path, QString::number(writes)});
     ASSERT_TRUE(first.waitForStarted() && second.waitForStarted());
-
     SettingsDataAccess settings = open();
     int ownWrites = 0;
     while (first.state() != QProcess::NotRunning || second.state() != QProcess::NotRunning) {
         settings.setStartAtLogin(++ownWrites % 2 == 1);
-        // A reader that takes no lock still never sees half a file.
-        EXPECT_FALSE(readJson().isEmpty());
+        EXPECT_FALSE(readJson().isEmpty()) << "a reader that takes no lock saw half a file";
         first.waitForFinished(1);
         second.waitForFinished(1);
     }
-    EXPECT_EQ(first.exitCode(), 0);
-    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_EQ(first.exitCode() + second.exitCode(), 0);
     EXPECT_EQ(writtenCount(), writes);
-    EXPECT_EQ(settings.getStartAtLogin(), ownWrites % 2 == 1) << "no writer lost another's key";
-    EXPECT_TRUE(setAside().empty()) << "no reader ever saw a torn file";
-}
+    EXPECT_EQ(settings.getStartAtLogin(), ownWrites % 2 == 1) << "a writer lost another's key";
 
-TEST_F(SettingsFile, AWriterKilledAtAnyMomentLeavesTheLastReturnedWrite)
-{
     // LUNAVEIL_LONG_TESTS=1 (scripts/test --long) kills ten times as many writers.
     const char* longTests = std::getenv("LUNAVEIL_LONG_TESTS");
     const int rounds = longTests != nullptr && std::string_view(longTests) == "1" ? 1500 : 150;
@@ -339,26 +334,21 @@ TEST_F(SettingsFile, AWriterKilledAtAnyMomentLeavesTheLastReturnedWrite)
     std::uniform_int_distribution<int> delayMicroseconds(0, 15000);
     for (int round = 0; round < rounds; ++round) {
         QProcess writer;
-        writer.start(QStringLiteral(SETTINGS_WRITER),
-                     {QString::fromStdString(file().string()), QStringLiteral("100000")});
-        // Kill it somewhere in its stream of writes, however slowly it starts (under a sanitiser, say).
+        writer.start(helper, {path, QStringLiteral("100000")});
+        // Killed somewhere in its stream of writes, however slowly it starts (under a sanitiser, say).
         ASSERT_TRUE(writer.waitForStarted() && writer.waitForReadyRead(10000));
         std::this_thread::sleep_for(std::chrono::microseconds(delayMicroseconds(random)));
         ::kill(static_cast<pid_t>(writer.processId()), SIGKILL);
         writer.waitForFinished();
-
         // The writer prints each value once its write has returned; one more may have landed unprinted.
         long returned = 0;
         for (const QByteArray& line : writer.readAllStandardOutput().split('\n'))
-            if (!line.isEmpty())
-                returned = line.toLong();
+            returned = line.isEmpty() ? returned : line.toLong();
         ASSERT_FALSE(readJson().isEmpty()) << "round " << round << ": the file is missing or torn";
-        const double stored = writtenCount();
-        EXPECT_GE(stored, static_cast<double>(returned)) << "round " << round;
-        EXPECT_LE(stored, static_cast<double>(returned + 1)) << "round " << round;
+        EXPECT_GE(writtenCount(), static_cast<double>(returned)) << "round " << round;
+        EXPECT_LE(writtenCount(), static_cast<double>(returned + 1)) << "round " << round;
     }
     EXPECT_TRUE(setAside().empty());
-    // Temporary files of killed writers do not pile up: the next write clears them away.
     open().setStartAtLogin(true);
     for (const auto& entry : fs::directory_iterator(file().parent_path()))
         EXPECT_FALSE(entry.path().filename().string().starts_with(".com.quorvex.Lunaveil.json.")) << entry.path();
