@@ -5,14 +5,12 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
 #include <sstream>
 #include <string>
-#include <sys/file.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <thread>
@@ -145,15 +143,12 @@ TEST_F(LauncherTest, StartsLunaveilOnceDetachedWhenItDoesNotRun)
     const auto started = launches();
     ASSERT_EQ(started.size(), 1u) << readFile(tmp_ / "launches");
     auto launch = started.front();
-    EXPECT_EQ(launch["program"], program().string());
-    // Started at login, Lunaveil keeps its popover closed.
-    EXPECT_EQ(launch["argc"], "1");
-    EXPECT_EQ(launch["first"], "-psn_0_0");
-    EXPECT_EQ(launch["helper"], "1");
-    EXPECT_EQ(launch["helpers"], "1");
     EXPECT_EQ(launch["session"], launch["pid"]) << "not the leader of a session of its own";
-    EXPECT_EQ(launch["stdin"], "/dev/null");
-    EXPECT_EQ(launch["stray"], "closed");
+    launch.erase("session");
+    launch.erase("pid");
+    // Started at login, Lunaveil keeps its popover closed; stdin and stray descriptors are not handed on.
+    EXPECT_EQ(launch, (std::map<std::string, std::string>{{"program", program().string()}, {"argc", "1"},
+        {"first", "-psn_0_0"}, {"helper", "1"}, {"helpers", "1"}, {"stdin", "/dev/null"}, {"stray", "closed"}}));
     // Testing the lock never creates it.
     EXPECT_FALSE(fs::exists(lockFile()));
 }
@@ -169,29 +164,15 @@ TEST_F(LauncherTest, OnlyAHeldLockMeansLunaveilRuns)
     fs::permissions(runtimeDir(), fs::perms::group_read | fs::perms::group_exec, fs::perm_options::add);
     EXPECT_TRUE(runLauncher(runtimeDir().string(), lockFile()));
     EXPECT_EQ(launches().size(), 2u);
-}
-
-TEST_F(LauncherTest, IgnoresARelativeRuntimeDirectory)
-{
-    // The launcher then tests the fallback folder under /tmp, as Lunaveil does.
-    const fs::path fallback = fs::path("/tmp") / ("lunaveil-runtime-" + std::to_string(::getuid()));
-    if (const int fd = ::open((fallback / "com.quorvex.Lunaveil.lock").c_str(), O_RDONLY | O_CLOEXEC); fd >= 0) {
-        const bool held = ::flock(fd, LOCK_SH | LOCK_NB) != 0;
-        ::close(fd);
-        if (held)
-            GTEST_SKIP() << "a Lunaveil of this user runs with the fallback runtime folder";
-    }
-    // A lock held under the relative name would stop the launch only if the launcher used that name.
+    // A relative XDG_RUNTIME_DIR is ignored: a lock held under it stops nothing.
     fs::create_directories(tmp_ / "relative");
     EXPECT_TRUE(runLauncher("relative", tmp_ / "relative" / "com.quorvex.Lunaveil.lock"));
-    EXPECT_EQ(launches().size(), 1u);
-}
+    EXPECT_EQ(launches().size(), 3u);
 
-TEST_F(LauncherTest, EndsQuietlyWithZeroWhenLunaveilIsMissing)
-{
+    // Without bin/lunaveil the launcher still ends with 0, saying what is missing.
     fs::remove(program());
     EXPECT_TRUE(runLauncher(runtimeDir().string()));
-    EXPECT_TRUE(launches().empty());
+    EXPECT_EQ(launches().size(), 3u);
     EXPECT_NE(readFile(tmp_ / "stderr").find(program().string()), std::string::npos) << readFile(tmp_ / "stderr");
 }
 

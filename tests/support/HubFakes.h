@@ -1,103 +1,80 @@
 #pragma once
-// Recording stand-ins for the hub's collaborators, for tests of the hub's rules.
+// Stand-ins for the hub's collaborators that keep the state the hub left them in.
 
 #include "shell/HubServices.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace lunaveil::testing {
 
-using CallLog = std::vector<std::string>;
-
-// Writes each call the fake receives into the test's log.
-class Recorder {
-public:
-    explicit Recorder(CallLog& log) : log_(log) {}
-
-protected:
-    void note(std::string entry) const { log_.push_back(std::move(entry)); }
-
-private:
-    CallLog& log_;
+struct Tint {
+    Colour colour = {};
+    double alpha = -1;
+    bool trueColor = false;
 };
 
-class FakeDimmer final : public BackgroundDimmer, Recorder {
+class FakeDimmer final : public BackgroundDimmer {
 public:
-    using Recorder::Recorder;
     bool serviceIsRunning() const override { return running; }
     void startService(const Colour& colour, double alpha, bool trueColor) override
     {
         running = true;
+        windowsClosed = false;
+        ++starts;
         last = {colour, alpha, trueColor};
-        note("dimmer.start");
     }
-    void changeBackground(const Colour& colour, double alpha, bool trueColor) override
-    {
-        last = {colour, alpha, trueColor};
-        note("dimmer.change");
-    }
-    void stopService() override
-    {
-        running = false;
-        note("dimmer.stop");
-    }
-    void closeBackgroundWindows() override { note("dimmer.close"); }
+    void changeBackground(const Colour& colour, double alpha, bool trueColor) override { last = {colour, alpha, trueColor}; }
+    void stopService() override { running = false; }
+    void closeBackgroundWindows() override { windowsClosed = true; }
 
     bool running = false;
-    struct Tint {
-        Colour colour;
-        double alpha = -1;
-        bool trueColor = false;
-    } last;  // the tint of the latest start or change
+    bool windowsClosed = false;
+    int starts = 0;
+    Tint last;  // of the latest start or change
 };
 
-class FakePresenter final : public Presenter, Recorder {
+// What the popover shows, as the hub last set it or the user clicked it.
+class FakePresenter final : public Presenter {
 public:
-    using Recorder::Recorder;
     void startService(const Colour& colour, double, bool, TimePoint, TimePoint, bool, bool, bool,
                       bool trueColor) override
     {
-        started = {colour, trueColor};
-        note("presenter.start");
+        started = {colour, 0, trueColor};
     }
-    void showPopover() override { note("presenter.showPopover"); }
+    void showPopover() override { ++popovers; }
     void changeBackgroundCustomColor(const Colour& colour) override { customColour = colour; }
     void setSelectedBackgroundColor(const Colour& colour) override { selected = colour; }
-    void setLightMonitorNowCheckBox(bool on) override
-    {
-        tintSwitch = on;
-        note(on ? "presenter.tint(on)" : "presenter.tint(off)");
-    }
-    void setInverseColorsEnabled(bool on) override { note(on ? "presenter.invert(on)" : "presenter.invert(off)"); }
-    void setStartAtLoginCheckBox(bool on) override { note(on ? "presenter.login(on)" : "presenter.login(off)"); }
+    void setLightMonitorNowCheckBox(bool on) override { tintSwitch = on; }
+    void setInverseColorsEnabled(bool on) override { invertSwitch = on; }
+    void setStartAtLoginCheckBox(bool on) override { loginSwitch = on; }
     void setEffectsOffered(const EffectsOffered& offered) override { effectsOffered = offered; }
-    void showNotice(const std::string&, const std::string& body) override { note("presenter.notice: " + body); }
-    void setTrueColorsCheckBox(bool on) override { note(on ? "presenter.trueColors(on)" : "presenter.trueColors(off)"); }
-    void setBackgroundAlpha(double alpha) override { note("presenter.alpha(" + std::to_string(int(alpha)) + ")"); }
-    void setSunFollowing(const SunFollowing& shown) override { sunFollowing = shown; }
-    SunFollowing sunFollowing;
-    void setSchedule(bool active, TimePoint, TimePoint) override
+    void showNotice(const std::string&, const std::string& body) override
     {
-        note(active ? "presenter.schedule(on)" : "presenter.schedule(off)");
+        notices.push_back(started ? body : "before the tray runs: " + body);
     }
+    void setTrueColorsCheckBox(bool on) override { trueColorsSwitch = on; }
+    void setBackgroundAlpha(double alpha) override { alphaSlider = alpha; }
+    void setSunFollowing(const SunFollowing& shown) override { sunFollowing = shown; }
+    void setSchedule(bool active, TimePoint, TimePoint) override { scheduleSwitch = active; }
 
-    struct Started {
-        Colour colour;
-        bool trueColor;
-    };
-    std::optional<Started> started;
+    std::optional<Tint> started;
     std::optional<Colour> selected, customColour;
-    bool tintSwitch = false;  // as the hub last set it, or the user clicked it
+    std::optional<bool> invertSwitch, loginSwitch, trueColorsSwitch, scheduleSwitch;
+    std::optional<double> alphaSlider;
+    bool tintSwitch = false;
+    int popovers = 0;
+    std::vector<std::string> notices;
     std::optional<EffectsOffered> effectsOffered;
+    SunFollowing sunFollowing;
 };
 
 class FakeScheduleMonitor final : public ScheduleMonitor {
 public:
     void startTimer(TimePoint, TimePoint) override { running = true; following.reset(); }
     void startTimerFollowingSun(const Coordinates& place) override { running = true; following = place; }
-    std::optional<Coordinates> following;
     void stopTimer() override { running = false; }
     // A tick as the real monitor delivers it: exactly one side, only while running.
     void tick(bool inside)
@@ -106,25 +83,35 @@ public:
             callback();
     }
     bool running = false;
+    std::optional<Coordinates> following;
 };
 
-class FakeScreenControl final : public ScreenControl, Recorder {
+struct ScreenState {
+    std::optional<float> brightness;  // the latest level set, until restored
+    int restores = 0;
+    bool inverted = false;
+};
+
+class FakeScreenControl final : public ScreenControl {
 public:
-    using Recorder::Recorder;
-    void setBrightnessLevel(float level) override { note("screen.brightness(" + std::to_string(level) + ")"); }
-    void restoreBrightness() override { note("screen.restoreBrightness"); }
-    void setContrast(bool inverted) override { note(inverted ? "screen.invert" : "screen.straight"); }
+    explicit FakeScreenControl(ScreenState& state) : state_(state) {}
+    void setBrightnessLevel(float level) override { state_.brightness = level; }
+    void restoreBrightness() override
+    {
+        state_.brightness.reset();
+        ++state_.restores;
+    }
+    void setContrast(bool inverted) override { state_.inverted = inverted; }
+
+private:
+    ScreenState& state_;
 };
 
 // Answers every change with `problem` (nothing: done).
-class FakeLoginItem final : public LoginItem, Recorder {
+class FakeLoginItem final : public LoginItem {
 public:
-    FakeLoginItem(CallLog& log, std::optional<std::string> problem) : Recorder(log), problem_(std::move(problem)) {}
-    std::optional<std::string> startAtLogin(bool enabled) override
-    {
-        note(enabled ? "login(on)" : "login(off)");
-        return problem_;
-    }
+    explicit FakeLoginItem(std::optional<std::string> problem) : problem_(std::move(problem)) {}
+    std::optional<std::string> startAtLogin(bool) override { return problem_; }
 
 private:
     std::optional<std::string> problem_;
@@ -135,29 +122,17 @@ public:
     void runModal() override {}
 };
 
-class FakeGreetingsWindow final : public GreetingsWindow, Recorder {
+class FakeGreetingsWindow final : public GreetingsWindow {
 public:
-    using Recorder::Recorder;
-    void showServiceWindow() override { note("greetings.show"); }
+    void showServiceWindow() override { shown = true; }
+    bool shown = false;
 };
 
-class FakeHelpWindow final : public HelpWindow, Recorder {
+class FakeColourPanel final : public ColourPanel {
 public:
-    using Recorder::Recorder;
-    void showWindowService() override { note("help.show"); }
-    void focus() override { note("help.focus"); }
-};
-
-class FakeColourPanel final : public ColourPanel, Recorder {
-public:
-    using Recorder::Recorder;
-    void setColor(const Colour& colour) override
-    {
-        shown = colour;
-        note("panel.setColor");
-    }
+    void setColor(const Colour& colour) override { shown = colour; }
     Colour color() const override { return shown; }
-    void makeKeyAndOrderFront() override { note("panel.front"); }
+    void makeKeyAndOrderFront() override { ++fronts; }
     // The user picks a colour in the panel.
     void pick(const Colour& colour)
     {
@@ -165,6 +140,7 @@ public:
         onColorChanged();
     }
     Colour shown;
+    int fronts = 0;
 };
 
 }  // namespace lunaveil::testing

@@ -36,9 +36,8 @@ TEST(ColourArchive, EveryColourSpaceReadsBackEqual)
 TEST(ColourArchive, RejectsAnythingMalformed)
 {
     const QByteArray good = archiveColour(Colour::redColor());
-    QByteArray badSpace = good;
+    QByteArray badSpace = good, wrongCount = good;
     badSpace[4] = 9;
-    QByteArray wrongCount = good;
     wrongCount[5] = 1;  // RGB with one component
     for (const QByteArray& bad : {QByteArray(), good.left(good.size() - 1), good + 'x',
                                   QByteArray("not a colour at all"), badSpace, wrongCount,

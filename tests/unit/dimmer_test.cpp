@@ -56,6 +56,12 @@ protected:
             return r.second == FakeCrtcGamma::calibration(r.first, r.second.size());
         });
     }
+    // The plain tint as it should show: in windows over calibrated displays, or without a compositor blended.
+    bool plainTint(const Colour& colour, double opacity) const
+    {
+        return compositor.active ? windowsShown(true) && windowsFilled(colour, opacity) && calibrated()
+                                 : windowsShown(false) && blended(colour, opacity);
+    }
 
     QTemporaryDir dir;
     FakeCrtcGamma gamma;
@@ -65,61 +71,66 @@ protected:
     FakeOverlayScreens screens{2};
     FakeCompositor compositor;
     FakeScheduler clock;
-    CallLog log;
+    ScreenState screen;
     BackgroundDimmerService dimmer{&screens, &transfer, &compositor, clock,
-                                   [this] { return std::make_unique<FakeScreenControl>(log); }};
+                                   [this] { return std::make_unique<FakeScreenControl>(screen); }};
     const Colour red = Colour::redColor();
 };
 
-TEST_F(Dimmer, PlainStartFadesAHiddenWindowInOnEveryScreenAndSetsHalfBrightness)
+// With a compositor the plain tint fades windows in and out; without one an uncomposited
+// translucent window would show as an opaque block, so it fades through the displays' transfer.
+TEST_F(Dimmer, ThePlainTintFadesInAndOutThroughWindowsOrWithoutACompositorThroughTheDisplays)
 {
-    ASSERT_EQ(screens.current.size(), 2u);
     dimmer.changeBackground(Colour::blueColor(), 50, false);
-    EXPECT_TRUE(windowsShown(false)) << "a change to a stopped tint only records";
-    EXPECT_TRUE(log.empty() && gamma.sets == 0);
+    EXPECT_TRUE(windowsShown(false) && gamma.sets == 0 && !screen.brightness) << "a change to a stopped tint only records";
+    for (const bool composited : {true, false}) {
+        SCOPED_TRACE(composited);
+        compositor.active = composited;
+        dimmer.startService(red, 40, false);
+        EXPECT_EQ(screen.brightness, 0.5f);
+        clock.advance(250ms);
+        if (!composited) {
+            EXPECT_FALSE(blended(red, 0.4) || calibrated()) << "part way through the fade";
+        }
+        clock.advance(250ms);
+        EXPECT_TRUE(plainTint(red, 0.4));
+        gamma.ramps.at(64) = FakeCrtcGamma::calibration(64, 1024);  // another program's change
+        clock.advance(1s);
+        EXPECT_TRUE(plainTint(red, 0.4)) << "the blend is re-applied like True Colors";
+        dimmer.changeBackground(Colour::blueColor(), 20, false);
+        EXPECT_TRUE(plainTint(Colour::blueColor(), 0.2)) << "a change to a running tint applies at once";
 
-    dimmer.startService(red, 25, false);
-    EXPECT_TRUE(dimmer.serviceIsRunning() && windowsShown(true));
-    EXPECT_TRUE(windowsFilled(red, 0.25)) << "the fill carries the opacity divided by 100";
-    EXPECT_EQ(screens.current.front()->animations, 1);
-    EXPECT_EQ(log, CallLog{"screen.brightness(0.500000)"});
+        dimmer.stopService();
+        EXPECT_FALSE(screen.brightness) << "a stop gives the backlights back";
+        clock.advance(100ms);
+        dimmer.startService(red, 40, false);  // back on during the fade-out
+        clock.advance(1s);
+        EXPECT_TRUE(plainTint(red, 0.4)) << "the pending fade-out's end leaves the new tint alone";
 
-    clock.advance(500ms);  // the fade-in ends
-    dimmer.closeBackgroundWindows();
-    clock.advance(1s);
-    dimmer.changeBackground(Colour::blueColor(), 60, false);
-    EXPECT_TRUE(windowsShown(true)) << "closed windows are shown again";
-    EXPECT_TRUE(windowsFilled(Colour::blueColor(), 0.6)) << "a change to a running tint refills at once";
-    EXPECT_EQ(log.size(), 2u) << "each plain change sets the brightness again";
+        dimmer.stopService();
+        clock.advance(1s);
+        EXPECT_TRUE(windowsShown(false) && calibrated());
+        dimmer.startService(red, 40, false);
+        clock.advance(200ms);
+        dimmer.stopService();
+        clock.advance(1s);
+        EXPECT_TRUE(windowsShown(false) && calibrated()) << "an interrupted fade-in's end shows nothing";
+    }
 }
 
-TEST_F(Dimmer, InterruptedFadesLeaveTheNewStateAlone)
+TEST_F(Dimmer, TrueColorsHoldsItsFormulaOnTheDisplaysWhateverTheCompositorDoesUntilPlainModeOrAStop)
 {
-    dimmer.startService(red, 25, false);
-    clock.advance(200ms);
-    dimmer.stopService();
-    screens.current.front()->fill.reset();
-    clock.advance(300ms);  // the fade-in's end handler runs now
-    EXPECT_FALSE(screens.current.front()->fill) << "an interrupted fade-in's handler applies no colour";
-    dimmer.startService(red, 25, false);
-    EXPECT_EQ(screens.current.front()->animations, 1) << "after the handler ran, a start fades in again";
-
-    clock.advance(1s);
-    dimmer.stopService();
-    clock.advance(100ms);
-    dimmer.startService(red, 40, false);
-    EXPECT_EQ(screens.current.front()->animations, 0) << "no fade while the fade-out is pending";
-    EXPECT_TRUE(windowsShown(true) && windowsFilled(red, 0.4));
-    clock.advance(1s);
-    EXPECT_TRUE(windowsShown(true)) << "the pending fade-out's handler leaves the new windows alone";
-}
-
-TEST_F(Dimmer, TrueColorsHoldsItsFormulaOnTheDisplaysUntilPlainModeOrAStop)
-{
+    compositor.set(false);
+    compositor.set(true);
+    EXPECT_EQ(gamma.sets, 0) << "a stopped tint ignores the compositor";
     const TransferFormula orange = *trueColorFormula(Colour::orangeColor(), 25);
     dimmer.startService(Colour::orangeColor(), 25, true);
     EXPECT_TRUE(dimmer.serviceIsRunning() && windowsShown(false) && showing(orange));
-    EXPECT_TRUE(log.empty()) << "True Colors leaves the brightness alone";
+    EXPECT_FALSE(screen.brightness) << "True Colors leaves the brightness alone";
+    for (const bool composited : {false, true}) {
+        compositor.set(composited);
+        EXPECT_TRUE(showing(orange) && windowsShown(false)) << "the compositor laid the overlay over True Colors";
+    }
 
     gamma.ramps.at(63) = FakeCrtcGamma::calibration(63, 256);  // another program resets a display
     const int setsBefore = gamma.sets;
@@ -128,7 +139,11 @@ TEST_F(Dimmer, TrueColorsHoldsItsFormulaOnTheDisplaysUntilPlainModeOrAStop)
     EXPECT_EQ(gamma.sets, setsBefore + 1) << "re-applied within a second, to the changed display only";
 
     dimmer.changeBackground(red, 30, false);
-    EXPECT_TRUE(calibrated()) << "plain mode gives the displays back their calibration";
+    EXPECT_TRUE(plainTint(red, 0.3)) << "plain mode gives the displays back their calibration";
+    compositor.set(false);
+    EXPECT_TRUE(plainTint(red, 0.3)) << "and switches way live as the compositor goes";
+    compositor.set(true);
+    EXPECT_TRUE(plainTint(red, 0.3));
     dimmer.changeBackground(Colour::rgb(193 / 255.0, 125 / 255.0, 209 / 255.0), 25, true);
     clock.advance(3s);
     EXPECT_TRUE(calibrated()) << "a colour without a formula leaves the displays as they are";
@@ -144,7 +159,6 @@ TEST_F(Dimmer, AnInversionIsOverwrittenNeitherByTrueColorsNorByTheBlend)
     const GammaRamp inverted = rampFromTable(1024, invertedTable, invertedTable, invertedTable);
     dimmer.startService(Colour::blueColor(), 25, true);
     dimmer.closeBackgroundWindows();  // as inverting does
-    EXPECT_TRUE(dimmer.serviceIsRunning());
     ScreenControlService(&transfer).setContrast(true);
     clock.advance(2s);
     EXPECT_EQ(gamma.ramps.at(64), inverted);
@@ -175,49 +189,47 @@ TEST_F(Dimmer, AnInversionIsOverwrittenNeitherByTrueColorsNorByTheBlend)
     }
 }
 
-TEST_F(Dimmer, ScreensComingAndGoingAreCovered)
+// A monitor plugged in (or any change of the screens) gets the tint in force, and the others keep
+// theirs untouched: no restart, no flash, no backlight given back.
+TEST_F(Dimmer, AMonitorPluggedInIsTintedAndTheOthersAreLeftAlone)
 {
-    dimmer.startService(red, 25, false);
-    screens.count = 3;
-    screens.onScreensChanged();
-    ASSERT_EQ(screens.current.size(), 3u) << "a running tint is restarted on the new screens";
-    EXPECT_TRUE(windowsShown(true));
-    const auto rebuilt = screens.current.front();
-    clock.advance(10s);
-    EXPECT_EQ(screens.current.front(), rebuilt) << "nothing polls the screens";
-
-    screens.count = 1;  // the same signal comes for a resolution or arrangement change
-    screens.onScreensChanged();
-    ASSERT_EQ(screens.current.size(), 1u);
-    EXPECT_TRUE(windowsShown(true));
-    EXPECT_EQ(std::ranges::count(log, "screen.restoreBrightness"), 0) << "a restart leaves the backlights dimmed";
-
-    dimmer.stopService();
-    EXPECT_EQ(log.back(), "screen.restoreBrightness") << "a stop gives the backlights back";
-    screens.count = 2;
-    screens.onScreensChanged();
-    ASSERT_EQ(screens.current.size(), 2u);
-    EXPECT_TRUE(windowsShown(false)) << "a stopped tint only rebuilds hidden windows";
+    const struct {
+        bool composited, trueColor;
+        Colour colour;
+        double opacity;
+    } tints[] = {{true, false, red, 25}, {false, false, red, 40}, {true, true, Colour::orangeColor(), 25}};
+    CrtcId plugged = 65;
+    for (const auto& tint : tints) {
+        SCOPED_TRACE(&tint - tints);
+        compositor.active = tint.composited;
+        const auto tinted = [&] {
+            return tint.trueColor ? windowsShown(false) && showing(*trueColorFormula(tint.colour, tint.opacity))
+                                  : plainTint(tint.colour, tint.opacity / 100);
+        };
+        dimmer.startService(tint.colour, tint.opacity, tint.trueColor);
+        clock.advance(1s);
+        int setsOnTheOthers = 0;
+        gamma.beforeSet = [&](CrtcId crtc) { setsOnTheOthers += crtc != plugged; };
+        screens.count = static_cast<int>(gamma.online.size()) + 1;
+        gamma.plugIn(plugged);
+        screens.onScreensChanged();
+        clock.advance(1s);
+        EXPECT_EQ(setsOnTheOthers, 0) << "the other monitors flashed their own colours";
+        EXPECT_EQ(screens.current.size(), gamma.online.size());
+        EXPECT_TRUE(tinted()) << "the new monitor is tinted too, the blend over its calibration";
+        EXPECT_EQ(screen.restores, 0) << "a restart leaves the backlights dimmed";
+        gamma.beforeSet = nullptr;
+        dimmer.stopService();
+        clock.advance(1s);
+        EXPECT_FALSE(screen.brightness);
+        screen.restores = 0;
+        screens.onScreensChanged();
+        EXPECT_TRUE(windowsShown(false) && calibrated()) << "a stopped tint only rebuilds hidden windows";
+        ++plugged;
+    }
 }
 
-TEST_F(Dimmer, NoScreensAndNoDisplaysBreakNothing)
-{
-    FakeOverlayScreens none{std::nullopt};
-    BackgroundDimmerService bare(&none, nullptr, nullptr, clock, [] { return nullptr; });
-    bare.startService(red, 25, false);
-    bare.changeBackground(Colour::orangeColor(), 25, true);
-    clock.advance(4s);
-    bare.stopService();
-    EXPECT_EQ(bare.windowCount(), 0u);
-    ScreenControlService(nullptr).setContrast(true);
-
-    BackgroundDimmerService nothing(nullptr, nullptr, nullptr, clock, [] { return nullptr; });
-    nothing.startService(red, 25, false);
-    clock.advance(4s);
-    EXPECT_TRUE(nothing.serviceIsRunning() && nothing.windowCount() == 0);
-}
-
-TEST_F(Dimmer, WhereThePlatformOffersOnlyOnePresentationTheTintUsesIt)
+TEST_F(Dimmer, WhereThePlatformOffersOnePresentationOrNoneTheTintUsesWhatThereIs)
 {
     // No display gamma: True Colors is shown as the overlay, in its own colour; the setting stays True Colors.
     BackgroundDimmerService overlayOnly(&screens, nullptr, nullptr, clock, [] { return nullptr; });
@@ -235,6 +247,19 @@ TEST_F(Dimmer, WhereThePlatformOffersOnlyOnePresentationTheTintUsesIt)
     gammaOnly.stopService();
     clock.advance(1s);
     EXPECT_TRUE(calibrated());
+
+    FakeOverlayScreens none{std::nullopt};
+    BackgroundDimmerService bare(&none, nullptr, nullptr, clock, [] { return nullptr; });
+    bare.startService(red, 25, false);
+    bare.changeBackground(Colour::orangeColor(), 25, true);
+    clock.advance(4s);
+    bare.stopService();
+    EXPECT_EQ(bare.windowCount(), 0u);
+    ScreenControlService(nullptr).setContrast(true);
+    BackgroundDimmerService nothing(nullptr, nullptr, nullptr, clock, [] { return nullptr; });
+    nothing.startService(red, 25, false);
+    clock.advance(4s);
+    EXPECT_TRUE(nothing.serviceIsRunning() && nothing.windowCount() == 0);
 }
 
 // A compositor's gamma that says when a table is lost, as wlroots' gamma control does.
@@ -282,98 +307,6 @@ TEST(DimmerOnAGammaThatTellsOfLosses, NothingWakesWhileTheTintHoldsAndALossBring
         clock.advance(1s);
         EXPECT_FALSE(gamma.held);
     }
-}
-
-// --- Without a compositor --------------------------------------------------------------------------
-
-class DimmerWithoutCompositor : public Dimmer {
-protected:
-    DimmerWithoutCompositor() { compositor.active = false; }
-};
-
-TEST_F(DimmerWithoutCompositor, PlainTintFadesInThroughTheTransferInsteadOfWindows)
-{
-    dimmer.startService(red, 40, false);
-    EXPECT_TRUE(windowsShown(false)) << "an uncomposited translucent window would show as an opaque block";
-    clock.advance(250ms);
-    EXPECT_FALSE(blended(red, 0.4) || calibrated()) << "part way through the fade";
-    clock.advance(250ms);
-    EXPECT_TRUE(blended(red, 0.4));
-    EXPECT_EQ(log, CallLog{"screen.brightness(0.500000)"});
-
-    gamma.ramps.at(64) = FakeCrtcGamma::calibration(64, 1024);  // another program's change
-    clock.advance(1s);
-    EXPECT_TRUE(blended(red, 0.4)) << "re-applied like True Colors";
-
-    dimmer.changeBackground(Colour::blueColor(), 20, false);
-    EXPECT_TRUE(blended(Colour::blueColor(), 0.2)) << "a change applies at once";
-}
-
-TEST_F(DimmerWithoutCompositor, StopFadesTheBlendOutAndGivesBackTheCalibration)
-{
-    dimmer.startService(red, 40, false);
-    clock.advance(1s);
-    dimmer.stopService();
-    EXPECT_FALSE(calibrated()) << "fading out";
-    clock.advance(500ms);
-    EXPECT_TRUE(calibrated());
-
-    dimmer.startService(red, 40, false);
-    clock.advance(200ms);
-    dimmer.stopService();
-    clock.advance(100ms);
-    dimmer.startService(red, 40, false);  // back on during the fade-out
-    clock.advance(1s);
-    EXPECT_TRUE(blended(red, 0.4)) << "the pending fade-out's restore is dropped";
-}
-
-TEST_F(DimmerWithoutCompositor, AMonitorPluggedInLeavesTheTintOnTheOthersUntouched)
-{
-    const struct {
-        Colour colour;
-        double opacity;
-        bool trueColor;
-        TransferFormula formula;
-    } tints[] = {{Colour::orangeColor(), 25, true, *trueColorFormula(Colour::orangeColor(), 25)},
-                 {red, 40, false, blendFormula(red, 0.4)}};
-    CrtcId plugged = 65;
-    for (const auto& tint : tints) {
-        dimmer.startService(tint.colour, tint.opacity, tint.trueColor);
-        clock.advance(1s);
-        int setsOnTheOthers = 0;
-        gamma.beforeSet = [&](CrtcId crtc) { setsOnTheOthers += crtc != plugged; };
-        screens.count = static_cast<int>(gamma.online.size()) + 1;
-        gamma.plugIn(plugged);
-        screens.onScreensChanged();
-        clock.advance(1s);
-        EXPECT_EQ(setsOnTheOthers, 0) << "the other monitors flashed their own colours";
-        EXPECT_TRUE(showing(tint.formula, !tint.trueColor)) << "the new monitor is tinted too, the blend over its calibration";
-        gamma.beforeSet = nullptr;
-        dimmer.stopService();
-        clock.advance(1s);
-        ++plugged;
-    }
-}
-
-TEST_F(DimmerWithoutCompositor, ThePlainTintSwitchesWayLiveWhenACompositorComesAndGoes)
-{
-    compositor.set(true);
-    compositor.set(false);
-    EXPECT_EQ(gamma.sets, 0) << "a stopped tint ignores the compositor";
-    dimmer.startService(red, 40, false);
-    clock.advance(1s);
-    compositor.set(true);
-    EXPECT_TRUE(calibrated() && windowsShown(true) && windowsFilled(red, 0.4));
-    clock.advance(2s);
-    EXPECT_TRUE(calibrated()) << "no blend re-applied while windows show the tint";
-
-    compositor.set(false);
-    EXPECT_TRUE(blended(red, 0.4) && windowsShown(false));
-
-    dimmer.changeBackground(Colour::orangeColor(), 25, true);
-    compositor.set(true);
-    EXPECT_TRUE(showing(*trueColorFormula(Colour::orangeColor(), 25)) && windowsShown(false))
-        << "True Colors ignores the compositor";
 }
 
 }  // namespace

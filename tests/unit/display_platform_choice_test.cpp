@@ -15,28 +15,9 @@ enum Offers { nothing = 0, waylandAnswers = 1, xAnswers = 2, xGamma = 4, xIsXWay
 
 SessionFacts session(const char* waylandDisplay, const char* display, const char* desktop, const char* qt, int offers)
 {
-    SessionFacts facts;
-    facts.waylandDisplay = waylandDisplay;
-    facts.display = display;
-    facts.currentDesktop = desktop;
-    facts.qtPlatform = qt;
-    facts.waylandAnswers = (offers & waylandAnswers) != 0;
-    facts.xAnswers = (offers & xAnswers) != 0;
-    facts.xHasGamma = (offers & xGamma) != 0;
-    facts.xIsXWayland = (offers & xIsXWayland) != 0;
-    facts.waylandGamma = (offers & waylandGamma) != 0;
-    facts.waylandOverlays = (offers & layerShell) != 0;
-    facts.mutterGamma = (offers & mutterGamma) != 0;
-    return facts;
-}
-
-DisplayCapabilities can(bool transfer, bool overlays, bool windowsAlwaysBlend)
-{
-    DisplayCapabilities capabilities;
-    capabilities.transfer = transfer;
-    capabilities.overlays = overlays;
-    capabilities.windowsAlwaysBlend = windowsAlwaysBlend;
-    return capabilities;
+    const auto has = [offers](int offer) { return (offers & offer) != 0; };
+    return {waylandDisplay, display, desktop, qt, has(waylandAnswers), has(waylandGamma), has(layerShell),
+            has(mutterGamma), has(xAnswers), has(xGamma), has(xIsXWayland)};
 }
 
 struct Row {
@@ -53,46 +34,46 @@ constexpr int xwayland = waylandAnswers | xAnswers | xGamma | xIsXWayland;
 using enum DisplayPlatformKind;
 
 const Row rows[] = {
-    {"an X11 session", session("", ":0", "XFCE", "xcb", x11), X11, "X11", can(true, true, false), {}},
+    {"an X11 session", session("", ":0", "XFCE", "xcb", x11), X11, "X11", {true, true, false}, {}},
     {"X11 without RandR: overlays only", session("", ":0", "", "xcb", xAnswers), X11, "X11",
-     can(false, true, false), {"no display gamma", "tint is the overlay"}},
+     {false, true, false}, {"no display gamma", "tint is the overlay"}},
     {"X11 with the toolkit elsewhere: gamma only", session("", ":0", "", "offscreen", x11), X11, "X11",
-     can(true, false, false), {"goes through the display gamma"}},
+     {true, false, false}, {"goes through the display gamma"}},
     {"sway, Qt on XWayland", session("wayland-1", ":1", "sway", "xcb", xwayland), XWayland, "XWayland (sway)",
-     can(false, false, true), {"no display gamma", "would let no click pass"}},
+     {false, false, true}, {"no display gamma", "would let no click pass"}},
     {"KDE, Qt on XWayland", session("wayland-0", ":1", "KDE", "xcb", xwayland), XWayland, "XWayland (KDE)",
-     can(false, false, true), {"would let no click pass"}},
+     {false, false, true}, {"would let no click pass"}},
     {"KWin: layer shell, and its gamma kept to Night Light",
      session("wayland-0", ":1", "KDE", "xcb", xwayland | layerShell), Wlroots, "Wayland (KDE)",
-     can(false, true, true), {"Night Light", "tint is the overlay"}},
+     {false, true, true}, {"Night Light", "tint is the overlay"}},
     {"GNOME honours input shapes; its DisplayConfig refused gamma",
      session("wayland-0", ":0", "ubuntu:GNOME", "xcb", xwayland), XWayland, "XWayland (ubuntu)",
-     can(false, true, true), {"Mutter lets no program set it", "tint is the overlay"}},
+     {false, true, true}, {"Mutter lets no program set it", "tint is the overlay"}},
     {"GNOME with Mutter's gamma", session("wayland-0", ":0", "GNOME", "xcb", xwayland | mutterGamma), Gnome,
-     "Wayland (GNOME)", can(true, true, true), {}},
+     "Wayland (GNOME)", {true, true, true}, {}},
     {"GNOME with Mutter's gamma and no XWayland",
      session("wayland-0", "", "GNOME", "wayland", waylandAnswers | mutterGamma), Gnome, "Wayland (GNOME)",
-     can(true, false, true), {"goes through the display gamma"}},
+     {true, false, true}, {"goes through the display gamma"}},
     {"GNOME with Qt on Wayland: its windows would be toplevels",
-     session("wayland-0", ":0", "GNOME", "wayland", xwayland), XWayland, "XWayland (GNOME)", can(false, false, true),
+     session("wayland-0", ":0", "GNOME", "wayland", xwayland), XWayland, "XWayland (GNOME)", {false, false, true},
      {"cannot be shown"}},
     {"XWayland found by its outputs though WAYLAND_DISPLAY is unset",
-     session("", ":1", "", "xcb", xwayland & ~waylandAnswers), XWayland, "XWayland", can(false, false, true), {}},
+     session("", ":1", "", "xcb", xwayland & ~waylandAnswers), XWayland, "XWayland", {false, false, true}, {}},
     {"sway whose outputs take gamma control, whatever Qt runs on",
      session("wayland-1", ":1", "sway", "xcb", xwayland | waylandGamma), Wlroots, "Wayland (sway)",
-     can(true, false, true), {"goes through the display gamma"}},
+     {true, false, true}, {"goes through the display gamma"}},
     {"headless sway: layer shell, but no output takes gamma",
      session("wayland-1", ":1", "sway", "xcb", xwayland | layerShell), Wlroots, "Wayland (sway)",
-     can(false, true, true), {"tint is the overlay"}},
+     {false, true, true}, {"tint is the overlay"}},
     {"a wlroots compositor without XWayland", session("wayland-1", "", "Hyprland", "wayland", waylandAnswers | waylandGamma),
-     Wlroots, "Wayland (Hyprland)", can(true, false, true), {}},
+     Wlroots, "Wayland (Hyprland)", {true, false, true}, {}},
     {"a WAYLAND_DISPLAY that does not answer falls back to X11", session("wayland-9", ":0", "", "xcb", x11), X11,
-     "X11", can(true, true, false), {"WAYLAND_DISPLAY=wayland-9 does not answer"}},
+     "X11", {true, true, false}, {"WAYLAND_DISPLAY=wayland-9 does not answer"}},
     {"a Wayland session without XWayland: nothing yet", session("wayland-1", "", "sway", "wayland", waylandAnswers),
-     None, "none", can(false, false, false), {"cannot be shown"}},
+     None, "none", {false, false, false}, {"cannot be shown"}},
     {"a DISPLAY that does not exist, and nothing else", session("", ":99", "", "xcb", nothing), None, "none",
-     can(false, false, false), {"DISPLAY=:99 does not answer", "no display gamma"}},
-    {"no display at all", session("", "", "", "", nothing), None, "none", can(false, false, false),
+     {false, false, false}, {"DISPLAY=:99 does not answer", "no display gamma"}},
+    {"no display at all", session("", "", "", "", nothing), None, "none", {false, false, false},
      {"cannot be shown"}},
 };
 

@@ -26,14 +26,13 @@ constexpr int hm(int hours, int minutes) { return hours * 60 + minutes; }
 
 TEST(SunTimes, RiseAndSetAsTheAlmanacsGiveThem)
 {
-    struct Place {
+    const struct Place {
         const char* name;
         const char* zone;
         double latitude, longitude;
         int year, month, day;
         int sunrise, sunset;  // local time, as published
-    };
-    const Place places[] = {
+    } places[] = {
         {"Berlin in June", "Europe/Berlin", 52.52, 13.405, 2024, 6, 21, hm(4, 43), hm(21, 33)},
         {"Berlin in December", "Europe/Berlin", 52.52, 13.405, 2024, 12, 21, hm(8, 15), hm(15, 54)},
         {"Sydney in June", "Australia/Sydney", -33.8688, 151.2093, 2024, 6, 21, hm(7, 0), hm(16, 54)},
@@ -70,17 +69,13 @@ TEST(SunTimes, PolarDaysAndNightsAndTheClockChangingOverNight)
 
 TEST(TimeZoneLocation, TheZonesPlaceFollowingLinksAndWhyThereIsNone)
 {
-    std::istringstream zone1970("# comment\n"
-                                "DE,DK,NO,SE,SJ\t+5230+01322\tEurope/Berlin\tmost of Germany\n"
-                                "IN\t+2232+08822\tAsia/Kolkata\n"
-                                "AQ\t-7750+16636\tAntarctica/McMurdo\n"
-                                "XX\t+9930+00000\tBroken/Zone\n");
-    std::istringstream links("L Europe/Berlin Europe/Oslo\nL Asia/Kolkata Asia/Calcutta\n");
-    const auto lookup = [&](const char* zone) {
-        zone1970.clear();
-        zone1970.seekg(0);
-        links.clear();
-        links.seekg(0);
+    const auto lookup = [](const char* zone) {
+        std::istringstream zone1970("# comment\n"
+                                    "DE,DK,NO,SE,SJ\t+5230+01322\tEurope/Berlin\tmost of Germany\n"
+                                    "IN\t+2232+08822\tAsia/Kolkata\n"
+                                    "AQ\t-7750+16636\tAntarctica/McMurdo\n"
+                                    "XX\t+9930+00000\tBroken/Zone\n");
+        std::istringstream links("L Europe/Berlin Europe/Oslo\nL Asia/Kolkata Asia/Calcutta\n");
         return zoneCoordinates(zone, zone1970, &links);
     };
     const auto berlin = lookup("Europe/Berlin").coordinates;

@@ -34,9 +34,8 @@ TEST(TrueColorFormula, ScalesEachChannelsMaximumByColourAndOpacity)
         EXPECT_NEAR(f->redMax, row.red, 1e-6);
         EXPECT_NEAR(f->greenMax, row.green, 1e-6);
         EXPECT_NEAR(f->blueMax, row.blue, 1e-6);
-        TransferFormula rest = *f;
-        rest.redMax = rest.greenMax = rest.blueMax = 1.0f;
-        EXPECT_EQ(rest, TransferFormula{}) << "minima 0 and gamma 1";
+        EXPECT_EQ(*f, (TransferFormula{.redMax = f->redMax, .greenMax = f->greenMax, .blueMax = f->blueMax}))
+            << "minima 0 and gamma 1";
     }
 
     constexpr double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
@@ -52,16 +51,14 @@ TEST(TrueColorFormula, ScalesEachChannelsMaximumByColourAndOpacity)
 
 TEST(BlendFormula, MatchesLayingTheColourOverTheScreen)
 {
+    // Each channel runs from the colour's share c·a to c·a + (1 − a); the inputs are clamped.
     EXPECT_EQ(blendFormula(Colour::redColor(), 0.0), TransferFormula{});
-    const TransferFormula full = blendFormula(Colour::rgb(1, 0.5, 0), 1.0);
-    EXPECT_FLOAT_EQ(full.greenMin, 0.5f);
-    EXPECT_FLOAT_EQ(full.greenMax, 0.5f);
-    const TransferFormula grey = blendFormula(Colour::grey(0.2), 0.25);
-    EXPECT_FLOAT_EQ(grey.blueMin, 0.05f);
-    EXPECT_FLOAT_EQ(grey.blueMax, 0.8f);
-    const TransferFormula wild = blendFormula(Colour::rgb(2, -1, 0.5), 7.0);
-    EXPECT_FLOAT_EQ(wild.redMin, 1.0f);
-    EXPECT_FLOAT_EQ(wild.greenMax, 0.0f);
+    EXPECT_FLOAT_EQ(blendFormula(Colour::rgb(1, 0.5, 0), 1.0).greenMin, 0.5f);
+    EXPECT_FLOAT_EQ(blendFormula(Colour::rgb(1, 0.5, 0), 1.0).greenMax, 0.5f);
+    EXPECT_FLOAT_EQ(blendFormula(Colour::grey(0.2), 0.25).blueMin, 0.05f);
+    EXPECT_FLOAT_EQ(blendFormula(Colour::grey(0.2), 0.25).blueMax, 0.8f);
+    EXPECT_FLOAT_EQ(blendFormula(Colour::rgb(2, -1, 0.5), 7.0).redMin, 1.0f);
+    EXPECT_FLOAT_EQ(blendFormula(Colour::rgb(2, -1, 0.5), 7.0).greenMax, 0.0f);
 }
 
 TEST(RampFromTable, InterpolatesEachTableAcrossTheRampAndClamps)
@@ -86,13 +83,9 @@ TEST(RampFromTable, InterpolatesEachTableAcrossTheRampAndClamps)
 
 TEST(RampFromFormula, RunsFromMinimumToMaximumAlongTheGammaCurve)
 {
-    TransferFormula curve;
-    curve.redMin = 0.1f;
-    curve.redMax = 0.9f;
-    curve.redGamma = 2.0f;
-    curve.greenMin = 1.0f;
-    curve.greenMax = 0.0f;  // a falling channel is allowed
-    curve.blueMax = 3.0f;   // values beyond 1 are clamped
+    // A falling channel is allowed; values beyond 1 are clamped.
+    const TransferFormula curve{.redMin = 0.1f, .redMax = 0.9f, .redGamma = 2.0f, .greenMin = 1.0f, .greenMax = 0.0f,
+                                .blueMax = 3.0f};
     const GammaRamp ramp = rampFromFormula(3, curve);
     EXPECT_NEAR(ramp.red[0], 0.1 * 65535, 1);
     EXPECT_NEAR(ramp.red[1], 0.3 * 65535, 1);
