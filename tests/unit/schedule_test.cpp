@@ -19,6 +19,9 @@
 #include <functional>
 #include <vector>
 
+#include <time.h>
+#include <unistd.h>
+
 using namespace lunaveil;
 using namespace lunaveil::testing;
 using lunaveil::test::spinUntil;
@@ -98,8 +101,9 @@ TEST_F(Ticker, TicksAtTheStartLooksAgainWhenTheClockIsSetAndNeverAfterAStop)
     EXPECT_EQ(outside, 2);
 }
 
-// A real timerfd and zone watch: a wake-up due now, and a replaced /etc/localtime, each within a second.
-TEST(SystemWakeUp, RingsWhenDueAndWhenTheTimeZoneChanges)
+// A real timerfd and zone watch: a wake-up due now, a replaced /etc/localtime and a setting of the
+// clock, each within a second.
+TEST(SystemWakeUp, RingsWhenDueWhenTheTimeZoneChangesAndWhenTheClockIsSet)
 {
     const QTemporaryDir folder;
     const std::filesystem::path zone = std::filesystem::path(folder.path().toStdString()) / "localtime";
@@ -124,14 +128,22 @@ TEST(SystemWakeUp, RingsWhenDueAndWhenTheTimeZoneChanges)
     };
     EXPECT_TRUE(ringsForZone("two")) << "the time zone's change";
     EXPECT_TRUE(ringsForZone("three")) << "the next change";
+    // The clock set, to the time it shows (a setting all the same to the kernel); only root may.
+    if (::geteuid() == 0) {
+        const int before = rings;
+        timespec now{};
+        ::clock_gettime(CLOCK_REALTIME, &now);
+        ASSERT_EQ(::clock_settime(CLOCK_REALTIME, &now), 0);
+        EXPECT_TRUE(spinUntil([&] { return rings > before; }, 1s)) << "the clock's setting";
+    }
     wakeUp->cancel();
     const int rung = rings;
     setZone("four");
     spinUntil([] { return false; }, 200ms);
     EXPECT_EQ(rings, rung) << "a cancelled wake-up stays quiet";
 }
-TimePoint localTime(int year
-, int month, int day, int hour, int minute)
+
+TimePoint localTime(int year, int month, int day, int hour, int minute)
 {
     std::tm local{.tm_sec = 0, .tm_min = minute, .tm_hour = hour, .tm_mday = day, .tm_mon = month - 1,
                   .tm_year = year - 1900, .tm_wday = 0, .tm_yday = 0, .tm_isdst = -1, .tm_gmtoff = 0, .tm_zone = nullptr};
