@@ -5,7 +5,6 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QRect>
-#include <QString>
 #include <qpa/qplatformnativeinterface.h>
 
 namespace lunaveil::test {
@@ -27,12 +26,12 @@ public:
     OffscreenScreens(const OffscreenScreens&) = delete;
     OffscreenScreens& operator=(const OffscreenScreens&) = delete;
 
-    static QJsonObject screen(const QString& name, const QRect& geometry)
+    static QJsonObject screen(const char* name, const QRect& geometry)
     {
-        return {{QStringLiteral("name"), name},          {QStringLiteral("x"), geometry.x()},
-                {QStringLiteral("y"), geometry.y()},     {QStringLiteral("width"), geometry.width()},
+        return {{QStringLiteral("name"), QString::fromLatin1(name)}, {QStringLiteral("x"), geometry.x()},
+                {QStringLiteral("y"), geometry.y()}, {QStringLiteral("width"), geometry.width()},
                 {QStringLiteral("height"), geometry.height()}, {QStringLiteral("logicalDpi"), 96},
-                {QStringLiteral("logicalBaseDpi"), 96},  {QStringLiteral("dpr"), 1.0}};
+                {QStringLiteral("logicalBaseDpi"), 96}, {QStringLiteral("dpr"), 1.0}};
     }
 
     // All of the change reaches Qt within this call, in one event-loop pass.
@@ -45,17 +44,16 @@ public:
     }
 
 private:
+    static QPlatformNativeInterface* native() { return QGuiApplication::platformNativeInterface(); }
     static QJsonObject configuration()
     {
-        QPlatformNativeInterface* native = QGuiApplication::platformNativeInterface();
         using Get = QJsonObject (*)(QPlatformNativeInterface*);
-        return reinterpret_cast<Get>(native->nativeResourceForIntegration("configuration"))(native);
+        return reinterpret_cast<Get>(native()->nativeResourceForIntegration("configuration"))(native());
     }
     static void apply(const QJsonObject& configuration)
     {
-        QPlatformNativeInterface* native = QGuiApplication::platformNativeInterface();
         using Set = void (*)(const QJsonObject&, QPlatformNativeInterface*);
-        reinterpret_cast<Set>(native->nativeResourceForIntegration("setConfiguration"))(configuration, native);
+        reinterpret_cast<Set>(native()->nativeResourceForIntegration("setConfiguration"))(configuration, native());
     }
 
     QJsonObject initial_;

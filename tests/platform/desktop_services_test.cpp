@@ -1,35 +1,48 @@
-// The dark-panel test (the tray's colours, the settings portal's answer, the GTK theme's name),
-// the desktop notifications Lunaveil sends, and where GeoClue says the user is.
+// What Lunaveil asks of the desktop session: whether the panel is dark (the settings portal, the GTK
+// theme, the tray's colours), where GeoClue says the user is, the notifications it sends, and the
+// compositor watch where there is no X display.
 
-#include "support/FakeSettingsPortal.h"
 #include "platform/ColourScheme.h"
 #include "platform/GeoClueLocation.h"
+#include "platform/x11/CompositorWatch.h"
 #include "platform/x11/SystemTrayColours.h"
+#include "support/FakeSettingsPortal.h"
 #include "support/PrivateBus.h"
 #include "support/SpinEventLoop.h"
 #include "ui/DesktopNotification.h"
 
 #include <QDBusConnection>
 #include <QDBusObjectPath>
-#include <QTimer>
-#include <QVariantMap>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QVariantMap>
 #include <gtest/gtest.h>
 
 namespace lunaveil {
 namespace {
 
+using namespace std::chrono_literals;
 using test::FakeSettingsPortal;
 
+// Each service of the test connects to the private bus under a name of its own.
 class SessionBusTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_FALSE(bus.address().isEmpty()) << "no dbus-daemon"; }
-    void TearDown() override { QDBusConnection::disconnectFromBus(name); }
-    QDBusConnection client() { return QDBusConnection::connectToBus(bus.address(), name); }
-
-    const QString name = QStringLiteral("lunaveil-colour-scheme-test");
+    void TearDown() override
+    {
+        QDBusConnection::disconnectFromBus(QStringLiteral("client"));
+        QDBusConnection::disconnectFromBus(QStringLiteral("service"));
+    }
+    QDBusConnection client() { return QDBusConnection::connectToBus(bus.address(), QStringLiteral("client")); }
+    // Offers objects (path, object) under serviceName on the bus.
+    void offer(const char* serviceName, const std::vector<std::pair<const char*, QObject*>>& objects)
+    {
+        QDBusConnection service = QDBusConnection::connectToBus(bus.address(), QStringLiteral("service"));
+        for (const auto& [path, object] : objects)
+            ASSERT_TRUE(service.registerObject(QString::fromLatin1(path), object, QDBusConnection::ExportAllContents));
+        ASSERT_TRUE(service.registerService(QString::fromLatin1(serviceName)));
+    }
 
     test::PrivateBus bus;
 };
@@ -38,51 +51,42 @@ TEST_F(SessionBusTest, DarkAndLightDecideWhileNoPreferenceOrNoAnswerLeavesItToTh
 {
     EXPECT_EQ(portalPrefersDark(client()), std::nullopt);  // no portal on the bus
     EXPECT_EQ(portalPrefersDark(QDBusConnection(QStringLiteral("never-connected"))), std::nullopt);
-    const std::vector<std::pair<int, std::optional<bool>>> answers{
-        {1, true}, {2, false}, {0, std::nullopt}, {FakeSettingsPortal::silent, std::nullopt}};
-    for (const auto& [scheme, dark] : answers) {
+    for (const auto& [scheme, dark] : std::vector<std::pair<int, std::optional<bool>>>{
+             {1, true}, {2, false}, {0, std::nullopt}, {FakeSettingsPortal::silent, std::nullopt}}) {
         const FakeSettingsPortal portal(bus.address(), scheme);
         ASSERT_TRUE(portal.registered());
         EXPECT_EQ(portalPrefersDark(client()), dark) << "colour scheme " << scheme;
     }
 }
 
-// A notification server that keeps what it is told.
 class FakeNotifications : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
 public:
     QStringList told;
-
 public Q_SLOTS:
-    uint Notify(const QString& app, uint, const QString& icon, const QString& summary, const QString& body,
+    uint Notify(const QString& app, uint, const QString&, const QString& summary, const QString& body,
                 const QStringList&, const QVariantMap& hints, int)
     {
-        told << app << icon << summary << body << hints.value(QStringLiteral("desktop-entry")).toString();
+        told << app << summary << body << hints.value(QStringLiteral("desktop-entry")).toString();
         return 1;
     }
 };
 
 TEST_F(SessionBusTest, ANotificationReachesTheServerAndNoServerIsSaid)
 {
-    const QString summary = QStringLiteral("Lunaveil's settings were damaged");
-    EXPECT_FALSE(sendDesktopNotification(client(), summary, QStringLiteral("body"))) << "no server runs";
+    EXPECT_FALSE(sendDesktopNotification(client(), QStringLiteral("s"), QStringLiteral("b"))) << "no server runs";
     FakeNotifications server;
-    QDBusConnection serverSide = QDBusConnection::connectToBus(bus.address(), QStringLiteral("notification-server"));
-    ASSERT_TRUE(serverSide.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &server,
-                                          QDBusConnection::ExportAllSlots));
-    ASSERT_TRUE(serverSide.registerService(QStringLiteral("org.freedesktop.Notifications")));
-    EXPECT_TRUE(sendDesktopNotification(client(), summary, QStringLiteral("Kept as /tmp/s.json.damaged-1")));
-    EXPECT_TRUE(test::spinUntil([&] { return !server.told.isEmpty(); }, std::chrono::seconds(5)));
-    EXPECT_EQ(server.told, (QStringList{QStringLiteral("Lunaveil"), QStringLiteral("com.quorvex.Lunaveil"), summary,
-                                        QStringLiteral("Kept as /tmp/s.json.damaged-1"),
-                                        QStringLiteral("com.quorvex.Lunaveil")}));
-    QDBusConnection::disconnectFromBus(QStringLiteral("notification-server"));
+    offer("org.freedesktop.Notifications", {{"/org/freedesktop/Notifications", &server}});
+    EXPECT_TRUE(sendDesktopNotification(client(), QStringLiteral("Damaged"), QStringLiteral("Kept as /tmp/s.json.1")));
+    EXPECT_TRUE(test::spinUntil([&] { return !server.told.isEmpty(); }, 5s));
+    // The desktop entry lets the server show Lunaveil's name and icon.
+    EXPECT_EQ(server.told, (QStringList{QStringLiteral("Lunaveil"), QStringLiteral("Damaged"),
+                                        QStringLiteral("Kept as /tmp/s.json.1"), QStringLiteral("com.quorvex.Lunaveil")}));
 }
 
-// The foreground of _NET_SYSTEM_TRAY_COLORS: 16-bit channels, the first three of twelve.
-// GeoClue as its D-Bus API has it: a manager that makes a client, which once started at the
-// accuracy asked tells of a location object.
+// GeoClue as its D-Bus API has it: a manager that makes a client, which, started with a desktop id
+// and an accuracy, tells of a location object.
 class FakeGeoClueLocation : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.GeoClue2.Location")
@@ -105,10 +109,8 @@ public Q_SLOTS:
     void Start()
     {
         if (!desktopId.isEmpty() && accuracy > 0)
-            QTimer::singleShot(0, this, [this] {
-                Q_EMIT LocationUpdated(QDBusObjectPath(QStringLiteral("/")),
-                                       QDBusObjectPath(QStringLiteral("/org/freedesktop/GeoClue2/Location/1")));
-            });
+            Q_EMIT LocationUpdated(QDBusObjectPath(QStringLiteral("/")),
+                                   QDBusObjectPath(QStringLiteral("/org/freedesktop/GeoClue2/Location/1")));
     }
     void Stop() {}
 Q_SIGNALS:
@@ -124,35 +126,31 @@ public Q_SLOTS:
 
 TEST_F(SessionBusTest, GeoClueGivesItsPlaceAtTheAccuracyOfACityOnceStarted)
 {
-    EXPECT_FALSE(GeoClueLocation(client()).place()) << "nothing asked before the start";
     GeoClueLocation absent(client());
     absent.start();  // no GeoClue on the bus: simply no place
     FakeGeoClueManager manager;
     FakeGeoClueClient geoClient;
     FakeGeoClueLocation location;
-    QDBusConnection serverSide = QDBusConnection::connectToBus(bus.address(), QStringLiteral("geoclue"));
-    const auto all = QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties | QDBusConnection::ExportAllSignals;
-    ASSERT_TRUE(serverSide.registerObject(QStringLiteral("/org/freedesktop/GeoClue2/Manager"), &manager, all));
-    ASSERT_TRUE(serverSide.registerObject(QStringLiteral("/org/freedesktop/GeoClue2/Client/1"), &geoClient, all));
-    ASSERT_TRUE(serverSide.registerObject(QStringLiteral("/org/freedesktop/GeoClue2/Location/1"), &location, all));
-    ASSERT_TRUE(serverSide.registerService(QStringLiteral("org.freedesktop.GeoClue2")));
-
+    offer("org.freedesktop.GeoClue2", {{"/org/freedesktop/GeoClue2/Manager", &manager},
+                                       {"/org/freedesktop/GeoClue2/Client/1", &geoClient},
+                                       {"/org/freedesktop/GeoClue2/Location/1", &location}});
     GeoClueLocation geoClue(client());
+    EXPECT_FALSE(geoClue.place()) << "nothing asked before the start";
     int changes = 0;
     QObject::connect(&geoClue, &GeoClueLocation::placeChanged, [&] { ++changes; });
     geoClue.start();
     geoClue.start();
-    EXPECT_TRUE(test::spinUntil([&] { return changes > 0; }, std::chrono::seconds(5)));
+    EXPECT_TRUE(test::spinUntil([&] { return changes > 0; }, 5s));
     EXPECT_EQ(geoClue.place(), (Coordinates{-33.87, 151.21}));
     EXPECT_EQ(geoClient.desktopId, QStringLiteral("com.quorvex.Lunaveil"));
     EXPECT_EQ(geoClient.accuracy, 4u) << "city";
-    QDBusConnection::disconnectFromBus(QStringLiteral("geoclue"));
 }
 
+// The foreground of _NET_SYSTEM_TRAY_COLORS: 16-bit channels, the first three of twelve.
 TEST(SystemTrayColoursTest, TheForegroundIsTheFirstColourAndAShortValueGivesNone)
 {
-    const std::vector<std::uint32_t> white{0xffff, 0xffff, 0xffff, 0xffff, 0, 0, 0xffff, 0xffff, 0, 0, 0xffff, 0};
-    EXPECT_EQ(trayForegroundOf(white), QColor(Qt::white));
+    EXPECT_EQ(trayForegroundOf(std::vector<std::uint32_t>{0xffff, 0xffff, 0xffff, 0, 0, 0, 0, 0, 0, 0, 0, 0}),
+              QColor(Qt::white));
     EXPECT_EQ(trayForegroundOf(std::vector<std::uint32_t>{0x8000, 0x1000, 0x70000}), QColor(0x80, 0x10, 0xff));
     EXPECT_EQ(trayForegroundOf(std::vector<std::uint32_t>{0xffff, 0xffff}), std::nullopt);
 }
@@ -164,28 +162,34 @@ TEST(GtkThemeTest, ThemeVariableFirstThenTheDesktopSettingsUserFirstAndGtk4First
     ASSERT_TRUE(user.isValid() && system.isValid());
     const std::vector<std::filesystem::path> folders{user.path().toStdString(), system.path().toStdString()};
     const auto write = [](const QTemporaryDir& folder, const char* version, const char* content) {
-        ASSERT_TRUE(QDir(folder.path()).mkpath(QString::fromLatin1(version)));
+        QDir(folder.path()).mkpath(QString::fromLatin1(version));
         QFile file(folder.filePath(QString::fromLatin1(version) + QStringLiteral("/settings.ini")));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(content);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(content) > 0);
     };
     EXPECT_FALSE(gtkThemeIsDark(std::nullopt, folders));  // no settings anywhere: light
     write(system, "gtk-3.0", "[Settings]\ngtk-theme-name = \"Arc-Dark\"\n");
-    EXPECT_EQ(gtkSettingsThemeName(folders), QStringLiteral("Arc-Dark"));
     EXPECT_TRUE(gtkThemeIsDark(std::nullopt, folders));
     write(user, "gtk-3.0", "# mine\n[Other]\ngtk-theme-name=Nordic-darker\n[Settings]\ngtk-theme-name=Adwaita\n");
     EXPECT_EQ(gtkSettingsThemeName(folders), QStringLiteral("Adwaita"));
     EXPECT_FALSE(gtkThemeIsDark(std::nullopt, folders));
     write(user, "gtk-4.0", "[Settings]\ngtk-application-prefer-dark-theme=1\ngtk-theme-name=Yaru-dark\n");
     EXPECT_EQ(gtkSettingsThemeName(folders), QStringLiteral("Yaru-dark"));
-
     // GTK_THEME, when set and not empty, goes before the settings; "dark" counts in any letter case.
     EXPECT_FALSE(gtkThemeIsDark(QStringLiteral("Light"), folders));
     EXPECT_TRUE(gtkThemeIsDark(QStringLiteral("Adwaita:DARK"), folders));
     EXPECT_TRUE(gtkThemeIsDark(QString(), folders));
 }
 
+TEST(CompositorWatchWithoutDisplayTest, ReportsNoCompositorAndNeverChanges)
+{
+    EXPECT_FALSE(CompositorWatch("not a display").isActive());
+    CompositorWatch watch(":65000");  // X11 display numbers stop well below it
+    watch.onChanged = [] { ADD_FAILURE() << "a change without a display"; };
+    test::spinFor(100ms);
+    EXPECT_FALSE(watch.isActive());
+}
+
 }  // namespace
 }  // namespace lunaveil
 
-#include "colour_scheme_test.moc"
+#include "desktop_services_test.moc"
