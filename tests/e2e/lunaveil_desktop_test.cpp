@@ -630,11 +630,13 @@ TEST_F(LunaveilDesktop, TheCommandLineAndTheBusDriveTheTintAndThePopoverShowsIt)
     const QRect slider = layout_.rect(QStringLiteral("alphaSlideviewOutlet"));
     clickControl(pid, QStringLiteral("alphaSlideviewOutlet"), QPoint(4, slider.height() / 2));
     EXPECT_TRUE(waitFor([&] { return lunaveil_->settings().getBackgroundAlpha() < 50; }));
+    // By the slider's own value: the monitor may have come up too late for the bus's own change.
+    const QByteArray slid = "DOUBLE " + QByteArray::number(lunaveil_->settings().getBackgroundAlpha()) + ";";
     QByteArray heard;
     EXPECT_TRUE(waitFor([&] {
         busctl.waitForReadyRead(50);
         heard += busctl.readAllStandardOutput();
-        return heard.count("PropertiesChanged") >= 2 && heard.contains("Opacity");
+        return heard.contains("PropertiesChanged") && heard.contains(slid);
     })) << heard.toStdString();
     busctl.kill();
     busctl.waitForFinished();
