@@ -26,7 +26,6 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRect>
-#include <QTemporaryDir>
 #include <QXmlStreamReader>
 #include <gtest/gtest.h>
 
@@ -257,29 +256,6 @@ QString execProgram(const fs::path& entry)
 
 // ---- the desktop, and Lunaveil on it ------------------------------------------------------------
 
-// Saves what the screen shows at a test's first failure, while the windows that failed are there.
-class ScreenshotAtFailure final : public testing::EmptyTestEventListener {
-public:
-    explicit ScreenshotAtFailure(const std::string& display)
-    {
-        environment_.insert(QStringLiteral("DISPLAY"), QString::fromStdString(display));
-    }
-    void OnTestPartResult(const testing::TestPartResult& result) override
-    {
-        if (!result.failed() || std::exchange(taken_, true))
-            return;
-        QTemporaryDir folder;
-        folder.setAutoRemove(false);
-        const QString shot = folder.filePath(QStringLiteral("screen.png"));
-        run(QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"), shot}, environment_);
-        std::printf("The screen at the failure: %s\n", qPrintable(shot));
-    }
-
-private:
-    QProcessEnvironment environment_ = QProcessEnvironment::systemEnvironment();
-    bool taken_ = false;
-};
-
 class LunaveilDesktop : public testing::Test {
 protected:
     void SetUp() override
@@ -287,9 +263,6 @@ protected:
         server_ = std::make_unique<XServer>(2);
         if (!server_->running())
             return unavailable("no X server: " + server_->failure());
-        auto screenshots = std::make_unique<ScreenshotAtFailure>(server_->displayName());
-        screenshots_ = screenshots.get();
-        testing::UnitTest::GetInstance()->listeners().Append(screenshots.release());
         screen_ = std::make_unique<test::ScreenProbe>(server_->displayName());
         bus_ = std::make_unique<test::PrivateBus>();
         if (bus_->address().isEmpty())
@@ -326,8 +299,6 @@ protected:
 
     void TearDown() override
     {
-        if (screenshots_ != nullptr)
-            std::unique_ptr<testing::TestEventListener>(testing::UnitTest::GetInstance()->listeners().Release(screenshots_));
         lunaveil_.reset();
         // A Lunaveil that a launcher started ends while its desktop is still there.
         for (const ChildEntry& left : Adopter::children("lunaveil"))
@@ -460,7 +431,6 @@ protected:
     }
 
     Adopter adopter_;  // first in, last out: it reaps what the members below leave behind
-    testing::TestEventListener* screenshots_ = nullptr;  // owned by GoogleTest while registered
     std::unique_ptr<XServer> server_;
     std::unique_ptr<test::ScreenProbe> screen_;
     std::unique_ptr<test::PrivateBus> bus_;
@@ -505,7 +475,7 @@ TEST_F(LunaveilDesktop, FirstStartGreetsFirstAClickOnGetStartedReachesItThroughT
     EXPECT_EQ(lunaveil_->endWith(SIGTERM), 0);
 }
 
-TEST_F(LunaveilDesktop, TheSwitchBlendsTheTintOverEachMonitorAndTheSliderStoresItsStrength)
+TEST_F(LunaveilDesktop, TheSwitchBlendsTheTintOverEveryWindowTheSliderStoresItsStrengthAndClicksGoThrough)
 {
     // A known background in the middle of each monitor, away from the tray and the popover.
     constexpr QRgb background = qRgb(20, 40, 200);
@@ -551,6 +521,37 @@ TEST_F(LunaveilDesktop, TheSwitchBlendsTheTintOverEachMonitorAndTheSliderStoresI
         << "the slider stored no stronger tint";
     const QRgb stronger = test::blend(background, tint, lunaveil_->settings().getBackgroundAlpha() / 100);
     EXPECT_TRUE(waitFor([&] { return shows(stronger); })) << "at the stored strength: " << whatIsShown(stronger);
+
+    // A window another program maps now, which openbox raises and focuses, goes under the tint all
+    // the same, and a click on it goes through the tint to it.
+    const QRect second = monitors.at(1);
+    QProcess xev;
+    xev.setProcessEnvironment(lunaveil_->environment());
+    // Line by line: into a pipe, xev would keep its reports in its buffer.
+    xev.start(QStringLiteral("stdbuf"), {QStringLiteral("-oL"), QStringLiteral("xev"), QStringLiteral("-event"), QStringLiteral("button"),
+                                         QStringLiteral("-geometry"),
+                                         QStringLiteral("200x200+%1+%2").arg(second.left() + 100).arg(second.bottom() - 300)});
+    QRect target;
+    ASSERT_TRUE(waitFor([&] {
+        target = screen_->geometry(screen_->find([&](xcb_window_t window, bool) { return screen_->title(window) == QStringLiteral("Event Tester"); }));
+        return !target.isEmpty();
+    })) << "xev shows no window (package x11-utils)";
+    const QPoint inTarget = target.center() + QPoint(20, 20);  // clear of xev's own inner window
+    EXPECT_TRUE(waitFor([&] {
+        const auto shown = screen_->pixel(inTarget.x(), inTarget.y());
+        return shown && test::near(*shown, test::blend(qRgb(255, 255, 255), tint, lunaveil_->settings().getBackgroundAlpha() / 100));
+    })) << "a window mapped later stands above the tint";
+    clickTrayIcon(pid);  // the open popover would take the click, as a pop-up does
+    ASSERT_TRUE(waitFor([&] { return !popoverOpen(pid); }));
+    click(inTarget);
+    QByteArray reported;
+    EXPECT_TRUE(waitFor([&] {
+        xev.waitForReadyRead(50);
+        reported += xev.readAllStandardOutput();
+        return reported.contains("ButtonRelease");
+    })) << "the click stayed in the tint";
+    xev.kill();
+    xev.waitForFinished();
     EXPECT_EQ(lunaveil_->endWith(SIGTERM), 0);
 }
 

@@ -30,8 +30,6 @@ public:
     // How often it has said `text`, counted in what it said until now.
     int occurrences(const std::string& text);
     const std::string& said() const { return said_; }
-    // Forgets what was said, so that saw() waits for what is said next.
-    void forget() { said_.clear(); }
     void tell(const std::string& command);
     // The server goes away, as one that crashed.
     void kill();

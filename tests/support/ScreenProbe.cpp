@@ -33,25 +33,11 @@ std::optional<QRgb> ScreenProbe::pixel(int x, int y) const
     return qRgb(bgrx[2], bgrx[1], bgrx[0]);
 }
 
-std::vector<xcb_window_t> ScreenProbe::mappedStack() const
-{
-    std::vector<xcb_window_t> mapped = children(root_);
-    std::erase_if(mapped, [this](xcb_window_t window) { return !isMapped(window); });
-    return mapped;
-}
-
 void ScreenProbe::setOnSelectionOwner(const std::string& selection, const std::string& name,
                                       const std::vector<std::uint32_t>& values) const
 {
     xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, selectionOwner(selection), atom(name), XCB_ATOM_CARDINAL, 32,
                         static_cast<std::uint32_t>(values.size()), values.data());
-    waitFor(xcb_get_input_focus_reply, connection_, xcb_get_input_focus(connection_));
-}
-
-void ScreenProbe::raise(WId window) const
-{
-    const std::uint32_t above = XCB_STACK_MODE_ABOVE;
-    xcb_configure_window(connection_, static_cast<xcb_window_t>(window), XCB_CONFIG_WINDOW_STACK_MODE, &above);
     waitFor(xcb_get_input_focus_reply, connection_, xcb_get_input_focus(connection_));
 }
 

@@ -26,10 +26,6 @@ public:
 
     // The pixel the screen shows at (x, y), as 0xRRGGBB: what scan-out sends to the monitor.
     std::optional<QRgb> pixel(int x, int y) const;
-    // Root's children that are mapped, bottom to top.
-    std::vector<xcb_window_t> mappedStack() const;
-    // Raises `window` as another program would, and returns once the server has done it.
-    void raise(WId window) const;
     bool isOverrideRedirect(WId window) const;
     // Openbox claims WM_S0 early in its start and publishes the work area later.
     bool hasWindowManager() const;
