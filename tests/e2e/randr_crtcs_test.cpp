@@ -29,101 +29,67 @@ GammaRamp distinctRamp(std::size_t size, std::uint16_t seed)
     return ramp;
 }
 
-// Each test gets a fresh server with two monitors, so no state leaks between them.
-class RandrCrtcsTest : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        server_ = std::make_unique<XServer>(2);
-        LUNAVEIL_REQUIRE_X_SERVER(*server_);
-        gamma_ = RandrCrtcs::create(server_->displayName().c_str());
-        ASSERT_NE(gamma_, nullptr);
-        gamma_->onCrtcsChanged = [this] { ++changes_; };
-        gamma_->onConnectionLost = [this] { ++losses_; };
-        crtcs_ = test::crtcIds(*gamma_);
-        ASSERT_EQ(crtcs_.size(), 2u);
-    }
-
-    std::unique_ptr<XServer> server_;
-    std::unique_ptr<RandrCrtcs> gamma_;
-    std::vector<CrtcId> crtcs_;
-    int changes_ = 0;
-    int losses_ = 0;
-};
-
-TEST_F(RandrCrtcsTest, EachCrtcKeepsItsOwnRampExactlyAndRefusalsChangeNothing)
+// One server through the life of a connection: ramps and refusals, monitors that come and go,
+// and the server's end.
+TEST(RandrCrtcsTest, EachCrtcKeepsItsOwnRampMonitorsAreFollowedAndAVanishedServerIsReportedOnce)
 {
+    XServer server(2);
+    LUNAVEIL_REQUIRE_X_SERVER(server);
+    const auto gamma = RandrCrtcs::create(server.displayName().c_str());
+    ASSERT_NE(gamma, nullptr);
+    int changes = 0;
+    int losses = 0;
+    gamma->onCrtcsChanged = [&] { ++changes; };
+    gamma->onConnectionLost = [&] { ++losses; };
+    const std::vector<CrtcId> crtcs = test::crtcIds(*gamma);
+    ASSERT_EQ(crtcs.size(), 2u);
+
     // The dummy server has 16 CRTCs; only the two lit ones are listed, each with a ramp of 256.
-    EXPECT_NE(crtcs_[0], crtcs_[1]);
-    EXPECT_EQ(gamma_->getRamp(crtcs_[0])->size(), 256u);
+    EXPECT_EQ(gamma->getRamp(crtcs[0])->size(), 256u);
     const GammaRamp first = distinctRamp(256, 11);
     const GammaRamp second = distinctRamp(256, 900);
-    ASSERT_TRUE(gamma_->setRamp(crtcs_[0], first));
-    ASSERT_TRUE(gamma_->setRamp(crtcs_[1], second));
-    EXPECT_EQ(gamma_->getRamp(crtcs_[0]), first);
-    EXPECT_EQ(gamma_->getRamp(crtcs_[1]), second);
-    // Setting one again leaves the other as it was.
-    ASSERT_TRUE(gamma_->setRamp(crtcs_[0], second));
-    EXPECT_EQ(gamma_->getRamp(crtcs_[0]), second);
-    EXPECT_EQ(gamma_->getRamp(crtcs_[1]), second);
+    ASSERT_TRUE(gamma->setRamp(crtcs[0], first));
+    ASSERT_TRUE(gamma->setRamp(crtcs[1], second));
+    EXPECT_EQ(gamma->getRamp(crtcs[0]), first);
+    EXPECT_EQ(gamma->getRamp(crtcs[1]), second);
 
     GammaRamp unevenChannels = distinctRamp(256, 1);
     unevenChannels.blue.pop_back();
     for (const GammaRamp& refused : {distinctRamp(255, 1), distinctRamp(1024, 1), unevenChannels, GammaRamp{}})
-        EXPECT_FALSE(gamma_->setRamp(crtcs_[0], refused)) << refused.size();
-    const CrtcId unknown = std::max(crtcs_[0], crtcs_[1]) + 100'000;
-    EXPECT_FALSE(gamma_->setRamp(unknown, first));
-    EXPECT_EQ(gamma_->getRamp(unknown), std::nullopt);
-    EXPECT_EQ(gamma_->getRamp(crtcs_[0]), second);
+        EXPECT_FALSE(gamma->setRamp(crtcs[0], refused)) << refused.size();
+    const CrtcId unknown = std::max(crtcs[0], crtcs[1]) + 100'000;
+    EXPECT_FALSE(gamma->setRamp(unknown, first));
+    // The X errors above did not cost the connection, and read in one go, an unknown CRTC between
+    // two known ones gives nothing and shifts no answer.
+    const CrtcId asked[] = {crtcs[1], unknown, crtcs[0]};
+    EXPECT_EQ(gamma->getRamps(asked), (std::vector<std::optional<GammaRamp>>{second, std::nullopt, first}));
 
-    // The X errors above did not cost the connection: the CRTCs still take new ramps.
-    ASSERT_TRUE(gamma_->setRamp(crtcs_[1], first));
-    EXPECT_EQ(gamma_->getRamp(crtcs_[1]), first);
-    EXPECT_EQ(test::crtcIds(*gamma_), crtcs_);
-    // Read in one go, an unknown CRTC between two known ones gives nothing and shifts no answer.
-    const CrtcId asked[] = {crtcs_[0], unknown, crtcs_[1]};
-    EXPECT_EQ(gamma_->getRamps(asked), (std::vector<std::optional<GammaRamp>>{second, std::nullopt, first}));
-}
-
-TEST_F(RandrCrtcsTest, AddedAndRemovedMonitorsAreAnnouncedAndListed)
-{
-    ASSERT_TRUE(server_->enableMonitor(2)) << server_->failure();
-    ASSERT_TRUE(test::spinUntil([this] { return changes_ > 0; })) << "no change announced for a new monitor";
+    ASSERT_TRUE(server.enableMonitor(2)) << server.failure();
+    ASSERT_TRUE(test::spinUntil([&] { return changes > 0; })) << "no change announced for a new monitor";
     // xrandr's reconfiguration sends several RandR events at once; they make one announcement.
-    EXPECT_EQ(changes_, 1);
-
-    const std::vector<CrtcId> withThird = test::crtcIds(*gamma_);
+    EXPECT_EQ(changes, 1);
+    const std::vector<CrtcId> withThird = test::crtcIds(*gamma);
     ASSERT_EQ(withThird.size(), 3u);
-    const auto listed = [&withThird](CrtcId crtc) { return std::ranges::find(withThird, crtc) != withThird.end(); };
-    EXPECT_TRUE(listed(crtcs_[0]) && listed(crtcs_[1]));
-    const auto added = std::ranges::find_if(withThird, [this](CrtcId crtc) {
-        return std::ranges::find(crtcs_, crtc) == crtcs_.end();
-    });
+    const auto added = std::ranges::find_if(withThird, [&](CrtcId crtc) { return std::ranges::find(crtcs, crtc) == crtcs.end(); });
     ASSERT_NE(added, withThird.end());
-    const GammaRamp ramp = distinctRamp(256, 321);
-    ASSERT_TRUE(gamma_->setRamp(*added, ramp));
-    EXPECT_EQ(gamma_->getRamp(*added), ramp);
+    ASSERT_TRUE(gamma->setRamp(*added, first));
+    EXPECT_EQ(gamma->getRamp(*added), first);
 
-    changes_ = 0;
-    ASSERT_TRUE(server_->disableMonitor(2)) << server_->failure();
+    changes = 0;
+    ASSERT_TRUE(server.disableMonitor(2)) << server.failure();
     // Listing before the event loop runs reads the change's events along with the reply,
     // out of the socket notifier's sight; they must be announced all the same.
-    EXPECT_EQ(test::crtcIds(*gamma_), crtcs_);
-    EXPECT_TRUE(test::spinUntil([this] { return changes_ > 0; })) << "no change announced for a removed monitor";
-}
+    EXPECT_EQ(test::crtcIds(*gamma), crtcs);
+    EXPECT_TRUE(test::spinUntil([&] { return changes > 0; })) << "no change announced for a removed monitor";
 
-TEST_F(RandrCrtcsTest, AVanishedServerIsReportedOnceWithoutBusyLooping)
-{
-    server_->stop();
-    ASSERT_TRUE(test::spinUntil([this] { return losses_ > 0; })) << "the lost connection was not reported";
-
+    server.stop();
+    ASSERT_TRUE(test::spinUntil([&] { return losses > 0; })) << "the lost connection was not reported";
     EXPECT_LT(test::spinFor(300ms), 50) << "the event loop keeps waking for the dead connection";
-    EXPECT_EQ(losses_, 1);
-    EXPECT_TRUE(test::crtcIds(*gamma_).empty());
-    EXPECT_EQ(gamma_->getRamp(crtcs_[0]), std::nullopt);
-    EXPECT_FALSE(gamma_->setRamp(crtcs_[0], distinctRamp(256, 3)));
+    EXPECT_TRUE(test::crtcIds(*gamma).empty());
+    EXPECT_EQ(gamma->getRamp(crtcs[0]), std::nullopt);
+    EXPECT_FALSE(gamma->setRamp(crtcs[0], first));
     test::spinFor(50ms);
-    EXPECT_EQ(losses_, 1);
+    EXPECT_EQ(losses, 1);
 }
 
 TEST(RandrCrtcsCreate, GivesNothingWithoutAReachableDisplayOrRandR)
