@@ -51,10 +51,7 @@ public:
     void setInverseColorsEnabled(bool on) override { invertSwitch = on; }
     void setStartAtLoginCheckBox(bool on) override { loginSwitch = on; }
     void setEffectsOffered(const EffectsOffered& offered) override { effectsOffered = offered; }
-    void showNotice(const std::string&, const std::string& body) override
-    {
-        notices.push_back(started ? body : "before the tray runs: " + body);
-    }
+    void showNotice(const std::string&, const std::string& body) override { notices.push_back(body); }
     void setTrueColorsCheckBox(bool on) override { trueColorsSwitch = on; }
     void setBackgroundAlpha(double alpha) override { alphaSlider = alpha; }
     void setSunFollowing(const SunFollowing& shown) override { sunFollowing = shown; }
@@ -96,11 +93,7 @@ class FakeScreenControl final : public ScreenControl {
 public:
     explicit FakeScreenControl(ScreenState& state) : state_(state) {}
     void setBrightnessLevel(float level) override { state_.brightness = level; }
-    void restoreBrightness() override
-    {
-        state_.brightness.reset();
-        ++state_.restores;
-    }
+    void restoreBrightness() override { state_.brightness.reset(); ++state_.restores; }
     void setContrast(bool inverted) override { state_.inverted = inverted; }
 
 private:

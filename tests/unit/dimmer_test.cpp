@@ -206,7 +206,8 @@ TEST_F(Dimmer, AMonitorPluggedInIsTintedAndTheOthersAreLeftAlone)
         int setsOnTheOthers = 0;
         gamma.beforeSet = [&](CrtcId crtc) { setsOnTheOthers += crtc != plugged; };
         screens.count = static_cast<int>(gamma.online.size()) + 1;
-        gamma.plugIn(plugged);
+        gamma.addCrtc(plugged);  // as a monitor plugged in
+        gamma.onCrtcsChanged();
         screens.onScreensChanged();
         clock.advance(1s);
         EXPECT_EQ(setsOnTheOthers, 0) << "the other monitors flashed their own colours";
