@@ -238,8 +238,7 @@ TEST_F(GammaJournalTest, TruncatedCorruptedOrHostileFilesLoadNothing)
     EXPECT_EQ(journal.load().state, State::Refused);
     std::filesystem::remove(file);
     ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
-    EXPECT_EQ(journal.load().state, State::Refused);
-    EXPECT_TRUE(journal.exists());
+    EXPECT_TRUE(journal.load().state == State::Refused && journal.exists());
     std::filesystem::remove(file);
     const std::filesystem::path victim = dir.path().toStdString() + "/victim";
     std::ofstream(victim) << "the user's own file";
