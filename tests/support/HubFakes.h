@@ -50,7 +50,7 @@ public:
     void setLightMonitorNowCheckBox(bool on) override { tintSwitch = on; }
     void setInverseColorsEnabled(bool on) override { invertSwitch = on; }
     void setStartAtLoginCheckBox(bool on) override { loginSwitch = on; }
-    void setEffectsOffered(const EffectsOffered& offered) override { effectsOffered = offered; }
+    void setEffectsOffered(const EffectsOffered&) override {}
     void showNotice(const std::string&, const std::string& body) override { notices.push_back(body); }
     void setTrueColorsCheckBox(bool on) override { trueColorsSwitch = on; }
     void setBackgroundAlpha(double alpha) override { alphaSlider = alpha; }
@@ -64,7 +64,6 @@ public:
     bool tintSwitch = false;
     int popovers = 0;
     std::vector<std::string> notices;
-    std::optional<EffectsOffered> effectsOffered;
     SunFollowing sunFollowing;
 };
 
@@ -125,7 +124,7 @@ class FakeColourPanel final : public ColourPanel {
 public:
     void setColor(const Colour& colour) override { shown = colour; }
     Colour color() const override { return shown; }
-    void makeKeyAndOrderFront() override { ++fronts; }
+    void makeKeyAndOrderFront() override {}
     // The user picks a colour in the panel.
     void pick(const Colour& colour)
     {
@@ -133,7 +132,6 @@ public:
         onColorChanged();
     }
     Colour shown;
-    int fronts = 0;
 };
 
 }  // namespace lunaveil::testing
