@@ -31,12 +31,6 @@ public:
         online.push_back(crtc);
         ramps[crtc] = calibration(crtc, size);
     }
-    // Adds a CRTC the way a monitor being plugged in does, and tells the listener.
-    void plugIn(CrtcId crtc, std::size_t size = 256)
-    {
-        addCrtc(crtc, size);
-        onCrtcsChanged();
-    }
 
     std::vector<GammaOutput> crtcs() override
     {
@@ -47,9 +41,7 @@ public:
     }
     std::optional<GammaRamp> getRamp(CrtcId crtc) override
     {
-        if (!ramps.contains(crtc) || unreadable.contains(crtc))
-            return std::nullopt;
-        return ramps.at(crtc);
+        return ramps.contains(crtc) && !unreadable.contains(crtc) ? std::optional(ramps.at(crtc)) : std::nullopt;
     }
     // Like the X server: an unknown CRTC, a refusing one or a ramp of the wrong size is rejected.
     bool setRamp(CrtcId crtc, const GammaRamp& ramp) override
@@ -59,16 +51,10 @@ public:
         if (!ramps.contains(crtc) || refusing.contains(crtc) || ramp.size() != ramps.at(crtc).size())
             return false;
         ramps[crtc] = ramp;
-        ++sets;
-        return true;
+        return ++sets > 0;
     }
 
-    std::string serverMark(bool create) override
-    {
-        if (create && mark.empty())
-            mark = "fake server";
-        return mark;
-    }
+    std::string serverMark(bool create) override { return create && mark.empty() ? mark = "fake server" : mark; }
 
     std::vector<CrtcId> online;
     std::map<CrtcId, GammaRamp> ramps;

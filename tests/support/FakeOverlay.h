@@ -1,9 +1,9 @@
 #pragma once
 // Overlay windows, screens and timers whose state tests can read and whose time tests can advance.
 
-#include "platform/OverlayWindow.h"
 #include "effects/Scheduler.h"
 #include "platform/Compositor.h"
+#include "platform/OverlayWindow.h"
 
 #include <algorithm>
 #include <memory>
@@ -15,7 +15,6 @@ struct FakeWindowState {
     bool shown = false;
     double alpha = 0.0;
     std::optional<Colour> fill;
-    int animations = 0;
 };
 
 class FakeOverlayWindow final : public OverlayWindow {
@@ -27,7 +26,6 @@ public:
     void setBackgroundColor(const Colour& fill) override { state_->fill = fill; }
     void animateTo(double alpha, std::optional<Colour> fill, std::chrono::milliseconds) override
     {
-        ++state_->animations;
         state_->alpha = alpha;
         state_->fill = fill ? fill : state_->fill;
     }
@@ -44,10 +42,8 @@ public:
     {
         std::vector<std::unique_ptr<OverlayWindow>> made;
         current.clear();
-        for (int i = 0; i < count.value_or(0); ++i) {
-            current.push_back(std::make_shared<FakeWindowState>());
-            made.push_back(std::make_unique<FakeOverlayWindow>(current.back()));
-        }
+        for (int i = 0; i < count.value_or(0); ++i)
+            made.push_back(std::make_unique<FakeOverlayWindow>(current.emplace_back(std::make_shared<FakeWindowState>())));
         return made;
     }
     std::vector<std::shared_ptr<FakeWindowState>> current;  // the last build's windows, in screen order
@@ -75,7 +71,6 @@ public:
         armed_.push_back(timer.get());
         return timer;
     }
-
     // The timers that would wake Lunaveil.
     std::size_t armed() const { return armed_.size(); }
 

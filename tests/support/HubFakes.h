@@ -50,11 +50,8 @@ public:
     void setLightMonitorNowCheckBox(bool on) override { tintSwitch = on; }
     void setInverseColorsEnabled(bool on) override { invertSwitch = on; }
     void setStartAtLoginCheckBox(bool on) override { loginSwitch = on; }
-    void setEffectsOffered(const EffectsOffered& offered) override { effectsOffered = offered; }
-    void showNotice(const std::string&, const std::string& body) override
-    {
-        notices.push_back(started ? body : "before the tray runs: " + body);
-    }
+    void setEffectsOffered(const EffectsOffered&) override {}
+    void showNotice(const std::string&, const std::string& body) override { notices.push_back(body); }
     void setTrueColorsCheckBox(bool on) override { trueColorsSwitch = on; }
     void setBackgroundAlpha(double alpha) override { alphaSlider = alpha; }
     void setSunFollowing(const SunFollowing& shown) override { sunFollowing = shown; }
@@ -67,7 +64,6 @@ public:
     bool tintSwitch = false;
     int popovers = 0;
     std::vector<std::string> notices;
-    std::optional<EffectsOffered> effectsOffered;
     SunFollowing sunFollowing;
 };
 
@@ -96,11 +92,7 @@ class FakeScreenControl final : public ScreenControl {
 public:
     explicit FakeScreenControl(ScreenState& state) : state_(state) {}
     void setBrightnessLevel(float level) override { state_.brightness = level; }
-    void restoreBrightness() override
-    {
-        state_.brightness.reset();
-        ++state_.restores;
-    }
+    void restoreBrightness() override { state_.brightness.reset(); ++state_.restores; }
     void setContrast(bool inverted) override { state_.inverted = inverted; }
 
 private:
@@ -132,7 +124,7 @@ class FakeColourPanel final : public ColourPanel {
 public:
     void setColor(const Colour& colour) override { shown = colour; }
     Colour color() const override { return shown; }
-    void makeKeyAndOrderFront() override { ++fronts; }
+    void makeKeyAndOrderFront() override {}
     // The user picks a colour in the panel.
     void pick(const Colour& colour)
     {
@@ -140,7 +132,6 @@ public:
         onColorChanged();
     }
     Colour shown;
-    int fronts = 0;
 };
 
 }  // namespace lunaveil::testing

@@ -54,31 +54,25 @@ protected:
     static inline const TransferFormula orange = *trueColorFormula(Colour::orangeColor(), 25);
 };
 
-TEST_F(DisplayTransferTest, OriginalIsJournalledBeforeTheFirstSet)
-{
-    std::vector<std::map<CrtcId, GammaRamp>> journalAtSet;
-    gamma.beforeSet = [&](CrtcId) { journalAtSet.push_back(journal().load().ramps); };
-    applyOrange(transfer);
-    ASSERT_EQ(journalAtSet.size(), 2u);
-    EXPECT_EQ(journalAtSet[0], (std::map<CrtcId, GammaRamp>{{1, calibration(1)}}));
-    EXPECT_EQ(journalAtSet[1].at(2), calibration(2));
-
-    invert();
-    EXPECT_EQ(journal().load().ramps.at(1), calibration(1)) << "later changes keep the first original";
-}
-
+// The original is journalled before a display's first set, and later changes keep it; a restore
+// gives back the exact originals, forgets them and drops the journal.
 TEST_F(DisplayTransferTest, EachCrtcTakesTheCurveAtItsOwnSizeAndRestoreGivesBackExactOriginals)
 {
     const auto originals = gamma.ramps;
     transfer.restoreColorSyncSettings();  // nothing kept yet: harmless
     EXPECT_EQ(gamma.sets, 0);
 
+    std::vector<std::map<CrtcId, GammaRamp>> journalAtSet;
+    gamma.beforeSet = [&](CrtcId) { journalAtSet.push_back(journal().load().ramps); };
     applyOrange(transfer);
+    ASSERT_EQ(journalAtSet.size(), 2u);
+    EXPECT_EQ(journalAtSet[0], (std::map<CrtcId, GammaRamp>{{1, calibration(1)}}));
+    EXPECT_EQ(journalAtSet[1], originals);
     EXPECT_EQ(gamma.ramps[1], rampFromFormula(256, orange));
     EXPECT_EQ(gamma.ramps[2], rampFromFormula(1024, orange));
     invert();
     EXPECT_EQ(gamma.ramps[2], inverted(1024));
-    EXPECT_TRUE(journal().exists());
+    EXPECT_EQ(journal().load().ramps, originals) << "later changes keep the first original";
     transfer.restoreColorSyncSettings();
     EXPECT_EQ(gamma.ramps, originals);
     EXPECT_FALSE(journal().exists());
@@ -118,7 +112,7 @@ TEST_F(DisplayTransferTest, ABlendGoesOverEachCrtcsOwnCalibrationWhichRestoreGiv
     const struct {
         Colour colour;
         double opacity;
-    } blends[] = {{Colour::redColor(), 0.4}, {Colour::grey(0.2), 1.0}, {Colour::rgb(0.3, 0.6, 0.9), 0.05}};
+    } blends[] = {{Colour::grey(0.2), 1.0}, {Colour::rgb(0.3, 0.6, 0.9), 0.05}};
     for (const auto& blend : blends) {
         SCOPED_TRACE(blend.opacity);
         transfer.setTransferOverCalibration(transfer.getOnlineDisplayList(), blendFormula(blend.colour, blend.opacity));
@@ -145,8 +139,7 @@ TEST_F(DisplayTransferTest, RefusingCrtcsDoNotStopTheOthersAndForeignChangesAreU
     gamma.unreadable.insert(2);
     applyOrange(transfer);
     applyOrange(transfer);
-    EXPECT_EQ(gamma.ramps[1], calibration(1));
-    EXPECT_EQ(gamma.ramps[2], calibration(2));
+    EXPECT_TRUE(gamma.ramps[1] == calibration(1) && gamma.ramps[2] == calibration(2));
     EXPECT_EQ(gamma.ramps[3], rampFromFormula(256, orange));
     EXPECT_EQ(gamma.sets, 1) << "an unchanged ramp is not set again";
 
@@ -172,8 +165,7 @@ TEST_F(DisplayTransferTest, JournalSurvivesACrashAndADamagedOneIsRemoved)
     gamma.ramps[3] = FakeCrtcGamma::calibration(3, 512);  // reconfigured meanwhile: left alone
     X11DisplayGamma next(gamma, journal());
     EXPECT_TRUE(next.restoreFromJournal().restored);
-    EXPECT_EQ(gamma.ramps[1], originals.at(1));
-    EXPECT_EQ(gamma.ramps[2], originals.at(2));
+    EXPECT_TRUE(gamma.ramps[1] == originals.at(1) && gamma.ramps[2] == originals.at(2));
     EXPECT_EQ(gamma.ramps[3], FakeCrtcGamma::calibration(3, 512));
     EXPECT_FALSE(journal().exists());
     EXPECT_TRUE(next.restoreFromJournal().complete);
@@ -209,20 +201,17 @@ TEST_F(GammaJournalTest, SavedRampsLoadBackExactlyWithPrivateModes)
     const std::map<CrtcId, GammaRamp> ramps{{63, FakeCrtcGamma::calibration(63, 256)},
                                             {64, FakeCrtcGamma::calibration(64, 1024)}};
     ASSERT_TRUE(journal.save("server", ramps));
-    EXPECT_EQ(GammaJournal(folder, "0").load().ramps, ramps);
-    EXPECT_EQ(GammaJournal(folder, "0").load().serverMark, "server");
+    const auto loaded = GammaJournal(folder, "0").load();
+    EXPECT_TRUE(loaded.ramps == ramps && loaded.serverMark == "server");
     using std::filesystem::perms;
     EXPECT_EQ(std::filesystem::status(file).permissions(), perms::owner_read | perms::owner_write);
     EXPECT_EQ(std::filesystem::status(file.parent_path()).permissions(), perms::owner_all);
 
     journal.remove();
-    EXPECT_FALSE(journal.exists());
     journal.remove();  // absent: harmless
-
     GammaRamp ragged = FakeCrtcGamma::calibration(1, 8);
     ragged.blue.pop_back();
     EXPECT_FALSE(journal.save("server", {{1, ragged}})) << "nothing is saved that could not be loaded";
-    EXPECT_FALSE(journal.save("server", {{1, GammaRamp{}}}));
     EXPECT_FALSE(journal.save("", {{1, FakeCrtcGamma::calibration(1, 8)}})) << "no server it belongs to";
     EXPECT_FALSE(journal.exists());
 }
@@ -249,8 +238,7 @@ TEST_F(GammaJournalTest, TruncatedCorruptedOrHostileFilesLoadNothing)
     EXPECT_EQ(journal.load().state, State::Refused);
     std::filesystem::remove(file);
     ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
-    EXPECT_EQ(journal.load().state, State::Refused);
-    EXPECT_TRUE(journal.exists());
+    EXPECT_TRUE(journal.load().state == State::Refused && journal.exists());
     std::filesystem::remove(file);
     const std::filesystem::path victim = dir.path().toStdString() + "/victim";
     std::ofstream(victim) << "the user's own file";

@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <sstream>
+#include <tuple>
 
 namespace lunaveil {
 namespace {
@@ -52,12 +53,11 @@ TEST(SunTimes, RiseAndSetAsTheAlmanacsGiveThem)
 TEST(SunTimes, PolarDaysAndNightsAndTheClockChangingOverNight)
 {
     // Tromsø: the midnight sun in June, the polar night in December; so at the poles.
-    EXPECT_EQ(sunDay(2024, 6, 21, 69.6492, 18.9553).kind, SunDay::Kind::PolarDay);
-    EXPECT_EQ(sunDay(2024, 12, 21, 69.6492, 18.9553).kind, SunDay::Kind::PolarNight);
-    EXPECT_EQ(sunDay(2024, 6, 21, 90.0, 0.0).kind, SunDay::Kind::PolarDay);
-    EXPECT_EQ(sunDay(2024, 6, 21, -90.0, 0.0).kind, SunDay::Kind::PolarNight);
-    EXPECT_EQ(sunDay(2024, 6, 21, 91.0, 0.0).kind, SunDay::Kind::PolarNight) << "no such place";
-    EXPECT_EQ(sunDay(2024, 6, 21, std::nan(""), 0.0).kind, SunDay::Kind::PolarNight);
+    using enum SunDay::Kind;
+    for (const auto& [month, latitude, kind] : {std::tuple{6, 69.6492, PolarDay}, {12, 69.6492, PolarNight},
+                                                {6, 90.0, PolarDay}, {6, -90.0, PolarNight},
+                                                {6, 91.0, PolarNight}, {6, std::nan(""), PolarNight}})  // no such place
+        EXPECT_EQ(sunDay(2024, month, 21, latitude, 18.9553).kind, kind) << latitude;
 
     // Berlin's clocks go forward on 31 March 2024: the sun rises an hour later by the clock, less
     // the two minutes it gains in a day.

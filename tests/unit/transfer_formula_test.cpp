@@ -49,50 +49,47 @@ TEST(TrueColorFormula, ScalesEachChannelsMaximumByColourAndOpacity)
     EXPECT_FALSE(trueColorFormula(Colour::whiteColor(), 25)) << "only the six named colours have a formula";
 }
 
+// Each channel runs from the colour's share c·a to c·a + (1 − a); the inputs are clamped.
 TEST(BlendFormula, MatchesLayingTheColourOverTheScreen)
 {
-    // Each channel runs from the colour's share c·a to c·a + (1 − a); the inputs are clamped.
     EXPECT_EQ(blendFormula(Colour::redColor(), 0.0), TransferFormula{});
-    EXPECT_FLOAT_EQ(blendFormula(Colour::rgb(1, 0.5, 0), 1.0).greenMin, 0.5f);
-    EXPECT_FLOAT_EQ(blendFormula(Colour::rgb(1, 0.5, 0), 1.0).greenMax, 0.5f);
-    EXPECT_FLOAT_EQ(blendFormula(Colour::grey(0.2), 0.25).blueMin, 0.05f);
-    EXPECT_FLOAT_EQ(blendFormula(Colour::grey(0.2), 0.25).blueMax, 0.8f);
-    EXPECT_FLOAT_EQ(blendFormula(Colour::rgb(2, -1, 0.5), 7.0).redMin, 1.0f);
-    EXPECT_FLOAT_EQ(blendFormula(Colour::rgb(2, -1, 0.5), 7.0).greenMax, 0.0f);
+    const struct {
+        Colour colour;
+        double opacity;
+        float greenMin, greenMax;
+    } rows[] = {{Colour::rgb(1, 0.5, 0), 1.0, 0.5f, 0.5f}, {Colour::grey(0.2), 0.25, 0.05f, 0.8f},
+                {Colour::rgb(-1, 2, 0.5), 7.0, 1.0f, 1.0f}, {Colour::rgb(2, -1, 0.5), 7.0, 0.0f, 0.0f}};
+    for (const auto& row : rows) {
+        const TransferFormula f = blendFormula(row.colour, row.opacity);
+        EXPECT_FLOAT_EQ(f.greenMin, row.greenMin) << row.opacity;
+        EXPECT_FLOAT_EQ(f.greenMax, row.greenMax) << row.opacity;
+    }
 }
 
-TEST(RampFromTable, InterpolatesEachTableAcrossTheRampAndClamps)
+TEST(Ramps, TablesAreInterpolatedAcrossTheRampAndFormulasRunAlongTheGammaCurveBothClamped)
 {
     const GammaRamp straight = rampFromTable(256, straightTable, straightTable, straightTable);
-    for (std::size_t i = 0; i < 256; ++i)
+    const GammaRamp inverted = rampFromTable(256, invertedTable, invertedTable, invertedTable);
+    for (std::size_t i = 0; i < 256; ++i) {
         EXPECT_EQ(straight.red[i], static_cast<int>(i * 257)) << "entry i sits at i / 255";
-    const GammaRamp big = rampFromTable(1024, straightTable, straightTable, straightTable);
-    const GammaRamp inverted = rampFromTable(1024, invertedTable, invertedTable, invertedTable);
-    for (std::size_t i = 0; i < 1024; ++i)
-        EXPECT_EQ(big.blue[i] + inverted.blue[i], 65535) << "inversion mirrors the straight ramp exactly at " << i;
-
-    const std::vector<float> peak{0.0f, 1.0f, 0.0f};
-    const std::vector<float> wide{-1.0f, 2.0f};
-    const GammaRamp ramp = rampFromTable(5, peak, {}, wide);
+        EXPECT_EQ(straight.blue[i] + inverted.blue[i], 65535) << "inversion mirrors the straight ramp at " << i;
+    }
+    const GammaRamp ramp = rampFromTable(5, std::vector{0.0f, 1.0f, 0.0f}, {}, std::vector{-1.0f, 2.0f});
     EXPECT_EQ(ramp.red, (Ramp{0, 32768, 65535, 32768, 0})) << "a longer table";
     EXPECT_EQ(ramp.green, (Ramp{0, 16384, 32768, 49151, 65535})) << "an empty table is the straight ramp";
     EXPECT_EQ(ramp.blue, (Ramp{0, 0, 32768, 65535, 65535})) << "entries are clamped to 0..1";
     EXPECT_EQ(rampFromTable(0, invertedTable, invertedTable, invertedTable).size(), 0u);
     EXPECT_EQ(rampFromTable(1, invertedTable, invertedTable, invertedTable).red, Ramp{65535});
-}
 
-TEST(RampFromFormula, RunsFromMinimumToMaximumAlongTheGammaCurve)
-{
     // A falling channel is allowed; values beyond 1 are clamped.
     const TransferFormula curve{.redMin = 0.1f, .redMax = 0.9f, .redGamma = 2.0f, .greenMin = 1.0f, .greenMax = 0.0f,
                                 .blueMax = 3.0f};
-    const GammaRamp ramp = rampFromFormula(3, curve);
-    EXPECT_NEAR(ramp.red[0], 0.1 * 65535, 1);
-    EXPECT_NEAR(ramp.red[1], 0.3 * 65535, 1);
-    EXPECT_NEAR(ramp.red[2], 0.9 * 65535, 1);
-    EXPECT_EQ(ramp.green, (Ramp{65535, 32768, 0}));
-    EXPECT_EQ(ramp.blue, (Ramp{0, 65535, 65535}));
-    EXPECT_EQ(rampFromFormula(1, curve).red, Ramp{ramp.red[0]});
+    const GammaRamp formula = rampFromFormula(3, curve);
+    for (const auto& [i, level] : {std::pair{0, 0.1}, {1, 0.3}, {2, 0.9}})  // 0.3 = 0.1 + 0.8·0.5²
+        EXPECT_NEAR(formula.red[i], level * 65535, 1);
+    EXPECT_EQ(formula.green, (Ramp{65535, 32768, 0}));
+    EXPECT_EQ(formula.blue, (Ramp{0, 65535, 65535}));
+    EXPECT_EQ(rampFromFormula(1, curve).red, Ramp{formula.red[0]});
 }
 
 }  // namespace
