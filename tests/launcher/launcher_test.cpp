@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <map>
 #include <sstream>
@@ -16,6 +17,7 @@
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <thread>
+#include <tuple>
 #include <unistd.h>
 #include <vector>
 
@@ -136,12 +138,15 @@ protected:
     fs::path tmp_;
 };
 
-TEST_F(LauncherTest, StartsLunaveilOnceDetachedWhenItDoesNotRun)
+// Once, detached, when it does not run; then only a lock held in a folder of the user's own stops a
+// start: a lock file left behind by a Lunaveil that has ended, a lock in a folder others may enter
+// (it may be anybody's) and one under a relative XDG_RUNTIME_DIR (the launcher then tests the
+// fallback folder under /tmp, as Lunaveil does) stop nothing. Without bin/lunaveil it still ends
+// with 0, saying what is missing.
+TEST_F(LauncherTest, StartsOneLunaveilDetachedUnlessOneHoldsTheLockInTheUsersOwnFolder)
 {
     EXPECT_TRUE(runLauncher(runtimeDir().string()));
-    // The launcher has ended while the program it started still waits at the gate.
-    EXPECT_FALSE(fs::exists(gate()));
-
+    EXPECT_FALSE(fs::exists(gate())) << "the launcher waited for the program it started";
     const auto started = launches();
     ASSERT_EQ(started.size(), 1u) << readFile(tmp_ / "launches");
     auto launch = started.front();
@@ -151,39 +156,30 @@ TEST_F(LauncherTest, StartsLunaveilOnceDetachedWhenItDoesNotRun)
     // Started at login, Lunaveil keeps its popover closed; stdin and stray descriptors are not handed on.
     EXPECT_EQ(launch, (std::map<std::string, std::string>{{"program", program().string()}, {"argc", "1"},
         {"first", "-psn_0_0"}, {"helper", "1"}, {"helpers", "1"}, {"stdin", "/dev/null"}, {"stray", "closed"}}));
-    // Testing the lock never creates it.
-    EXPECT_FALSE(fs::exists(lockFile()));
-}
+    EXPECT_FALSE(fs::exists(lockFile())) << "testing the lock created it";
 
-TEST_F(LauncherTest, OnlyAHeldLockMeansLunaveilRuns)
-{
-    std::ofstream(lockFile()).close();  // left behind by a Lunaveil that has ended
-    EXPECT_TRUE(runLauncher(runtimeDir().string()));
-    EXPECT_EQ(launches().size(), 1u);
-    EXPECT_TRUE(runLauncher(runtimeDir().string(), lockFile()));
-    EXPECT_EQ(launches().size(), 1u) << "a running Lunaveil is left alone";
-    // In a folder others may enter, a held lock may be anybody's: it keeps nothing from starting.
-    fs::permissions(runtimeDir(), fs::perms::group_read | fs::perms::group_exec, fs::perm_options::add);
-    EXPECT_TRUE(runLauncher(runtimeDir().string(), lockFile()));
-    EXPECT_EQ(launches().size(), 2u);
-    // A relative XDG_RUNTIME_DIR is ignored: a lock held under it stops nothing. The launcher then
-    // tests the fallback folder under /tmp, as Lunaveil does, which a Lunaveil of this user may hold.
     const fs::path fallback = fs::path("/tmp") / ("lunaveil-runtime-" + std::to_string(::getuid()));
     const int fd = ::open((fallback / "com.quorvex.Lunaveil.lock").c_str(), O_RDONLY | O_CLOEXEC);
-    const bool fallbackHeld = fd >= 0 && ::flock(fd, LOCK_SH | LOCK_NB) != 0;
+    const bool fallbackHeld = fd >= 0 && ::flock(fd, LOCK_SH | LOCK_NB) != 0;  // by a Lunaveil of this user
     if (fd >= 0)
         ::close(fd);
-    if (!fallbackHeld) {
-        fs::create_directories(tmp_ / "relative");
-        EXPECT_TRUE(runLauncher("relative", tmp_ / "relative" / "com.quorvex.Lunaveil.lock"));
-        EXPECT_EQ(launches().size(), 3u);
+    const std::string own = runtimeDir().string();
+    const std::vector<std::tuple<const char*, std::function<void()>, std::string, fs::path, std::size_t>> cases{
+        {"a lock file left behind", [&] { std::ofstream(lockFile()).close(); }, own, {}, 1},
+        {"the lock held", [] {}, own, lockFile(), 0},
+        {"held in a folder others may enter",
+         [&] { fs::permissions(runtimeDir(), fs::perms::group_read | fs::perms::group_exec, fs::perm_options::add); },
+         own, lockFile(), 1},
+        {"held under a relative XDG_RUNTIME_DIR", [&] { fs::create_directories(tmp_ / "relative"); }, "relative",
+         tmp_ / "relative" / "com.quorvex.Lunaveil.lock", fallbackHeld ? 0u : 1u},
+        {"no bin/lunaveil", [&] { fs::remove(program()); }, own, {}, 0},
+    };
+    for (const auto& [what, prepare, runtime, held, more] : cases) {
+        const std::size_t before = launches().size();
+        prepare();
+        EXPECT_TRUE(runLauncher(runtime, held)) << what;
+        EXPECT_EQ(launches().size(), before + more) << what;
     }
-
-    // Without bin/lunaveil the launcher still ends with 0, saying what is missing.
-    const std::size_t launched = launches().size();
-    fs::remove(program());
-    EXPECT_TRUE(runLauncher(runtimeDir().string()));
-    EXPECT_EQ(launches().size(), launched);
     EXPECT_NE(readFile(tmp_ / "stderr").find(program().string()), std::string::npos) << readFile(tmp_ / "stderr");
 }
 

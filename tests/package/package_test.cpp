@@ -54,20 +54,13 @@ TEST(Package, HoldsLunaveilUnderUsrWithItsLibrariesAsDependenciesAndValidFiles)
     for (const char* tool : {"dpkg-deb", "dpkg-shlibdeps"})
         if (!present(tool))
             GTEST_SKIP() << tool << " is not installed (packages dpkg-dev, lintian, devscripts)";
-    std::string pattern = (fs::temp_directory_path() / "lunaveil-package-test.XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    const struct Folder {
-        fs::path path;
-        ~Folder()
-        {
-            std::error_code ec;
-            fs::remove_all(path, ec);
-        }
-    } dir{pattern};
-    const Result cpack = run({LUNAVEIL_CPACK, "--config", LUNAVEIL_CPACK_CONFIG, "-G", "DEB", "-B", dir.path.string()});
+    // In the build tree, emptied first: a package of an earlier run would be taken for this one's.
+    const fs::path dir = LUNAVEIL_PACKAGE_DIR;
+    fs::remove_all(dir);
+    const Result cpack = run({LUNAVEIL_CPACK, "--config", LUNAVEIL_CPACK_CONFIG, "-G", "DEB", "-B", dir.string()});
     ASSERT_EQ(cpack.status, 0) << cpack.output;
     fs::path deb;
-    for (const auto& entry : fs::directory_iterator(dir.path))
+    for (const auto& entry : fs::directory_iterator(dir))
         if (entry.path().extension() == ".deb")
             deb = entry.path();
     ASSERT_FALSE(deb.empty()) << cpack.output;
@@ -80,7 +73,7 @@ TEST(Package, HoldsLunaveilUnderUsrWithItsLibrariesAsDependenciesAndValidFiles)
 
     // Unpacked: the programs and their files under /usr, and nothing else of the build tree (tests,
     // benchmarks) nor anything outside /usr. The program runs; launcher_test runs the launcher itself.
-    const fs::path root = dir.path / "root";
+    const fs::path root = dir / "root";
     ASSERT_EQ(run({"dpkg-deb", "-x", deb.string(), root.string()}).status, 0);
     for (const auto& entry : fs::recursive_directory_iterator(root)) {
         const std::string path = entry.path().lexically_relative(root).string();
@@ -93,8 +86,7 @@ TEST(Package, HoldsLunaveilUnderUsrWithItsLibrariesAsDependenciesAndValidFiles)
                              "icons/hicolor/scalable/apps/com.quorvex.Lunaveil.svg", "man/man1/lunaveil.1.gz",
                              "doc/lunaveil/copyright", "doc/lunaveil/changelog.gz"})
         EXPECT_TRUE(fs::exists(share / file)) << file;
-    const fs::path program = root / "usr/bin/lunaveil";
-    const fs::path launcher = root / "usr/libexec/lunaveil/lunaveil-launcher";
+    const fs::path program = root / "usr/bin/lunaveil", launcher = root / "usr/libexec/lunaveil/lunaveil-launcher";
     EXPECT_EQ(::access(launcher.c_str(), X_OK), 0);
     EXPECT_EQ(run({program.string(), "--version"}).output, "lunaveil " LUNAVEIL_VERSION "\n");
 

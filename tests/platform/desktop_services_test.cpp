@@ -6,16 +6,17 @@
 #include "platform/GeoClueLocation.h"
 #include "platform/x11/CompositorWatch.h"
 #include "platform/x11/SystemTrayColours.h"
-#include "support/FakeSettingsPortal.h"
 #include "support/PrivateBus.h"
 #include "support/SpinEventLoop.h"
 #include "ui/DesktopNotification.h"
 
 #include <QDBusConnection>
+#include <QDBusContext>
 #include <QDBusObjectPath>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QVariantMap>
 #include <gtest/gtest.h>
 
@@ -23,7 +24,51 @@ namespace lunaveil {
 namespace {
 
 using namespace std::chrono_literals;
-using test::FakeSettingsPortal;
+
+// The settings portal's colour-scheme answer, from a thread of its own, as the caller blocks on it.
+class FakeSettingsPortal : public QObject, protected QDBusContext {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Settings")
+public:
+    static constexpr int silent = -1;  // no reply at all: the caller waits for its timeout
+    FakeSettingsPortal(const QString& busAddress, int colourScheme)
+        : connection_(QDBusConnection::connectToBus(busAddress, QStringLiteral("portal"))), colourScheme_(colourScheme)
+    {
+        thread_.start();
+        moveToThread(&thread_);
+        registered = connection_.registerObject(path, this, QDBusConnection::ExportAllSlots)
+                     && connection_.registerService(service);
+    }
+    ~FakeSettingsPortal() override
+    {
+        connection_.unregisterService(service);
+        connection_.unregisterObject(path);
+        QDBusConnection::disconnectFromBus(QStringLiteral("portal"));
+        thread_.quit();
+        thread_.wait();
+    }
+    bool registered = false;
+
+public Q_SLOTS:
+    // As the portal does: the value inside a variant inside the reply's variant.
+    QDBusVariant Read(const QString& nameSpace, const QString& key)
+    {
+        if (nameSpace != QLatin1String("org.freedesktop.appearance") || key != QLatin1String("color-scheme"))
+            sendErrorReply(QStringLiteral("org.freedesktop.portal.Error.NotFound"), key);
+        else if (colourScheme_ == silent)
+            setDelayedReply(true);
+        else
+            return QDBusVariant(QVariant::fromValue(QDBusVariant(QVariant::fromValue(static_cast<uint>(colourScheme_)))));
+        return {};
+    }
+
+private:
+    const QString service = QStringLiteral("org.freedesktop.portal.Desktop");
+    const QString path = QStringLiteral("/org/freedesktop/portal/desktop");
+    QThread thread_;
+    QDBusConnection connection_;
+    const int colourScheme_;
+};
 
 // Each service of the test connects to the private bus under a name of its own.
 class SessionBusTest : public ::testing::Test {
@@ -54,7 +99,7 @@ TEST_F(SessionBusTest, DarkAndLightDecideWhileNoPreferenceOrNoAnswerLeavesItToTh
     for (const auto& [scheme, dark] : std::vector<std::pair<int, std::optional<bool>>>{
              {1, true}, {2, false}, {0, std::nullopt}, {FakeSettingsPortal::silent, std::nullopt}}) {
         const FakeSettingsPortal portal(bus.address(), scheme);
-        ASSERT_TRUE(portal.registered());
+        ASSERT_TRUE(portal.registered);
         EXPECT_EQ(portalPrefersDark(client()), dark) << "colour scheme " << scheme;
     }
 }
@@ -72,18 +117,6 @@ public Q_SLOTS:
         return 1;
     }
 };
-
-TEST_F(SessionBusTest, ANotificationReachesTheServerAndNoServerIsSaid)
-{
-    EXPECT_FALSE(sendDesktopNotification(client(), QStringLiteral("s"), QStringLiteral("b"))) << "no server runs";
-    FakeNotifications server;
-    offer("org.freedesktop.Notifications", {{"/org/freedesktop/Notifications", &server}});
-    EXPECT_TRUE(sendDesktopNotification(client(), QStringLiteral("Damaged"), QStringLiteral("Kept as /tmp/s.json.1")));
-    EXPECT_TRUE(test::spinUntil([&] { return !server.told.isEmpty(); }, 5s));
-    // The desktop entry lets the server show Lunaveil's name and icon.
-    EXPECT_EQ(server.told, (QStringList{QStringLiteral("Lunaveil"), QStringLiteral("Damaged"),
-                                        QStringLiteral("Kept as /tmp/s.json.1"), QStringLiteral("com.quorvex.Lunaveil")}));
-}
 
 // GeoClue as its D-Bus API has it: a manager that makes a client, which, started with a desktop id
 // and an accuracy, tells of a location object.
@@ -124,16 +157,27 @@ public Q_SLOTS:
     QDBusObjectPath GetClient() { return QDBusObjectPath(QStringLiteral("/org/freedesktop/GeoClue2/Client/1")); }
 };
 
-TEST_F(SessionBusTest, GeoClueGivesItsPlaceAtTheAccuracyOfACityOnceStarted)
+// Neither server on the bus: nothing is sent, no place found. Then both: the notification reaches
+// the server, and GeoClue gives its place at a city's accuracy once started, both named by
+// Lunaveil's desktop entry, so that the desktop shows its name and icon.
+TEST_F(SessionBusTest, NotificationsAndGeoClueReachTheirServersAsLunaveilAndTheirAbsenceGivesNothing)
 {
+    EXPECT_FALSE(sendDesktopNotification(client(), QStringLiteral("s"), QStringLiteral("b"))) << "no server runs";
     GeoClueLocation absent(client());
-    absent.start();  // no GeoClue on the bus: simply no place
+    absent.start();
+    FakeNotifications server;
     FakeGeoClueManager manager;
     FakeGeoClueClient geoClient;
     FakeGeoClueLocation location;
+    offer("org.freedesktop.Notifications", {{"/org/freedesktop/Notifications", &server}});
     offer("org.freedesktop.GeoClue2", {{"/org/freedesktop/GeoClue2/Manager", &manager},
                                        {"/org/freedesktop/GeoClue2/Client/1", &geoClient},
                                        {"/org/freedesktop/GeoClue2/Location/1", &location}});
+    EXPECT_TRUE(sendDesktopNotification(client(), QStringLiteral("Damaged"), QStringLiteral("Kept as /tmp/s.json.1")));
+    EXPECT_TRUE(test::spinUntil([&] { return !server.told.isEmpty(); }, 5s));
+    EXPECT_EQ(server.told, (QStringList{QStringLiteral("Lunaveil"), QStringLiteral("Damaged"),
+                                        QStringLiteral("Kept as /tmp/s.json.1"), QStringLiteral("com.quorvex.Lunaveil")}));
+
     GeoClueLocation geoClue(client());
     EXPECT_FALSE(geoClue.place()) << "nothing asked before the start";
     int changes = 0;
@@ -142,8 +186,8 @@ TEST_F(SessionBusTest, GeoClueGivesItsPlaceAtTheAccuracyOfACityOnceStarted)
     geoClue.start();
     EXPECT_TRUE(test::spinUntil([&] { return changes > 0; }, 5s));
     EXPECT_EQ(geoClue.place(), (Coordinates{-33.87, 151.21}));
-    EXPECT_EQ(geoClient.desktopId, QStringLiteral("com.quorvex.Lunaveil"));
-    EXPECT_EQ(geoClient.accuracy, 4u) << "city";
+    EXPECT_EQ(std::pair(geoClient.desktopId, geoClient.accuracy), std::pair(QStringLiteral("com.quorvex.Lunaveil"), 4u))
+        << "city";
 }
 
 // The foreground of _NET_SYSTEM_TRAY_COLORS: 16-bit channels, the first three of twelve.
