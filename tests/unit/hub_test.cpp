@@ -125,7 +125,8 @@ TEST_F(Hub, StartGreetsOnceTellsOfADamagedFileAndFollowsTheStoredSettings)
     EXPECT_FALSE(presenter->started->trueColor || monitor->running);
 
     for (const auto& [argument, opens] : {std::pair{"", 1}, {"-psn_0_12345", 0}, {"-psn", 1}}) {
-        AppDelegate(services()).applicationDidFinishLaunching({QStringLiteral("lunaveil"), QString::fromLatin1(argument)});
+        AppDelegate delegate(services());  // it owns the presenter looked at
+        delegate.applicationDidFinishLaunching({QStringLiteral("lunaveil"), QString::fromLatin1(argument)});
         EXPECT_EQ(presenter->popovers, opens) << argument;
     }
 }
