@@ -475,7 +475,7 @@ TEST_F(LunaveilDesktop, FirstStartGreetsFirstAClickOnGetStartedReachesItThroughT
     EXPECT_EQ(lunaveil_->endWith(SIGTERM), 0);
 }
 
-TEST_F(LunaveilDesktop, TheSwitchBlendsTheTintOverEveryWindowTheSliderStoresItsStrengthAndClicksGoThrough)
+TEST_F(LunaveilDesktop, TheSwitchBlendsTheTintOverEveryWindowClicksGoThroughAndTrueColorsAndInvertColorsSetTheRamps)
 {
     // A known background in the middle of each monitor, away from the tray and the popover.
     constexpr QRgb background = qRgb(20, 40, 200);
@@ -552,26 +552,22 @@ TEST_F(LunaveilDesktop, TheSwitchBlendsTheTintOverEveryWindowTheSliderStoresItsS
     })) << "the click stayed in the tint";
     xev.kill();
     xev.waitForFinished();
-    EXPECT_EQ(lunaveil_->endWith(SIGTERM), 0);
-}
 
-TEST_F(LunaveilDesktop, TheRedSwatchOfTrueColorsAndInvertColorsSetTheRampsAndQuitFromTheMenuGivesThemBack)
-{
-    lunaveil_->storeTint(true, Colour::blueColor(), 30, false);
-    const pid_t pid = startLunaveil();
-    ASSERT_TRUE(waitFor([&] { return popoverOpen(pid); })) << "the popover did not open by itself";
-
-    clickCheckBox(pid, QStringLiteral("lunaveilCheckboxOutlet"));
-    ASSERT_TRUE(waitFor([&] { return everyDisplayShowsFormula(Colour::blueColor(), 30); }))
-        << "the switch did not tint through the ramps";
-
+    // True Colors, on while the tint runs, takes the tint to the ramps, and the red swatch of its
+    // row reaches them at the slider's strength.
+    clickTrayIcon(pid);
+    ASSERT_TRUE(waitFor([&] { return popoverOpen(pid); }));
+    clickCheckBox(pid, QStringLiteral("trueColorsCheckboxOutlet"));
+    const double alpha = lunaveil_->settings().getBackgroundAlpha();
+    ASSERT_TRUE(waitFor([&] { return everyDisplayShowsFormula(lunaveil_->settings().getBackgroundTrueColor(), alpha); }))
+        << "True Colors did not tint through the ramps";
     const auto row = PopoverColourTables::trueColors();
     const auto red = std::find(row.begin(), row.end(), Colour::redColor());
     ASSERT_NE(red, row.end());
     const QSize rowSize = layout_.rect(QStringLiteral("roundedViewCheckGroupOutlet")).size();
     clickControl(pid, QStringLiteral("roundedViewCheckGroupOutlet"),
                  swatchCentre(rowSize, static_cast<int>(row.size()), static_cast<int>(red - row.begin())));
-    EXPECT_TRUE(waitFor([&] { return everyDisplayShowsFormula(Colour::redColor(), 30); }))
+    EXPECT_TRUE(waitFor([&] { return everyDisplayShowsFormula(Colour::redColor(), alpha); }))
         << "the red swatch did not reach the ramps";
     EXPECT_TRUE(lunaveil_->settings().getBackgroundTrueColor() == Colour::redColor());
 

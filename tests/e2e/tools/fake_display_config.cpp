@@ -19,88 +19,40 @@
 #include <QSocketNotifier>
 
 #include <array>
+#include <tuple>
 #include <cstdio>
 #include <map>
 #include <unistd.h>
 
 namespace {
 
-struct Crtc {
-    uint id = 0;
-    qlonglong winsysId = 0;
-    int x = 0, y = 0, width = 800, height = 600, currentMode = 0;
-    uint transform = 0;
-    QList<uint> transforms{0};
-    QVariantMap properties;
+// A D-Bus structure of the given fields, in order.
+template <typename... Fields>
+struct Record {
+    std::tuple<Fields...> fields;
 };
-struct Output {
-    uint id = 0;
-    qlonglong winsysId = 0;
-    int currentCrtc = -1;
-    QList<uint> possibleCrtcs, modes, clones;
-    QString name;
-    QVariantMap properties;
-};
-struct Mode {
-    uint id = 0;
-    qlonglong winsysId = 0;
-    uint width = 800, height = 600;
-    double frequency = 60;
-    uint flags = 0;
-};
-
-QDBusArgument& operator<<(QDBusArgument& out, const Crtc& c)
+template <typename... Fields>
+QDBusArgument& operator<<(QDBusArgument& out, const Record<Fields...>& record)
 {
     out.beginStructure();
-    out << c.id << c.winsysId << c.x << c.y << c.width << c.height << c.currentMode << c.transform << c.transforms
-        << c.properties;
+    std::apply([&](const auto&... field) { ((out << field), ...); }, record.fields);
     out.endStructure();
     return out;
 }
-const QDBusArgument& operator>>(const QDBusArgument& in, Crtc& c)
+template <typename... Fields>
+const QDBusArgument& operator>>(const QDBusArgument& in, Record<Fields...>& record)
 {
     in.beginStructure();
-    in >> c.id >> c.winsysId >> c.x >> c.y >> c.width >> c.height >> c.currentMode >> c.transform >> c.transforms
-        >> c.properties;
-    in.endStructure();
-    return in;
-}
-QDBusArgument& operator<<(QDBusArgument& out, const Output& o)
-{
-    out.beginStructure();
-    out << o.id << o.winsysId << o.currentCrtc << o.possibleCrtcs << o.name << o.modes << o.clones << o.properties;
-    out.endStructure();
-    return out;
-}
-const QDBusArgument& operator>>(const QDBusArgument& in, Output& o)
-{
-    in.beginStructure();
-    in >> o.id >> o.winsysId >> o.currentCrtc >> o.possibleCrtcs >> o.name >> o.modes >> o.clones >> o.properties;
-    in.endStructure();
-    return in;
-}
-QDBusArgument& operator<<(QDBusArgument& out, const Mode& m)
-{
-    out.beginStructure();
-    out << m.id << m.winsysId << m.width << m.height << m.frequency << m.flags;
-    out.endStructure();
-    return out;
-}
-const QDBusArgument& operator>>(const QDBusArgument& in, Mode& m)
-{
-    in.beginStructure();
-    in >> m.id >> m.winsysId >> m.width >> m.height >> m.frequency >> m.flags;
+    std::apply([&](auto&... field) { ((in >> field), ...); }, record.fields);
     in.endStructure();
     return in;
 }
 
-}  // namespace
-
-Q_DECLARE_METATYPE(Crtc)
-Q_DECLARE_METATYPE(Output)
-Q_DECLARE_METATYPE(Mode)
-
-namespace {
+// GetResources' CRTCs (id, winsys id, x, y, width, height, current mode, transform, transforms,
+// properties), outputs and modes (id, winsys id, width, height, frequency, flags).
+using Crtc = Record<uint, qlonglong, int, int, int, int, int, uint, QList<uint>, QVariantMap>;
+using Output = Record<uint, qlonglong, int, QList<uint>, QString, QList<uint>, QList<uint>, QVariantMap>;
+using Mode = Record<uint, qlonglong, uint, uint, double, uint>;
 
 using Channel = QList<quint16>;
 
@@ -164,16 +116,11 @@ private:
             return message.createErrorReply(QStringLiteral("org.freedesktop.DBus.Error.Failed"), QStringLiteral("broken"));
         if (message.member() == QLatin1String("GetResources")) {
             QList<Crtc> crtcs;
-            for (const auto& [id, table] : tables_) {
-                Crtc crtc;
-                crtc.id = id;
-                crtc.winsysId = id;
-                crtc.currentMode = table[0].isEmpty() ? -1 : 0;
-                crtcs.append(crtc);
-            }
+            for (const auto& [id, table] : tables_)
+                crtcs.append({{id, id, 0, 0, 800, 600, table[0].isEmpty() ? -1 : 0, 0, {0}, {}}});
             QDBusMessage reply = message.createReply();
             reply << serial_ << QVariant::fromValue(crtcs) << QVariant::fromValue(QList<Output>())
-                  << QVariant::fromValue(QList<Mode>{Mode()}) << 8192 << 8192;
+                  << QVariant::fromValue(QList<Mode>{{{0, 0, 800, 600, 60.0, 0}}}) << 8192 << 8192;
             return reply;
         }
         const bool gammaCall = message.member() == QLatin1String("GetCrtcGamma")
