@@ -167,14 +167,19 @@ protected:
     }
 };
 
-class LunaveilOnKWin : public LunaveilInSession {
-protected:
-    LunaveilOnKWin() : LunaveilInSession(1, WaylandSession::Compositor::KWin) {}
+// KWin and Mutter, one output each: the tint is an overlay that lets every click through, and
+// the display gamma is the desktop's own Night Light's, which Lunaveil says.
+struct DesktopCase {
+    const char* name;
+    WaylandSession::Compositor compositor;
+    const char* qtPlatform;
+    const char* platform;
+    const char* whyNoGamma;
+    friend void PrintTo(const DesktopCase& desktop, std::ostream* out) { *out << desktop.name; }
 };
-
-class LunaveilOnMutter : public LunaveilInSession {
+class LunaveilOnADesktop : public LunaveilInSession, public testing::WithParamInterface<DesktopCase> {
 protected:
-    LunaveilOnMutter() : LunaveilInSession(1, WaylandSession::Compositor::Mutter) {}
+    LunaveilOnADesktop() : LunaveilInSession(1, GetParam().compositor) {}
 };
 
 TEST_F(LunaveilOnSway, TheOverlayBlendsOverEachOutputAsOutputsComeAndGoLetsEveryClickThroughAndLeavesXWaylandAlone)
@@ -367,56 +372,45 @@ TEST_F(LunaveilOnSway, WithQtOnWaylandNoWindowOfItsOwnTilesOrCoversTheDesktop)
     EXPECT_EQ(process->endWith(SIGTERM), 0);
 }
 
-// KWin: the tint is a layer-shell surface over the output that lets every click through; the
-// display gamma is Night Light's alone, and Lunaveil says so.
-TEST_F(LunaveilOnKWin, TheLayerShellOverlayCoversTheOutputAndLetsClicksThroughAndTrueColorsIsNotOffered)
+TEST_P(LunaveilOnADesktop, TheOverlayCoversTheOutputAndLetsClicksThroughAndTrueColorsIsNotOffered)
 {
+    const DesktopCase& desktop = GetParam();
     auto [target, placed] = xClickTarget();
     ASSERT_FALSE(placed.isEmpty());
     ASSERT_TRUE(clickReaches(placed.center(), *target)) << "a click at " << placed.center().x() << "," << placed.center().y() << " missed the window under it";
-    const auto process = lunaveil("xcb", true);
-    // What the compositor does with the overlay, which nothing here can take a picture of.
+    const auto process = lunaveil(desktop.qtPlatform, true);
+    // What KWin does with the layer-shell overlay, which nothing here can take a picture of.
     process->setVariable(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("lunaveil.overlay.debug=true"));
     ASSERT_TRUE(process->start({QStringLiteral("-psn_0_0")}));
     QString said = startedOn(*process);
-    EXPECT_TRUE(said.contains(QStringLiteral("display platform Wayland (KDE)"))) << said.toStdString();
-    EXPECT_TRUE(said.contains(QStringLiteral("KWin keeps it to Plasma's Night Light"))) << said.toStdString();
-    EXPECT_TRUE(test::spinUntil([&] {
+    EXPECT_TRUE(said.contains(QString::fromLatin1(desktop.platform))) << said.toStdString();
+    EXPECT_TRUE(said.contains(QString::fromLatin1(desktop.whyNoGamma))) << said.toStdString();
+    // Mutter's: an XWayland window over the monitor whose empty input shape lets clicks through.
+    const test::ScreenProbe xwayland(session_.xDisplay().toStdString());
+    const auto overlaid = [&] {
         said += process->errors();
-        return said.contains(QStringLiteral("the compositor gave the overlay of output")) && said.contains(QStringLiteral(" 800x600"));
-    })) << "KWin gave the overlay no size of its output: " << said.toStdString();
+        if (desktop.compositor == WaylandSession::Compositor::KWin)
+            return said.contains(QStringLiteral("the compositor gave the overlay of output")) && said.contains(QStringLiteral(" 800x600"));
+        return std::ranges::any_of(xwayland.windowsOf(process->pid(), true), [&](xcb_window_t window) {
+            return xwayland.isOverrideRedirect(window) && xwayland.geometry(window) == session_.outputs().front().rect;
+        });
+    };
+    EXPECT_TRUE(test::spinUntil(overlaid)) << "no overlay of the output's size: " << said.toStdString();
     test::spinUntil([] { return false; }, 1s);  // the fade in ends
     EXPECT_TRUE(clickReaches(uncovered(placed, process->pid()), *target)) << "a click did not pass through the overlay";
     EXPECT_EQ(process->endWith(SIGTERM), 0);
     target->kill();
 }
 
-// Mutter: the tint is an XWayland window over the monitor whose empty input shape lets every
-// click through; its headless monitor has no CRTC, so no display gamma.
-TEST_F(LunaveilOnMutter, TheXWaylandOverlayCoversTheMonitorAndLetsClicksThrough)
-{
-    auto [target, placed] = xClickTarget();
-    ASSERT_FALSE(placed.isEmpty());
-    ASSERT_TRUE(clickReaches(placed.center(), *target)) << "a click at " << placed.center().x() << "," << placed.center().y() << " missed the window under it";
-    const auto process = lunaveil("", true);  // Lunaveil chooses where its windows go: XWayland
-    ASSERT_TRUE(process->start({QStringLiteral("-psn_0_0")}));
-    const QString said = startedOn(*process);
-    EXPECT_TRUE(said.contains(QStringLiteral("display platform XWayland (GNOME)"))) << said.toStdString();
-    EXPECT_TRUE(said.contains(QStringLiteral("Mutter lets no program set it here"))) << said.toStdString();
-    const test::ScreenProbe xwayland(session_.xDisplay().toStdString());
-    const auto overlay = [&] {
-        for (const xcb_window_t window : xwayland.windowsOf(process->pid(), true)) {
-            if (xwayland.isOverrideRedirect(window) && xwayland.geometry(window) == session_.outputs().front().rect)
-                return window;
-        }
-        return xcb_window_t{XCB_NONE};
-    };
-    EXPECT_TRUE(test::spinUntil([&] { return overlay() != XCB_NONE; })) << "no overlay over the monitor";
-    test::spinUntil([] { return false; }, 1s);  // the fade in ends
-    EXPECT_TRUE(clickReaches(uncovered(placed, process->pid()), *target)) << "a click did not pass through the overlay";
-    EXPECT_EQ(process->endWith(SIGTERM), 0);
-    target->kill();
-}
+// Under KWin the windows go to XWayland and the overlay is a layer-shell surface; under Mutter,
+// Lunaveil chooses where its windows go: XWayland.
+INSTANTIATE_TEST_SUITE_P(
+    KWinAndMutter, LunaveilOnADesktop,
+    testing::Values(DesktopCase{"KWin", WaylandSession::Compositor::KWin, "xcb", "display platform Wayland (KDE)",
+                                "KWin keeps it to Plasma's Night Light"},
+                    DesktopCase{"Mutter", WaylandSession::Compositor::Mutter, "", "display platform XWayland (GNOME)",
+                                "Mutter lets no program set it here"}),
+    [](const testing::TestParamInfo<DesktopCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace lunaveil
