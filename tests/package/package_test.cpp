@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -15,12 +16,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Result {
-    int status = -1;
-    std::string output;  // standard output and standard error together
-};
-
-Result run(const std::vector<std::string>& command)
+// The exit status (-1 when it did not end by itself) and the output, standard error included.
+std::pair<int, std::string> run(const std::vector<std::string>& command)
 {
     std::string line;
     for (const std::string& word : command) {
@@ -29,21 +26,20 @@ Result run(const std::vector<std::string>& command)
             line += c == '\'' ? std::string("'\\''") : std::string(1, c);
         line += "' ";
     }
-    Result result;
     FILE* pipe = ::popen((line + "2>&1").c_str(), "r");
     if (pipe == nullptr)
-        return result;
+        return {-1, {}};
+    std::string output;
     for (int c; (c = std::fgetc(pipe)) != EOF;)
-        result.output += static_cast<char>(c);
+        output += static_cast<char>(c);
     const int status = ::pclose(pipe);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
 }
 
 // In CI every tool must be there; elsewhere a missing one skips what needs it.
 bool present(const char* tool)
 {
-    const bool found = run({"sh", "-c", std::string("command -v ") + tool}).status == 0;
+    const bool found = run({"sh", "-c", std::string("command -v ") + tool}).first == 0;
     if (!found && std::getenv("CI") != nullptr)
         ADD_FAILURE() << tool << " is missing";
     return found;
@@ -57,24 +53,24 @@ TEST(Package, HoldsLunaveilUnderUsrWithItsLibrariesAsDependenciesAndValidFiles)
     // In the build tree, emptied first: a package of an earlier run would be taken for this one's.
     const fs::path dir = LUNAVEIL_PACKAGE_DIR;
     fs::remove_all(dir);
-    const Result cpack = run({LUNAVEIL_CPACK, "--config", LUNAVEIL_CPACK_CONFIG, "-G", "DEB", "-B", dir.string()});
-    ASSERT_EQ(cpack.status, 0) << cpack.output;
+    const auto [built, cpackOutput] = run({LUNAVEIL_CPACK, "--config", LUNAVEIL_CPACK_CONFIG, "-G", "DEB", "-B", dir.string()});
+    ASSERT_EQ(built, 0) << cpackOutput;
     fs::path deb;
     for (const auto& entry : fs::directory_iterator(dir))
         if (entry.path().extension() == ".deb")
             deb = entry.path();
-    ASSERT_FALSE(deb.empty()) << cpack.output;
+    ASSERT_FALSE(deb.empty()) << cpackOutput;
 
     // The dependencies worked out by dpkg-shlibdeps from the programs' libraries.
-    const Result info = run({"dpkg-deb", "-I", deb.string()});
-    ASSERT_EQ(info.status, 0) << info.output;
+    const auto [read, info] = run({"dpkg-deb", "-I", deb.string()});
+    ASSERT_EQ(read, 0) << info;
     for (const char* field : {"Package: lunaveil\n", "Version: " LUNAVEIL_VERSION "\n", "libc6", "libqt6widgets6", "libxcb-randr0"})
-        EXPECT_NE(info.output.find(field), std::string::npos) << field << " missing from\n" << info.output;
+        EXPECT_NE(info.find(field), std::string::npos) << field << " missing from\n" << info;
 
     // Unpacked: the programs and their files under /usr, and nothing else of the build tree (tests,
     // benchmarks) nor anything outside /usr. The program runs; launcher_test runs the launcher itself.
     const fs::path root = dir / "root";
-    ASSERT_EQ(run({"dpkg-deb", "-x", deb.string(), root.string()}).status, 0);
+    ASSERT_EQ(run({"dpkg-deb", "-x", deb.string(), root.string()}).first, 0);
     for (const auto& entry : fs::recursive_directory_iterator(root)) {
         const std::string path = entry.path().lexically_relative(root).string();
         EXPECT_TRUE(path == "usr" || path.starts_with("usr/")) << path;
@@ -88,7 +84,7 @@ TEST(Package, HoldsLunaveilUnderUsrWithItsLibrariesAsDependenciesAndValidFiles)
         EXPECT_TRUE(fs::exists(share / file)) << file;
     const fs::path program = root / "usr/bin/lunaveil", launcher = root / "usr/libexec/lunaveil/lunaveil-launcher";
     EXPECT_EQ(::access(launcher.c_str(), X_OK), 0);
-    EXPECT_EQ(run({program.string(), "--version"}).output, "lunaveil " LUNAVEIL_VERSION "\n");
+    EXPECT_EQ(run({program.string(), "--version"}).second, "lunaveil " LUNAVEIL_VERSION "\n");
 
     // Hardened as distributions ship programs (PIE, stack protector, fortified calls, full RELRO),
     // a package that lintian finds no error in, and desktop files their validators pass. Control-flow
@@ -99,10 +95,8 @@ TEST(Package, HoldsLunaveilUnderUsrWithItsLibrariesAsDependenciesAndValidFiles)
         {"desktop-file-validate", (share / "applications/com.quorvex.Lunaveil.desktop").string()},
         {"appstreamcli", "validate", "--no-net", (share / "metainfo/com.quorvex.Lunaveil.metainfo.xml").string()}};
     for (const auto& check : checks) {
-        if (!present(check.front().c_str()))
-            continue;
-        const Result result = run(check);
-        EXPECT_EQ(result.status, 0) << check.front() << ": " << result.output;
+        const auto [status, output] = present(check.front().c_str()) ? run(check) : std::pair(0, std::string());
+        EXPECT_EQ(status, 0) << check.front() << ": " << output;
     }
 }
 

@@ -3,13 +3,15 @@
 
 #include "effects/QtOverlayScreens.h"
 #include "effects/QtOverlayWindow.h"
-#include "OffscreenScreens.h"
 #include "support/SpinEventLoop.h"
 
 #include <QGuiApplication>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QScreen>
 #include <QWindow>
 #include <gtest/gtest.h>
+#include <qpa/qplatformnativeinterface.h>
 
 #include <cmath>
 
@@ -17,9 +19,44 @@ namespace lunaveil {
 namespace {
 
 using namespace std::chrono_literals;
-using test::OffscreenScreens;
 using test::spinFor;
 using test::spinUntil;
+
+// The offscreen platform adds, removes and moves screens, told apart by name, when its
+// configuration changes, as a desktop does on hotplug. Each change reaches Qt within the call, in
+// one event-loop pass; at the end the file's screens come back the same way.
+class OffscreenScreens {
+public:
+    ~OffscreenScreens() { apply(initial_); }
+    static QJsonObject screen(const char* name, const QRect& geometry)
+    {
+        return {{QStringLiteral("name"), QString::fromLatin1(name)}, {QStringLiteral("x"), geometry.x()},
+                {QStringLiteral("y"), geometry.y()}, {QStringLiteral("width"), geometry.width()},
+                {QStringLiteral("height"), geometry.height()}, {QStringLiteral("logicalDpi"), 96},
+                {QStringLiteral("logicalBaseDpi"), 96}, {QStringLiteral("dpr"), 1.0}};
+    }
+    void setScreens(const QJsonArray& screens)
+    {
+        QJsonObject changed = initial_;
+        changed[QStringLiteral("screens")] = screens;
+        apply(changed);
+    }
+
+private:
+    static void* resource(const char* name)
+    {
+        return QGuiApplication::platformNativeInterface()->nativeResourceForIntegration(name);
+    }
+    static void apply(QJsonObject configuration)
+    {
+        configuration[QStringLiteral("synchronousWindowSystemEvents")] = true;
+        using Set = void (*)(const QJsonObject&, QPlatformNativeInterface*);
+        reinterpret_cast<Set>(resource("setConfiguration"))(configuration, QGuiApplication::platformNativeInterface());
+    }
+
+    const QJsonObject initial_ = reinterpret_cast<QJsonObject (*)(QPlatformNativeInterface*)>(resource("configuration"))(
+        QGuiApplication::platformNativeInterface());
+};
 
 // Click-through and staying on top are the X server's to prove (tests/e2e); here, the geometry.
 TEST(QtOverlayScreensTest, OneHiddenOverlayCoversEachScreenButMirrorsFollowsItAndEachSettledChangeIsCalledOnce)
