@@ -128,12 +128,6 @@ TEST_F(Dimmer, TrueColorsHoldsItsFormulaOnTheDisplaysWhateverTheCompositorDoesUn
         EXPECT_TRUE(showing(orange) && windowsShown(false)) << "the compositor laid the overlay over True Colors";
     }
 
-    gamma.ramps.at(63) = FakeCrtcGamma::calibration(63, 256);  // another program resets a display
-    const int setsBefore = gamma.sets;
-    clock.advance(1s);
-    EXPECT_TRUE(showing(orange));
-    EXPECT_EQ(gamma.sets, setsBefore + 1) << "re-applied within a second, to the changed display only";
-
     dimmer.changeBackground(red, 30, false);
     EXPECT_TRUE(plainTint(red, 0.3)) << "plain mode gives the displays back their calibration";
     compositor.set(false);
