@@ -1,15 +1,12 @@
 // The hub's start sequence and tint rules, driven through the presenter's callbacks and the bus,
 // checked on the state it leaves its stand-ins and a real settings file in.
 
-#include "support/HubFakes.h"
+#include "support/HubFixture.h"
 #include "support/TextFiles.h"
 #include "schedule/DateTimeMonitor.h"
 #include "shell/AppDelegate.h"
 #include "shell/LunaveilService.h"
-#include "shell/PresetersMainHub.h"
 
-#include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 #include <cmath>
 #include <fstream>
@@ -20,45 +17,8 @@ using namespace lunaveil::testing;
 
 namespace {
 
-class Hub : public ::testing::Test {
+class Hub : public HubFixture {
 protected:
-    HubServices services()
-    {
-        HubServices s;
-        s.makeSettings = [this] { return std::make_unique<SettingsDataAccess>(settingsFile()); };
-        s.makeDimmer = [this] { return own(dimmer); };
-        s.makePresenter = [this] { return own(presenter); };
-        s.makeScheduleMonitor = [this] { return own(monitor); };
-        s.makeScreenControl = [this] { return std::make_unique<FakeScreenControl>(screen); };
-        s.makeGreetingsWindow = [this] { return own(greetings); };
-        s.makeColourPanel = [this] { return own(panel); };
-        s.makeLoginItem = [this] { return std::make_unique<FakeLoginItem>(loginProblem); };
-        s.effectsOffered = offered;
-        s.locate = [this] { return located; };
-        s.makeAlert = [this](const std::string&, const std::string& informativeText) {
-            alerts.push_back(informativeText);
-            return std::make_unique<FakeAlert>();
-        };
-        return s;
-    }
-    template <typename T>
-    static std::unique_ptr<T> own(T*& observer)
-    {
-        auto made = std::make_unique<T>();
-        observer = made.get();
-        return made;
-    }
-
-    std::filesystem::path settingsFile() const { return std::filesystem::path(dir.path().toStdString()) / "s.json"; }
-    SettingsDataAccess settings() const { return SettingsDataAccess(settingsFile()); }
-
-    // A started hub; the user's actions reach it through the presenter.
-    FakePresenter& start()
-    {
-        hub = std::make_unique<PresetersMainHub>(services());
-        hub->startService();
-        return *presenter;
-    }
     // Plays events in order: a schedule tick inside ('i') or outside ('o') the interval, or the user
     // switching the tint on ('+') or off ('-') or the schedule on ('s') or off ('x'). Gives the tint
     // after each event: on ('1') or off ('0'), or '?' where the tint switch shows otherwise.
@@ -78,19 +38,6 @@ protected:
         }
         return tint;
     }
-
-    QTemporaryDir dir;
-    FakeDimmer* dimmer = nullptr;
-    FakePresenter* presenter = nullptr;
-    FakeGreetingsWindow* greetings = nullptr;
-    FakeScheduleMonitor* monitor = nullptr;
-    FakeColourPanel* panel = nullptr;
-    ScreenState screen;
-    std::vector<std::string> alerts;
-    std::optional<std::string> loginProblem;
-    EffectsOffered offered;
-    PlaceAnswer located{Coordinates{52.52, 13.405}};
-    std::unique_ptr<PresetersMainHub> hub;
 };
 
 // The first run greets and the popover waits for the greetings; a damaged settings file is told of;
