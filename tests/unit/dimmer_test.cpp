@@ -21,12 +21,6 @@ namespace {
 
 class Dimmer : public ::testing::Test {
 protected:
-    Dimmer()
-    {
-        gamma.addCrtc(63);
-        gamma.addCrtc(64, 1024);
-    }
-
     // Every window shown at full alpha (in `fill` at `alpha` when given), or every one hidden at alpha 0.
     bool windowsShown(bool shown, std::optional<Colour> fill = {}, double alpha = 0) const
     {
@@ -60,7 +54,7 @@ protected:
     }
 
     QTemporaryDir dir;
-    FakeCrtcGamma gamma;
+    FakeCrtcGamma gamma{{63, 256}, {64, 1024}};
     X11DisplayGamma x11{
         gamma, GammaJournal(std::make_shared<const RuntimeFolder>(RuntimeFolder::open(dir.path().toStdString(), false)), "0")};
     DisplayTransfer transfer{x11};

@@ -21,11 +21,6 @@ namespace {
 // Two displays of different ramp sizes; tests add more.
 class DisplayTransferTest : public testing::Test {
 protected:
-    DisplayTransferTest()
-    {
-        gamma.addCrtc(1);
-        gamma.addCrtc(2, 1024);
-    }
     GammaJournal journal() const { return GammaJournal(folder, "0"); }
 
     // What True Colors does: one call per online display.
@@ -43,7 +38,7 @@ protected:
     QTemporaryDir dir;
     const std::shared_ptr<const RuntimeFolder> folder =
         std::make_shared<const RuntimeFolder>(RuntimeFolder::open(dir.path().toStdString(), false));
-    FakeCrtcGamma gamma;
+    FakeCrtcGamma gamma{{1, 256}, {2, 1024}};
     X11DisplayGamma x11{gamma, journal()};
     DisplayTransfer transfer{x11};
     static inline const TransferFormula orange = *trueColorFormula(Colour::orangeColor(), 25);
