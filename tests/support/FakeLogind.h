@@ -56,7 +56,7 @@ private:
     QList<Call> calls_;
 
 public:
-    const ServedOnThread served;  // last: no call reaches the state above once it is gone
+    const ServedOnThread served;  // last, so gone first: no call reaches the state above as it goes
 };
 
 }  // namespace lunaveil::test

@@ -163,7 +163,7 @@ TEST_F(BacklightTest, AFailingLogindWarnsOnceAndWhatMayBeWrittenStillIs)
     const std::pair<std::optional<FakeLogind::Answer>, QList<Call>> failures[] = {
         {Refuse, both}, {Never, both.first(1)}, {std::nullopt, {}}};  // nothing: no logind on the bus
     for (const auto& [answer, calls] : failures) {
-        SCOPED_TRACE(static_cast<int>(answer.value_or(Accept)));
+        SCOPED_TRACE(answer ? static_cast<int>(*answer) : -1);
         test::Warnings::said().clear();
         std::optional<FakeLogind> logind;
         if (answer)
@@ -172,7 +172,7 @@ TEST_F(BacklightTest, AFailingLogindWarnsOnceAndWhatMayBeWrittenStillIs)
         EXPECT_EQ(logind ? logind->calls() : QList<Call>{}, calls);
         EXPECT_EQ(std::pair(readFile(failing), readFile(direct)), std::pair(std::string("10\n"), std::string("5\n")));
         EXPECT_EQ(warnings(), 1u);
-        std::ofstream(direct) << "10\n";
+        std::ofstream(direct) << "10\n";  // bright again for the next failure
     }
 }
 
