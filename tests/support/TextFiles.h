@@ -29,28 +29,17 @@ inline std::string shellQuoted(const std::string& text)
     return quoted + "'";
 }
 
-// Records the warnings Qt's logging gives while it lives; every message is still printed.
-class Warnings {
-public:
-    Warnings() : previous_(qInstallMessageHandler(record)) { said().clear(); }
-    ~Warnings() { qInstallMessageHandler(previous_); }
-    Warnings(const Warnings&) = delete;
-    Warnings& operator=(const Warnings&) = delete;
-
-    static std::vector<std::string>& said()
-    {
-        static std::vector<std::string> warnings;
-        return warnings;
-    }
-
-private:
-    static void record(QtMsgType type, const QMessageLogContext&, const QString& message)
-    {
+// The Qt warnings given from now on, kept until the next call; every message is still printed.
+inline std::vector<std::string>& recordWarnings()
+{
+    static std::vector<std::string> warnings;
+    warnings.clear();
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& message) {
         if (type == QtWarningMsg)
-            said().push_back(message.toStdString());
+            warnings.push_back(message.toStdString());
         std::fprintf(stderr, "%s\n", qUtf8Printable(message));
-    }
-    QtMessageHandler previous_;
-};
+    });
+    return warnings;
+}
 
 }  // namespace lunaveil::test

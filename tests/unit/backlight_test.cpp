@@ -47,7 +47,6 @@ protected:
             GTEST_SKIP() << "this process cannot be kept from writing a read-only file";
     }
     void TearDown() override { bitsBind.reset(); }
-    static std::size_t warnings() { return test::Warnings::said().size(); }
 
     // Lays a device out as sysfs does: the device folder elsewhere, a symlink to it in class/backlight;
     // without a maximum, no max_brightness file. Its brightness is the maximum unless given.
@@ -76,7 +75,7 @@ protected:
     const std::shared_ptr<const RuntimeFolder> run =
         std::make_shared<const RuntimeFolder>(RuntimeFolder::open(root() / "run", true));
     Backlight backlight{root(), run};
-    const test::Warnings warned;
+    std::vector<std::string>& warnings = test::recordWarnings();
 };
 
 // What a level of one half does to each device: written where its file may be written, asked of
@@ -106,7 +105,7 @@ TEST_F(BacklightTest, EachDeviceIsWrittenOrAskedOfLogindOrSkipped)
         EXPECT_EQ(readFile(root() / "devices" / device.name / "brightness"), device.after + "\n") << device.name;
     EXPECT_EQ(logind.calls(), (QList<Call>{call(QStringLiteral("a:1"), 5), call(odd, 5),
                                            call(QStringLiteral("intel_backlight"), 500)}));
-    EXPECT_EQ(warnings(), 0u);
+    EXPECT_TRUE(warnings.empty());
 
     backlight.lowerBrightnessTo(-0.2f);  // clamped to zero
     EXPECT_EQ(readFile(root() / "devices" / "acpi_video0" / "brightness"), "0\n");
@@ -147,7 +146,7 @@ TEST_F(BacklightTest, LowersOnlyAndGivesBackWhatItTookUnlessTheUserChangedItSinc
     EXPECT_FALSE(Backlight(root(), run).restoreFromRecord());
     EXPECT_EQ(readFile(root() / "class" / "x" / "brightness"), "5\n");
     EXPECT_EQ(brightness(bright), 65);
-    EXPECT_EQ(warnings(), 0u);
+    EXPECT_TRUE(warnings.empty());
 }
 
 // How logind fails for the first read-only device, and which calls it then gets: asking a logind
@@ -164,14 +163,14 @@ TEST_F(BacklightTest, AFailingLogindWarnsOnceAndWhatMayBeWrittenStillIs)
         {Refuse, both}, {Never, both.first(1)}, {std::nullopt, {}}};  // nothing: no logind on the bus
     for (const auto& [answer, calls] : failures) {
         SCOPED_TRACE(answer ? static_cast<int>(*answer) : -1);
-        test::Warnings::said().clear();
+        warnings.clear();
         std::optional<FakeLogind> logind;
         if (answer)
             logind.emplace(busAddress(), QStringLiteral("a_failing"), *answer);
         Backlight(root(), run).lowerBrightnessTo(0.5f);
         EXPECT_EQ(logind ? logind->calls() : QList<Call>{}, calls);
         EXPECT_EQ(std::pair(readFile(failing), readFile(direct)), std::pair(std::string("10\n"), std::string("5\n")));
-        EXPECT_EQ(warnings(), 1u);
+        EXPECT_EQ(warnings.size(), 1u);
         std::ofstream(direct) << "10\n";  // bright again for the next failure
     }
 }

@@ -119,8 +119,7 @@ protected:
 
     QTemporaryDir dir_;
     const fs::path tmp_ = dir_.path().toStdString();
-    const test::Warnings warned_;
-    std::vector<std::string>& warnings = test::Warnings::said();
+    std::vector<std::string>& warnings = test::recordWarnings();
 };
 
 // On replaces an earlier entry and starts the launcher; off removes only the entry, harmlessly
