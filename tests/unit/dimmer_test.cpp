@@ -40,12 +40,8 @@ protected:
         });
     }
     bool blended(const Colour& colour, double opacity) const { return showing(blendFormula(colour, opacity), true); }
-    bool calibrated() const
-    {
-        return std::ranges::all_of(gamma.ramps, [](const auto& r) {
-            return r.second == FakeCrtcGamma::calibration(r.first, r.second.size());
-        });
-    }
+    // The identity formula over the calibration is the calibration itself, as the transfer test proves.
+    bool calibrated() const { return showing(TransferFormula{}, true); }
     // The plain tint as it should show: in windows over calibrated displays, or without a compositor blended.
     bool plainTint(const Colour& colour, double opacity) const
     {
