@@ -177,11 +177,10 @@ TEST_F(SessionBusTest, NotificationsAndGeoClueReachTheirServersAsLunaveilAndThei
         << "city";
 }
 
-// The foreground of _NET_SYSTEM_TRAY_COLORS: 16-bit channels, the first three of twelve.
+// The foreground of _NET_SYSTEM_TRAY_COLORS: 16-bit channels, the first three of twelve (the desktop
+// test sees a dark panel's white).
 TEST(SystemTrayColoursTest, TheForegroundIsTheFirstColourAndAShortValueGivesNone)
 {
-    EXPECT_EQ(trayForegroundOf(std::vector<std::uint32_t>{0xffff, 0xffff, 0xffff, 0, 0, 0, 0, 0, 0, 0, 0, 0}),
-              QColor(Qt::white));
     EXPECT_EQ(trayForegroundOf(std::vector<std::uint32_t>{0x8000, 0x1000, 0x70000}), QColor(0x80, 0x10, 0xff));
     EXPECT_EQ(trayForegroundOf(std::vector<std::uint32_t>{0xffff, 0xffff}), std::nullopt);
 }
