@@ -49,30 +49,19 @@ TEST(ScheduleInterval, MinutesOfTheDay)
     }
 }
 
-class Ticker : public ::testing::Test {
-protected:
-    TimePoint now = DateTimeMonitor::dateFromComponents(23, 0);
-    std::unique_ptr<FakeWakeUp> made = std::make_unique<FakeWakeUp>();
-    FakeWakeUp* wakeUp = made.get();  // owned by the monitor
-    DateTimeMonitor monitor{[this] { return now; }, std::move(made)};
-    int during = 0;
-    int outside = 0;
-
-    void SetUp() override
-    {
-        monitor.onDuringInterval = [this] { ++during; };
-        monitor.onOutsideInterval = [this] { ++outside; };
-    }
-    void start()
-    {
-        monitor.startTimer(DateTimeMonitor::dateFromComponents(22, 0), DateTimeMonitor::dateFromComponents(7, 0));
-    }
-};
-
 // The first tick comes after startTimer (the caller installs callbacks then); a clock set by hand
 // is looked at at once; nothing arrives after a stop, not even a tick already posted or due.
-TEST_F(Ticker, TicksAtTheStartLooksAgainWhenTheClockIsSetAndNeverAfterAStop)
+TEST(Ticker, TicksAtTheStartLooksAgainWhenTheClockIsSetAndNeverAfterAStop)
 {
+    TimePoint now = DateTimeMonitor::dateFromComponents(23, 0);
+    FakeWakeUp* wakeUp = nullptr;  // owned by the monitor
+    DateTimeMonitor monitor([&now] { return now; }, std::unique_ptr<FakeWakeUp>(wakeUp = new FakeWakeUp));
+    int during = 0, outside = 0;
+    monitor.onDuringInterval = [&during] { ++during; };
+    monitor.onOutsideInterval = [&outside] { ++outside; };
+    const auto start = [&monitor] {
+        monitor.startTimer(DateTimeMonitor::dateFromComponents(22, 0), DateTimeMonitor::dateFromComponents(7, 0));
+    };
     start();
     monitor.stopTimer();  // the first tick is already queued for the main thread
     QCoreApplication::processEvents();
