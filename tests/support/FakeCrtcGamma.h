@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <optional>
 #include <set>
@@ -26,6 +27,12 @@ public:
         return ramp;
     }
 
+    // CRTCs by their ramp size, each at its calibration.
+    explicit FakeCrtcGamma(std::initializer_list<std::pair<CrtcId, std::size_t>> crtcs = {})
+    {
+        for (const auto& [crtc, size] : crtcs)
+            addCrtc(crtc, size);
+    }
     void addCrtc(CrtcId crtc, std::size_t size = 256)
     {
         online.push_back(crtc);

@@ -1,14 +1,12 @@
 #pragma once
 // Stands in for logind's session object on a test bus and records the SetBrightness calls it gets.
 
-#include <QDBusConnection>
+#include "support/ServedOnThread.h"
+
 #include <QDBusContext>
 #include <QDBusError>
 #include <QHash>
 #include <QList>
-#include <QObject>
-#include <QString>
-#include <QThread>
 
 #include <mutex>
 
@@ -27,31 +25,11 @@ public:
     };
     enum class Answer { Accept, Refuse, Never };
 
-    // Owns org.freedesktop.login1 on the bus at `busAddress`, serving its session/auto object from
-    // a thread of its own, so a caller on the main thread may block on it.
-    explicit FakeLogind(const QString& busAddress)
-        : connection_(QDBusConnection::connectToBus(busAddress, connectionName))
+    // Calls for the device named are answered so; the others are accepted.
+    FakeLogind(const QString& busAddress, const QString& device = {}, Answer answer = Answer::Accept)
+        : answered_(device), answer_(answer),
+          served(*this, busAddress, QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1/session/auto"))
     {
-        thread_.start();
-        moveToThread(&thread_);
-        registered_ = connection_.registerObject(sessionPath, this, QDBusConnection::ExportAllSlots)
-                      && connection_.registerService(serviceName);
-    }
-    ~FakeLogind() override
-    {
-        connection_.unregisterService(serviceName);
-        connection_.unregisterObject(sessionPath);
-        QDBusConnection::disconnectFromBus(connectionName);
-        thread_.quit();
-        thread_.wait();
-    }
-
-    bool registered() const { return registered_; }
-    // How calls for the device `name` are answered; Accept unless set.
-    void setAnswer(const QString& name, Answer answer)
-    {
-        const std::scoped_lock lock(mutex_);
-        answers_.insert(name, answer);
     }
     QList<Call> calls() const
     {
@@ -64,7 +42,7 @@ public Q_SLOTS:
     {
         const std::scoped_lock lock(mutex_);
         calls_.append({subsystem, name, brightness});
-        const Answer answer = answers_.value(name, Answer::Accept);
+        const Answer answer = name == answered_ ? answer_ : Answer::Accept;
         if (answer == Answer::Refuse)
             sendErrorReply(QDBusError::AccessDenied, QStringLiteral("Not allowed in this session"));
         else if (answer == Answer::Never)
@@ -72,16 +50,13 @@ public Q_SLOTS:
     }
 
 private:
-    inline static const QString connectionName = QStringLiteral("lunaveil-fake-logind");
-    inline static const QString serviceName = QStringLiteral("org.freedesktop.login1");
-    inline static const QString sessionPath = QStringLiteral("/org/freedesktop/login1/session/auto");
-
-    QThread thread_;
-    QDBusConnection connection_;
-    bool registered_ = false;
+    const QString answered_;
+    const Answer answer_;
     mutable std::mutex mutex_;
-    QHash<QString, Answer> answers_;
     QList<Call> calls_;
+
+public:
+    const ServedOnThread served;  // last, so gone first: no call reaches the state above as it goes
 };
 
 }  // namespace lunaveil::test

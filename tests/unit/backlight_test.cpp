@@ -6,6 +6,7 @@
 #include "support/FakeLogind.h"
 #include "support/PermissionBits.h"
 #include "support/PrivateBus.h"
+#include "support/TextFiles.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
@@ -22,20 +23,7 @@ namespace fs = std::filesystem;
 using test::FakeLogind;
 using Call = FakeLogind::Call;
 
-int warningCount = 0;
-
-void countWarnings(QtMsgType type, const QMessageLogContext&, const QString& message)
-{
-    if (type == QtWarningMsg)
-        ++warningCount;
-    std::fprintf(stderr, "%s\n", qUtf8Printable(message));
-}
-
-std::string readFile(const fs::path& file)
-{
-    std::ifstream in(file);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
+using test::readFile;
 
 // A SetBrightness call for a backlight device.
 Call call(const QString& name, uint brightness)
@@ -48,8 +36,6 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(sysfs.isValid());
-        warningCount = 0;
-        previousHandler = qInstallMessageHandler(countWarnings);
         // A read-only device is an ordinary 0444 brightness file, as sysfs shows root's files to a
         // user; root (as in CI) would write through it but for the bits binding, until TearDown.
         bitsBind.emplace();
@@ -60,11 +46,7 @@ protected:
         if (fd >= 0 && ::close(fd) == 0)
             GTEST_SKIP() << "this process cannot be kept from writing a read-only file";
     }
-    void TearDown() override
-    {
-        bitsBind.reset();
-        qInstallMessageHandler(previousHandler);
-    }
+    void TearDown() override { bitsBind.reset(); }
 
     // Lays a device out as sysfs does: the device folder elsewhere, a symlink to it in class/backlight;
     // without a maximum, no max_brightness file. Its brightness is the maximum unless given.
@@ -93,15 +75,15 @@ protected:
     const std::shared_ptr<const RuntimeFolder> run =
         std::make_shared<const RuntimeFolder>(RuntimeFolder::open(root() / "run", true));
     Backlight backlight{root(), run};
-    QtMessageHandler previousHandler = nullptr;
+    std::vector<std::string>& warnings = test::recordWarnings();
 };
 
 // What a level of one half does to each device: written where its file may be written, asked of
 // logind by exact name in name order where not, skipped without a usable maximum; quiet throughout.
 TEST_F(BacklightTest, EachDeviceIsWrittenOrAskedOfLogindOrSkipped)
 {
-    FakeLogind logind(busAddress());
-    ASSERT_TRUE(logind.registered());
+    const FakeLogind logind(busAddress());
+    ASSERT_TRUE(logind.served.registered);
     backlight.lowerBrightnessTo(0.5f);  // no class/backlight folder yet
     const QString odd = QStringLiteral("b odd 'näme' \"$(x)\\..");
     const struct {
@@ -123,7 +105,7 @@ TEST_F(BacklightTest, EachDeviceIsWrittenOrAskedOfLogindOrSkipped)
         EXPECT_EQ(readFile(root() / "devices" / device.name / "brightness"), device.after + "\n") << device.name;
     EXPECT_EQ(logind.calls(), (QList<Call>{call(QStringLiteral("a:1"), 5), call(odd, 5),
                                            call(QStringLiteral("intel_backlight"), 500)}));
-    EXPECT_EQ(warningCount, 0);
+    EXPECT_TRUE(warnings.empty());
 
     backlight.lowerBrightnessTo(-0.2f);  // clamped to zero
     EXPECT_EQ(readFile(root() / "devices" / "acpi_video0" / "brightness"), "0\n");
@@ -164,7 +146,7 @@ TEST_F(BacklightTest, LowersOnlyAndGivesBackWhatItTookUnlessTheUserChangedItSinc
     EXPECT_FALSE(Backlight(root(), run).restoreFromRecord());
     EXPECT_EQ(readFile(root() / "class" / "x" / "brightness"), "5\n");
     EXPECT_EQ(brightness(bright), 65);
-    EXPECT_EQ(warningCount, 0);
+    EXPECT_TRUE(warnings.empty());
 }
 
 // How logind fails for the first read-only device, and which calls it then gets: asking a logind
@@ -172,34 +154,24 @@ TEST_F(BacklightTest, LowersOnlyAndGivesBackWhatItTookUnlessTheUserChangedItSinc
 // Whatever the failure, one warning, and the writable device is still written.
 TEST_F(BacklightTest, AFailingLogindWarnsOnceAndWhatMayBeWrittenStillIs)
 {
-    const struct {
-        const char* name;
-        std::optional<FakeLogind::Answer> answer;  // nothing: no logind on the bus
-        qsizetype calls;
-    } failures[] = {{"refuses", FakeLogind::Answer::Refuse, 2}, {"never answers", FakeLogind::Answer::Never, 1},
-                    {"is absent", std::nullopt, 0}};
-    for (const auto& failure : failures) {
-        SCOPED_TRACE(failure.name);
-        fs::remove_all(root() / "class");
-        fs::remove_all(root() / "devices");
-        warningCount = 0;
+    const fs::path failing = addDevice("a_failing", "10", false);
+    addDevice("b_read_only", "10", false);
+    const fs::path direct = addDevice("c_direct", "10");
+    const QList<Call> both{call(QStringLiteral("a_failing"), 5), call(QStringLiteral("b_read_only"), 5)};
+    using enum FakeLogind::Answer;
+    const std::pair<std::optional<FakeLogind::Answer>, QList<Call>> failures[] = {
+        {Refuse, both}, {Never, both.first(1)}, {std::nullopt, {}}};  // nothing: no logind on the bus
+    for (const auto& [answer, calls] : failures) {
+        SCOPED_TRACE(answer ? static_cast<int>(*answer) : -1);
+        warnings.clear();
         std::optional<FakeLogind> logind;
-        if (failure.answer) {
-            logind.emplace(busAddress());
-            ASSERT_TRUE(logind->registered());
-            logind->setAnswer(QStringLiteral("a_failing"), *failure.answer);
-        }
-        const fs::path failing = addDevice("a_failing", "10", false);
-        addDevice("b_read_only", "10", false);
-        const fs::path direct = addDevice("c_direct", "10");
+        if (answer)
+            logind.emplace(busAddress(), QStringLiteral("a_failing"), *answer);
         Backlight(root(), run).lowerBrightnessTo(0.5f);
-        if (logind) {
-            EXPECT_EQ(logind->calls(), (QList<Call>{call(QStringLiteral("a_failing"), 5),
-                                                    call(QStringLiteral("b_read_only"), 5)}.first(failure.calls)));
-        }
-        EXPECT_EQ(readFile(failing), "10\n");
-        EXPECT_EQ(readFile(direct), "5\n");
-        EXPECT_EQ(warningCount, 1);
+        EXPECT_EQ(logind ? logind->calls() : QList<Call>{}, calls);
+        EXPECT_EQ(std::pair(readFile(failing), readFile(direct)), std::pair(std::string("10\n"), std::string("5\n")));
+        EXPECT_EQ(warnings.size(), 1u);
+        std::ofstream(direct) << "10\n";  // bright again for the next failure
     }
 }
 

@@ -21,23 +21,13 @@ namespace {
 // Two displays of different ramp sizes; tests add more.
 class DisplayTransferTest : public testing::Test {
 protected:
-    DisplayTransferTest()
-    {
-        gamma.addCrtc(1);
-        gamma.addCrtc(2, 1024);
-    }
     GammaJournal journal() const { return GammaJournal(folder, "0"); }
 
-    // What True Colors and Invert Colors do: one call per online display.
+    // What True Colors does: one call per online display.
     static void applyOrange(DisplayTransfer& to)
     {
         for (const CrtcId crtc : to.getOnlineDisplayList())
             to.setTransferByFormula(crtc, orange);
-    }
-    void invert()
-    {
-        for (const CrtcId crtc : transfer.getOnlineDisplayList())
-            transfer.setTransferByTable(crtc, invertedTable, invertedTable, invertedTable);
     }
     static GammaRamp inverted(std::size_t size)
     {
@@ -48,7 +38,7 @@ protected:
     QTemporaryDir dir;
     const std::shared_ptr<const RuntimeFolder> folder =
         std::make_shared<const RuntimeFolder>(RuntimeFolder::open(dir.path().toStdString(), false));
-    FakeCrtcGamma gamma;
+    FakeCrtcGamma gamma{{1, 256}, {2, 1024}};
     X11DisplayGamma x11{gamma, journal()};
     DisplayTransfer transfer{x11};
     static inline const TransferFormula orange = *trueColorFormula(Colour::orangeColor(), 25);
@@ -70,7 +60,7 @@ TEST_F(DisplayTransferTest, EachCrtcTakesTheCurveAtItsOwnSizeAndRestoreGivesBack
     EXPECT_EQ(journalAtSet[1], originals);
     EXPECT_EQ(gamma.ramps[1], rampFromFormula(256, orange));
     EXPECT_EQ(gamma.ramps[2], rampFromFormula(1024, orange));
-    invert();
+    transfer.setTransferByTable(2, invertedTable, invertedTable, invertedTable);
     EXPECT_EQ(gamma.ramps[2], inverted(1024));
     EXPECT_EQ(journal().load().ramps, originals) << "later changes keep the first original";
     transfer.restoreColorSyncSettings();
@@ -180,22 +170,12 @@ TEST_F(DisplayTransferTest, JournalSurvivesACrashAndADamagedOneIsRemoved)
 
 // --- The journal itself, and the runtime folder it lives in ----------------------------------------
 
-class GammaJournalTest : public testing::Test {
-protected:
-    void write(std::string_view bytes)
-    {
-        std::ofstream(file, std::ios::binary | std::ios::trunc).write(bytes.data(), std::streamsize(bytes.size()));
-    }
-
-    QTemporaryDir dir;
-    const std::shared_ptr<const RuntimeFolder> folder = std::make_shared<const RuntimeFolder>(
-        RuntimeFolder::open(dir.path().toStdString() + "/nested", true));
+TEST(GammaJournal, SavedRampsLoadBackExactlyWithPrivateModesAndNothingDamagedOrHostileLoads)
+{
+    const QTemporaryDir dir;
+    const auto folder = std::make_shared<const RuntimeFolder>(RuntimeFolder::open(dir.path().toStdString() + "/nested", true));
     const std::filesystem::path file = folder->path() / "gamma-0.journal";
     GammaJournal journal{folder, "0"};
-};
-
-TEST_F(GammaJournalTest, SavedRampsLoadBackExactlyWithPrivateModes)
-{
     EXPECT_FALSE(journal.exists());
     EXPECT_EQ(journal.load().state, GammaJournal::Contents::State::Absent);
     const std::map<CrtcId, GammaRamp> ramps{{63, FakeCrtcGamma::calibration(63, 256)},
@@ -214,10 +194,8 @@ TEST_F(GammaJournalTest, SavedRampsLoadBackExactlyWithPrivateModes)
     EXPECT_FALSE(journal.save("server", {{1, ragged}})) << "nothing is saved that could not be loaded";
     EXPECT_FALSE(journal.save("", {{1, FakeCrtcGamma::calibration(1, 8)}})) << "no server it belongs to";
     EXPECT_FALSE(journal.exists());
-}
 
-TEST_F(GammaJournalTest, TruncatedCorruptedOrHostileFilesLoadNothing)
-{
+    // Truncated, corrupted or hostile files load nothing.
     ASSERT_TRUE(journal.save("m", {{1, FakeCrtcGamma::calibration(1, 4)}, {2, FakeCrtcGamma::calibration(2, 4)}}));
     std::ifstream in(file, std::ios::binary);
     const std::string good{std::istreambuf_iterator<char>(in), {}};
@@ -225,11 +203,11 @@ TEST_F(GammaJournalTest, TruncatedCorruptedOrHostileFilesLoadNothing)
         std::string flipped = good;
         flipped[i] = static_cast<char>(flipped[i] ^ 0x10);
         for (const std::string& bad : {good.substr(0, i), flipped}) {
-            write(bad);
+            std::ofstream(file, std::ios::binary | std::ios::trunc) << bad;
             EXPECT_TRUE(journal.load().ramps.empty()) << "truncated or flipped at byte " << i;
         }
     }
-    write(good + "x");
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << good + "x";
     EXPECT_TRUE(journal.load().ramps.empty()) << "one byte too many";
 
     // Refused and left alone: a huge sparse file (unread), a FIFO (without blocking), a link, another's file.

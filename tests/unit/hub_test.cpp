@@ -1,72 +1,27 @@
 // The hub's start sequence and tint rules, driven through the presenter's callbacks and the bus,
 // checked on the state it leaves its stand-ins and a real settings file in.
 
-#include "support/HubFakes.h"
+#include "support/HubFixture.h"
+#include "support/TextFiles.h"
 #include "schedule/DateTimeMonitor.h"
 #include "shell/AppDelegate.h"
 #include "shell/LunaveilService.h"
-#include "shell/PresetersMainHub.h"
 
-#include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 #include <cmath>
 #include <fstream>
 #include <functional>
-#include <iterator>
 
 using namespace lunaveil;
 using namespace lunaveil::testing;
 
 namespace {
 
-class Hub : public ::testing::Test {
+class Hub : public HubFixture {
 protected:
-    HubServices services()
-    {
-        HubServices s;
-        s.makeSettings = [this] { return std::make_unique<SettingsDataAccess>(settingsFile()); };
-        s.makeDimmer = [this] { return own(dimmer); };
-        s.makePresenter = [this] { return own(presenter); };
-        s.makeScheduleMonitor = [this] { return own(monitor); };
-        s.makeScreenControl = [this] { return std::make_unique<FakeScreenControl>(screen); };
-        s.makeGreetingsWindow = [this] { return own(greetings); };
-        s.makeColourPanel = [this] { return own(panel); };
-        s.makeLoginItem = [this] { return std::make_unique<FakeLoginItem>(loginProblem); };
-        s.effectsOffered = offered;
-        s.locate = [this] { return located; };
-        s.makeAlert = [this](const std::string&, const std::string& informativeText) {
-            alerts.push_back(informativeText);
-            return std::make_unique<FakeAlert>();
-        };
-        return s;
-    }
-    template <typename T>
-    static std::unique_ptr<T> own(T*& observer)
-    {
-        auto made = std::make_unique<T>();
-        observer = made.get();
-        return made;
-    }
-
-    std::filesystem::path settingsFile() const { return std::filesystem::path(dir.path().toStdString()) / "s.json"; }
-    SettingsDataAccess settings() const { return SettingsDataAccess(settingsFile()); }
-    std::string readFile() const
-    {
-        std::ifstream file(settingsFile());
-        return std::string(std::istreambuf_iterator<char>(file), {});
-    }
-
-    // A started hub; the user's actions reach it through the presenter.
-    FakePresenter& start()
-    {
-        hub = std::make_unique<PresetersMainHub>(services());
-        hub->startService();
-        return *presenter;
-    }
     // Plays events in order: a schedule tick inside ('i') or outside ('o') the interval, or the user
-    // switching the tint on ('+') or off ('-'). Gives the tint after each event: on ('1') or off ('0'),
-    // or '?' where the tint switch shows otherwise.
+    // switching the tint on ('+') or off ('-') or the schedule on ('s') or off ('x'). Gives the tint
+    // after each event: on ('1') or off ('0'), or '?' where the tint switch shows otherwise.
     std::string play(std::string_view events)
     {
         std::string tint;
@@ -74,6 +29,8 @@ protected:
             if (event == '+' || event == '-') {
                 presenter->tintSwitch = event == '+';  // the user clicks the switch
                 presenter->onLightMonitorNowChanged(presenter->tintSwitch);
+            } else if (event == 's' || event == 'x') {
+                presenter->onScheduleIsActivePreferencesChanged(event == 's', TimePoint{}, TimePoint{});
             } else {
                 monitor->tick(event == 'i');
             }
@@ -81,32 +38,18 @@ protected:
         }
         return tint;
     }
-
-    QTemporaryDir dir;
-    FakeDimmer* dimmer = nullptr;
-    FakePresenter* presenter = nullptr;
-    FakeGreetingsWindow* greetings = nullptr;
-    FakeScheduleMonitor* monitor = nullptr;
-    FakeColourPanel* panel = nullptr;
-    ScreenState screen;
-    std::vector<std::string> alerts;
-    std::optional<std::string> loginProblem;
-    EffectsOffered offered;
-    PlaceAnswer located{Coordinates{52.52, 13.405}};
-    std::unique_ptr<PresetersMainHub> hub;
 };
 
 // The first run greets and the popover waits for the greetings; a damaged settings file is told of;
-// later runs start from the stored settings, and a -psn_ launch opens no popover.
-TEST_F(Hub, StartGreetsOnceTellsOfADamagedFileAndFollowsTheStoredSettings)
+// a -psn_ launch opens no popover. Later runs that follow the stored settings are the desktop test's.
+TEST_F(Hub, StartGreetsOnceTellsOfADamagedFileAndASessionLaunchOpensNoPopover)
 {
     std::ofstream(settingsFile()) << "{ damaged";
-    PresetersMainHub first(services());
-    first.startService();
+    start();
     ASSERT_EQ(presenter->notices.size(), 1u);
     EXPECT_NE(presenter->notices[0].find(settingsFile().string() + ".damaged-"), std::string::npos);
     ASSERT_TRUE(greetings && greetings->shown);
-    first.showPopover();
+    hub->showPopover();
     presenter->onOpenWithoutTrayRequest();
     EXPECT_EQ(presenter->popovers, 0);
     greetings->onClosed();
@@ -114,15 +57,6 @@ TEST_F(Hub, StartGreetsOnceTellsOfADamagedFileAndFollowsTheStoredSettings)
     EXPECT_EQ(presenter->popovers, 1) << "once for any number of asks";
     EXPECT_TRUE(presenter->started->trueColor && monitor->running) << "True Colors and the schedule by default";
     EXPECT_FALSE(dimmer->running) << "the tint never starts at launch";
-
-    settings().setTrueColor(false);
-    settings().setBackgroundColor(Colour::blueColor());
-    settings().setScheduleIsActive(false, TimePoint{}, TimePoint{});
-    greetings = nullptr;
-    start();
-    EXPECT_TRUE(!greetings && presenter->notices.empty());
-    EXPECT_EQ(presenter->started->colour, Colour::blueColor());
-    EXPECT_FALSE(presenter->started->trueColor || monitor->running);
 
     for (const auto& [argument, opens] : {std::pair{"", 1}, {"-psn_0_12345", 0}, {"-psn", 1}}) {
         AppDelegate delegate(services());  // it owns the presenter looked at
@@ -144,7 +78,8 @@ TEST_F(Hub, AStartAtLoginThatCannotHappenIsNeitherShownNorStoredAsOn)
     EXPECT_TRUE(settings().getStartAtLogin());
 }
 
-// Each mode keeps its own colour; a change to a running tint ends an inversion, to a stopped one not.
+// Each mode keeps its own colour and a custom pick is always plain; a change to a running tint ends
+// an inversion, to a stopped one not.
 TEST_F(Hub, EachModeKeepsItsOwnColourAndChangesToARunningTintEndAnInversion)
 {
     settings().setBackgroundTrueColor(Colour::greenColor());
@@ -165,11 +100,7 @@ TEST_F(Hub, EachModeKeepsItsOwnColourAndChangesToARunningTintEndAnInversion)
     invert();
     p.onBackgroundAlphaChanged(70);
     EXPECT_EQ(p.invertSwitch, false);
-}
 
-TEST_F(Hub, CustomColourPanelIsMadeOnceAndEveryPickIsAPlainColour)
-{
-    FakePresenter& p = start();
     p.onBackgroundCustomColorSelected(Colour::blueColor());
     p.onBackgroundCustomColorSelected(Colour::redColor());
     EXPECT_EQ(panel->shown, Colour::blueColor()) << "a later request only brings the panel forward";
@@ -184,18 +115,13 @@ TEST_F(Hub, CustomColourPanelIsMadeOnceAndEveryPickIsAPlainColour)
 // gamma inverts, but does where there is none.
 TEST_F(Hub, InvertingClosesTheOverlayAndStraighteningBringsBackOnlyARunningTint)
 {
-    FakePresenter& p = start();
-    p.onInverseColorsChanged(true);
-    EXPECT_TRUE(screen.inverted && dimmer->windowsClosed);
-    p.onInverseColorsChanged(false);
-    EXPECT_TRUE(!screen.inverted && !dimmer->running) << "no tint was on, so none starts";
-
-    for (const bool bySchedule : {false, true}) {
-        FakePresenter& q = start();
-        bySchedule ? monitor->tick(true) : q.onLightMonitorNowChanged(true);
-        q.onInverseColorsChanged(true);
-        q.onInverseColorsChanged(false);
-        EXPECT_TRUE(dimmer->running && !dimmer->windowsClosed) << bySchedule;
+    for (const std::string_view tint : {"", "+", "i"}) {  // none, the user's, the schedule's
+        FakePresenter& p = start();
+        play(tint);
+        p.onInverseColorsChanged(true);
+        EXPECT_TRUE(screen.inverted && dimmer->windowsClosed) << tint;
+        p.onInverseColorsChanged(false);
+        EXPECT_TRUE(!screen.inverted && dimmer->running == !tint.empty() && dimmer->windowsClosed == tint.empty()) << tint;
     }
 
     for (const bool displayGamma : {true, false}) {
@@ -222,6 +148,7 @@ TEST_F(Hub, TheScheduleAndTheUsersSwitchDecideTheTint)
         {"on outside holds through the next interval until it ends", "o+ooiio", "0111110"},
         {"on just after an interval ended holds the same", "io+oiio", "1011110"},
         {"a switch by hand outside holds only until the next interval", "o+-i", "0101"},
+        {"the schedule switched off leaves its tint on and hears no ticks until on again", "ixoso", "11110"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.rule);
@@ -233,16 +160,6 @@ TEST_F(Hub, TheScheduleAndTheUsersSwitchDecideTheTint)
             rises += trace[k - 1] == '0' && trace[k] == '1';
         EXPECT_EQ(dimmer->starts, rises) << "a running tint is never restarted";
     }
-}
-
-TEST_F(Hub, SwitchingTheScheduleOffLeavesItsTintOnAndStopsTheTicks)
-{
-    FakePresenter& p = start();
-    monitor->tick(true);
-    p.onScheduleIsActivePreferencesChanged(false, TimePoint{}, TimePoint{});
-    EXPECT_TRUE(dimmer->running && !monitor->running && !settings().getSchedule().isActive);
-    p.onScheduleIsActivePreferencesChanged(true, TimePoint{}, TimePoint{});
-    EXPECT_TRUE(monitor->running);
 }
 
 // The bus interface's writes, each through the handler of its popover control and shown in the
@@ -274,7 +191,7 @@ TEST_F(Hub, EachBusPropertyGoesThroughItsControlsHandlerAndABadValueChangesNothi
     EXPECT_EQ(settings().getBackgroundTrueColor(), Colour::redColor()) << "the red went to True Colors' own colour";
     EXPECT_EQ(LunaveilService::timeText(settings().getSchedule().start), QStringLiteral("21:30"));
 
-    const std::string stored = readFile();
+    const std::string stored = test::readFile(settingsFile());
     const double nan = std::nan("");
     const std::pair<const char*, QVariant> refused[] = {
         {"Opacity", nan}, {"Opacity", -1.0}, {"Opacity", 100.5}, {"ScheduleStart", QStringLiteral("25:99")},
@@ -290,7 +207,7 @@ TEST_F(Hub, EachBusPropertyGoesThroughItsControlsHandlerAndABadValueChangesNothi
     EXPECT_TRUE(bus.write(QStringLiteral("Colour"), QVariant::fromValue(DBusRgb{0.2, 0.4, 0.6})))
         << "True Colors takes its six colours only";
     bus.write(QStringLiteral("TrueColors"), false);
-    EXPECT_EQ(readFile(), stored) << "a refused write was stored";
+    EXPECT_EQ(test::readFile(settingsFile()), stored) << "a refused write was stored";
 
     // Without display gamma, True Colors and Invert Colors are refused as unsupported.
     offered.displayGamma = false;

@@ -3,16 +3,15 @@
 
 #include "login/DesktopEntry.h"
 #include "login/SystemConfigurationService.h"
+#include "support/TextFiles.h"
 
 #include <QString>
 #include <QTemporaryDir>
-#include <QtGlobal>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <thread>
 
 namespace lunaveil {
@@ -20,6 +19,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using test::readFile;
+using test::shellQuoted;
 
 // In CI every checker must be there; elsewhere a missing one skips its test.
 #define REQUIRE_PROGRAM(name)                                                                      \
@@ -28,14 +29,6 @@ using namespace std::chrono_literals;
             FAIL() << name << " is missing";                                                       \
         GTEST_SKIP() << name << " is not installed";                                               \
     }
-
-std::string shellQuoted(const std::string& text)
-{
-    std::string quoted = "'";
-    for (const char c : text)
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
 
 // What `command` prints on stdout.
 std::string outputOf(const std::string& command)
@@ -47,12 +40,6 @@ std::string outputOf(const std::string& command)
         ::pclose(pipe);
     }
     return output;
-}
-
-std::string readFile(const fs::path& file)
-{
-    std::ifstream in(file);
-    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 TEST(ExecValue, QuotesByTheDesktopEntryRulesAndRefusesUnnameablePaths)
@@ -98,24 +85,9 @@ TEST(LauncherLocation, IsBesideTheProgramInLibexec)
         EXPECT_EQ(SystemConfigurationService::launcherBeside(program), launcher) << program;
 }
 
-std::vector<std::string> warnings;
-
-void recordWarning(QtMsgType type, const QMessageLogContext&, const QString& message)
-{
-    if (type == QtWarningMsg)
-        warnings.push_back(message.toStdString());
-    std::fprintf(stderr, "%s\n", qUtf8Printable(message));
-}
-
 class StartAtLoginTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(dir_.isValid());
-        warnings.clear();
-        previousHandler_ = qInstallMessageHandler(recordWarning);
-    }
-    void TearDown() override { qInstallMessageHandler(previousHandler_); }
+    void SetUp() override { ASSERT_TRUE(dir_.isValid()); }
 
     fs::path configHome() const { return tmp_ / "config"; }
     fs::path entryFile() const { return configHome() / "autostart" / "com.quorvex.LunaveilLauncher.desktop"; }
@@ -134,23 +106,19 @@ protected:
         return launcher;
     }
 
-    // The launches recorded once `count` have come, or what there is after a bounded wait.
-    std::vector<std::string> launches(std::size_t count) const
+    // The launchers' paths as they recorded them, one a line, once they are `expected` or after a bounded wait.
+    std::string launches(const std::string& expected) const
     {
-        std::vector<std::string> lines;
-        for (const auto deadline = std::chrono::steady_clock::now() + 10s;; std::this_thread::sleep_for(10ms)) {
-            lines.clear();
-            std::istringstream in(readFile(tmp_ / "launches"));
-            for (std::string line; std::getline(in, line);)
-                lines.push_back(line);
-            if (lines.size() >= count || std::chrono::steady_clock::now() > deadline)
-                return lines;
-        }
+        std::string text;
+        for (const auto deadline = std::chrono::steady_clock::now() + 10s;
+             (text = readFile(tmp_ / "launches")) != expected && std::chrono::steady_clock::now() < deadline;)
+            std::this_thread::sleep_for(10ms);
+        return text;
     }
 
     QTemporaryDir dir_;
     const fs::path tmp_ = dir_.path().toStdString();
-    QtMessageHandler previousHandler_ = nullptr;
+    std::vector<std::string>& warnings = test::recordWarnings();
 };
 
 // On replaces an earlier entry and starts the launcher; off removes only the entry, harmlessly
@@ -165,7 +133,8 @@ TEST_F(StartAtLoginTest, OnWritesTheEntryAndStartsTheLauncherOffRemovesItAndAFai
     startAtLogin(launcher, true);
     EXPECT_EQ(readFile(entryFile()), autostartEntry(launcher.native()).value());
     EXPECT_EQ(fs::status(entryFile()).permissions(), fs::perms(0644));
-    EXPECT_EQ(launches(1), std::vector<std::string>{launcher.string()});
+    const std::string once = launcher.string() + "\n";
+    EXPECT_EQ(launches(once), once);
     startAtLogin(launcher, false);
     startAtLogin(launcher, false);
     EXPECT_TRUE(!fs::exists(entryFile()) && fs::exists(other));
@@ -185,11 +154,7 @@ TEST_F(StartAtLoginTest, OnWritesTheEntryAndStartsTheLauncherOffRemovesItAndAFai
         EXPECT_NE(warnings[0].find(why), std::string::npos) << warnings[0];
     }
     EXPECT_FALSE(fs::exists(configHome()));
-    EXPECT_EQ(launches(1).size(), 1u);
-
-    qputenv("XDG_CONFIG_HOME", QByteArray(configHome().c_str()));  // where the entry goes by default
-    EXPECT_EQ(SystemConfigurationService().entryPath(), entryFile());
-    qunsetenv("XDG_CONFIG_HOME");
+    EXPECT_EQ(launches(once), once);
 }
 
 // GLib reads the entry as GNOME's, Cinnamon's and MATE's sessions do at login: it must find exactly
@@ -198,18 +163,17 @@ TEST_F(StartAtLoginTest, ADesktopSessionRunsTheLauncherTheValidEntryNames)
 {
     REQUIRE_PROGRAM("gio");
     REQUIRE_PROGRAM("desktop-file-validate");
-    std::vector<std::string> expected;
+    std::string expected;
     for (const std::string folder : {"plain", "with space", R"(q"uo"te)", "dollar $HOME", "back`tick`", "it's",
                                      "a;b&c|d*e?f#g(h)<i>~j", "zo\u00eb \u041b\u0443\u043d\u0430"}) {
         const fs::path launcher = installLauncher(folder);
-        startAtLogin(launcher, true);
-        expected.push_back(launcher.string());  // started by the service itself
+        startAtLogin(launcher, true);  // which starts it once
         const std::string entry = shellQuoted(entryFile().string());
         EXPECT_EQ(outputOf("desktop-file-validate " + entry + " 2>&1 && echo valid"), "valid\n") << folder;
         const std::string command = "env -u DISPLAY -u DBUS_SESSION_BUS_ADDRESS gio launch " + entry + " 2>&1";
         EXPECT_EQ(std::system(command.c_str()), 0) << folder;
-        expected.push_back(launcher.string());
-        EXPECT_EQ(launches(expected.size()), expected) << folder;
+        expected += launcher.string() + "\n" + launcher.string() + "\n";
+        EXPECT_EQ(launches(expected), expected) << folder;
     }
 }
 

@@ -3,12 +3,11 @@
 // minute at a time, across midnight and the daylight-saving changes of two time zones.
 
 #include "support/FakeWakeUp.h"
-#include "support/HubFakes.h"
+#include "support/HubFixture.h"
 #include "support/SpinEventLoop.h"
 #include "schedule/DateTimeMonitor.h"
 #include "schedule/ScheduleInterval.h"
 #include "schedule/SunTimes.h"
-#include "shell/PresetersMainHub.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
@@ -50,30 +49,19 @@ TEST(ScheduleInterval, MinutesOfTheDay)
     }
 }
 
-class Ticker : public ::testing::Test {
-protected:
-    TimePoint now = DateTimeMonitor::dateFromComponents(23, 0);
-    std::unique_ptr<FakeWakeUp> made = std::make_unique<FakeWakeUp>();
-    FakeWakeUp* wakeUp = made.get();  // owned by the monitor
-    DateTimeMonitor monitor{[this] { return now; }, std::move(made)};
-    int during = 0;
-    int outside = 0;
-
-    void SetUp() override
-    {
-        monitor.onDuringInterval = [this] { ++during; };
-        monitor.onOutsideInterval = [this] { ++outside; };
-    }
-    void start()
-    {
-        monitor.startTimer(DateTimeMonitor::dateFromComponents(22, 0), DateTimeMonitor::dateFromComponents(7, 0));
-    }
-};
-
 // The first tick comes after startTimer (the caller installs callbacks then); a clock set by hand
 // is looked at at once; nothing arrives after a stop, not even a tick already posted or due.
-TEST_F(Ticker, TicksAtTheStartLooksAgainWhenTheClockIsSetAndNeverAfterAStop)
+TEST(Ticker, TicksAtTheStartLooksAgainWhenTheClockIsSetAndNeverAfterAStop)
 {
+    TimePoint now = DateTimeMonitor::dateFromComponents(23, 0);
+    FakeWakeUp* wakeUp = nullptr;  // owned by the monitor
+    DateTimeMonitor monitor([&now] { return now; }, std::unique_ptr<FakeWakeUp>(wakeUp = new FakeWakeUp));
+    int during = 0, outside = 0;
+    monitor.onDuringInterval = [&during] { ++during; };
+    monitor.onOutsideInterval = [&outside] { ++outside; };
+    const auto start = [&monitor] {
+        monitor.startTimer(DateTimeMonitor::dateFromComponents(22, 0), DateTimeMonitor::dateFromComponents(7, 0));
+    };
     start();
     monitor.stopTimer();  // the first tick is already queued for the main thread
     QCoreApplication::processEvents();
@@ -147,7 +135,7 @@ TimePoint localTime(int year, int month, int day, int hour, int minute)
     return std::chrono::system_clock::from_time_t(std::mktime(&local));
 }
 
-class ScheduledDays : public ::testing::Test {
+class ScheduledDays : public HubFixture {
 protected:
     // Runs the rest of the test in `zone`; the previous one comes back afterwards.
     void setZone(const char* zone)
@@ -157,7 +145,7 @@ protected:
     }
     void TearDown() override
     {
-        hub_.reset();
+        hub.reset();
         previousZone_ ? ::setenv("TZ", previousZone_->c_str(), 1) : ::unsetenv("TZ");
         ::tzset();
     }
@@ -167,22 +155,17 @@ protected:
                   std::optional<Coordinates> sunAt = std::nullopt)
     {
         now_ = from;
-        const std::filesystem::path file = std::filesystem::path(dir_.path().toStdString()) / "s.json";
-        SettingsDataAccess settings(file);
-        settings.setFirstTimeOpened(true);
-        settings.setScheduleIsActive(true, localTime(2026, 1, 15, startHour, startMinute),
-                                     localTime(2026, 1, 15, stopHour, stopMinute));
-        settings.setScheduleFollowsSun(sunAt.has_value());
-        HubServices services;
-        services.locate = [sunAt] { return PlaceAnswer{sunAt}; };
-        services.makeSettings = [file] { return std::make_unique<SettingsDataAccess>(file); };
-        services.makeDimmer = [this] { return std::unique_ptr<FakeDimmer>(dimmer_ = new FakeDimmer); };
-        services.makeScheduleMonitor = [this] {
+        settings().setFirstTimeOpened(true);
+        settings().setScheduleIsActive(true, localTime(2026, 1, 15, startHour, startMinute),
+                                       localTime(2026, 1, 15, stopHour, stopMinute));
+        settings().setScheduleFollowsSun(sunAt.has_value());
+        located = PlaceAnswer{sunAt};
+        HubServices made = services();
+        made.makeScheduleMonitor = [this] {
             // The monitor sleeps until its next wake-up; the test's clock rings it.
-            return std::make_unique<DateTimeMonitor>([this] { return now_; }, std::unique_ptr<FakeWakeUp>(wakeUp_ = new FakeWakeUp));
+            return std::make_unique<DateTimeMonitor>([this] { return now_; }, own(wakeUp_));
         };
-        hub_ = std::make_unique<PresetersMainHub>(services);
-        hub_->startService();
+        start(made);
         QCoreApplication::processEvents();
     }
 
@@ -194,17 +177,14 @@ protected:
             wakeUp_->advanceTo(now_);
             QCoreApplication::processEvents();
             const std::time_t t = std::chrono::system_clock::to_time_t(now_);
-            ASSERT_EQ(dimmer_->running, expected(localMinuteOfDay(now_))) << "at " << std::ctime(&t);
+            ASSERT_EQ(dimmer->running, expected(localMinuteOfDay(now_))) << "at " << std::ctime(&t);
         }
     }
 
     const char* const zoneBefore_ = std::getenv("TZ");
     const std::optional<std::string> previousZone_ = zoneBefore_ ? std::optional<std::string>(zoneBefore_) : std::nullopt;
-    QTemporaryDir dir_;
     TimePoint now_;
-    FakeDimmer* dimmer_ = nullptr;
     FakeWakeUp* wakeUp_ = nullptr;
-    std::unique_ptr<PresetersMainHub> hub_;
 };
 
 // Three days around each clock change of two zones, by fixed times and then sunset to sunrise.

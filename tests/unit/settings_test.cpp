@@ -8,6 +8,7 @@
 #include "platform/FileLock.h"
 #include "support/PermissionBits.h"
 #include "support/SpinEventLoop.h"
+#include "support/TextFiles.h"
 
 #include <QFile>
 #include <QJsonDocument>
@@ -20,12 +21,9 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
-#include <sstream>
-#include <string_view>
 #include <thread>
 #include <tuple>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <unistd.h>
 
 using namespace lunaveil;
@@ -51,10 +49,11 @@ protected:
         QFile in(QString::fromStdString(file().string()));
         return in.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(in.readAll()).object() : QJsonObject();
     }
-    std::vector<fs::path> setAside() const
+    // The damaged files kept in `folder`, the settings' own unless given.
+    std::vector<fs::path> setAside(fs::path folder = {}) const
     {
         std::vector<fs::path> found;
-        for (const auto& entry : fs::directory_iterator(file().parent_path()))
+        for (const auto& entry : fs::directory_iterator(folder.empty() ? file().parent_path() : folder))
             if (entry.path().filename().string().find(".damaged-") != std::string::npos)
                 found.push_back(entry.path());
         return found;
@@ -159,9 +158,7 @@ TEST_F(SettingsFile, AWriteGoesThroughLinksOnlyToTheUsersOwnFileAndKeepsOtherCha
     open().setBackgroundAlpha(44.0);
     EXPECT_TRUE(fs::is_symlink(file()));
     EXPECT_EQ(SettingsDataAccess(elsewhere).getBackgroundAlpha(), 44.0);
-    EXPECT_EQ(std::ranges::count_if(fs::directory_iterator(dotfiles), [](const auto& entry) {
-                  return entry.path().filename().string().starts_with("lunaveil.json.damaged-");
-              }), 1);
+    EXPECT_EQ(setAside(dotfiles).size(), 1u) << "set aside beside the file the link names";
 
     const fs::path targets = fs::path(dir_.path().toStdString()) / "targets";
     fs::create_directories(targets);
@@ -188,9 +185,7 @@ TEST_F(SettingsFile, AWriteGoesThroughLinksOnlyToTheUsersOwnFileAndKeepsOtherCha
         settings.setTrueColor(false);
         EXPECT_TRUE(open().getBackgroundAlpha() == 33.0 && open().getStartAtLogin());
     }
-    if (::geteuid() == 0) {
-        EXPECT_EQ((std::stringstream() << std::ifstream(targets / "theirs").rdbuf()).str(), theirs);
-    }
+    EXPECT_TRUE(::geteuid() != 0 || test::readFile(targets / "theirs") == theirs);
 }
 
 // Another Lunaveil (or a hung one) holding the lock never holds up this one's UI thread.
