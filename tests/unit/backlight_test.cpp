@@ -151,12 +151,14 @@ TEST_F(BacklightTest, LowersOnlyAndGivesBackWhatItTookUnlessTheUserChangedItSinc
 
 // How logind fails for the first read-only device, and which calls it then gets: asking a logind
 // that does not answer for every further device would keep the UI waiting its timeout for each.
-// Whatever the failure, one warning, and the writable device is still written.
+// Whatever the failure, one warning for every device that failed, and the writable device is
+// still written.
 TEST_F(BacklightTest, AFailingLogindWarnsOnceAndWhatMayBeWrittenStillIs)
 {
     const fs::path failing = addDevice("a_failing", "10", false);
     addDevice("b_read_only", "10", false);
     const fs::path direct = addDevice("c_direct", "10");
+    addDevice("d_\xff", "10", false);  // a name logind cannot be given: one more failure
     const QList<Call> both{call(QStringLiteral("a_failing"), 5), call(QStringLiteral("b_read_only"), 5)};
     using enum FakeLogind::Answer;
     const std::pair<std::optional<FakeLogind::Answer>, QList<Call>> failures[] = {
