@@ -1,17 +1,17 @@
 #include "effects/QtOverlayScreens.h"
 
 #include "effects/QtOverlayWindow.h"
+#include "platform/x11/X11Monitors.h"
 #include "platform/x11/X11StackingGuard.h"
 
 #include <QGuiApplication>
 #include <QScreen>
 
-#include <algorithm>
 
 namespace lunaveil {
 
 QtOverlayScreens::QtOverlayScreens(std::function<std::vector<QWindow*>()> windowsAbove)
-    : stackingGuard_(X11StackingGuard::create())
+    : stackingGuard_(X11StackingGuard::create()), monitors_(X11Monitors::create())
 {
     if (stackingGuard_)
         stackingGuard_->setWindowsAbove(std::move(windowsAbove));
@@ -28,6 +28,8 @@ QtOverlayScreens::QtOverlayScreens(std::function<std::vector<QWindow*>()> window
         announce();
     });
     QObject::connect(qGuiApp, &QGuiApplication::screenRemoved, &context_, [this] { announce(); });
+    if (monitors_)
+        monitors_->onChanged = [this] { announce(); };
     for (QScreen* screen : QGuiApplication::screens())
         watch(screen);
 }
@@ -38,7 +40,7 @@ std::optional<int> QtOverlayScreens::screenCount() const
 {
     if (qGuiApp == nullptr)
         return std::nullopt;
-    return static_cast<int>(coveredScreens().size());
+    return static_cast<int>(coveredAreas().size());
 }
 
 std::vector<std::unique_ptr<OverlayWindow>> QtOverlayScreens::createWindows()
@@ -46,26 +48,35 @@ std::vector<std::unique_ptr<OverlayWindow>> QtOverlayScreens::createWindows()
     std::vector<std::unique_ptr<OverlayWindow>> windows;
     if (qGuiApp == nullptr)
         return windows;
-    for (QScreen* screen : coveredScreens())
-        windows.push_back(std::make_unique<QtOverlayWindow>(screen, stackingGuard_));
+    for (const auto& [screen, monitor] : coveredAreas())
+        windows.push_back(std::make_unique<QtOverlayWindow>(screen, stackingGuard_, monitor));
     return windows;
 }
 
-// A screen within a larger one is a mirror showing part of its picture; of equal ones the
+// An area within a larger one is a mirror showing part of its picture; of equal ones the
 // first stands for both.
-std::vector<QScreen*> QtOverlayScreens::coveredScreens()
+std::vector<QtOverlayScreens::Covered> QtOverlayScreens::coveredAreas() const
 {
-    const QList<QScreen*> screens = QGuiApplication::screens();
-    std::vector<QScreen*> covered;
-    for (qsizetype i = 0; i < screens.size(); ++i) {
-        const QRect area = screens[i]->geometry();
-        const bool mirrored = std::any_of(screens.begin(), screens.end(), [&](const QScreen* other) {
-            const QRect otherArea = other->geometry();
-            return other != screens[i] && otherArea.contains(area)
-                && (otherArea != area || screens.indexOf(other) < i);
-        });
+    std::vector<Covered> areas;
+    for (const QRect& monitor : monitors_ ? monitors_->areas() : std::vector<QRect>()) {
+        QScreen* on = QGuiApplication::screenAt(monitor.center());
+        areas.push_back({on != nullptr ? on : QGuiApplication::primaryScreen(), monitor});
+    }
+    if (areas.empty()) {
+        for (QScreen* screen : QGuiApplication::screens())
+            areas.push_back({screen});
+    }
+    const auto rect = [](const Covered& covered) { return covered.monitor.value_or(covered.screen->geometry()); };
+    std::vector<Covered> covered;
+    for (std::size_t i = 0; i < areas.size(); ++i) {
+        const QRect area = rect(areas[i]);
+        bool mirrored = false;
+        for (std::size_t j = 0; j < areas.size() && !mirrored; ++j) {
+            const QRect other = rect(areas[j]);
+            mirrored = j != i && other.contains(area) && (other != area || j < i);
+        }
         if (!mirrored)
-            covered.push_back(screens[i]);
+            covered.push_back(areas[i]);
     }
     return covered;
 }

@@ -36,9 +36,11 @@ private:
     QRgb fill_ = 0;
 };
 
-QtOverlayWindow::QtOverlayWindow(QScreen* screen, std::shared_ptr<X11StackingGuard> stackingGuard)
+QtOverlayWindow::QtOverlayWindow(QScreen* screen, std::shared_ptr<X11StackingGuard> stackingGuard,
+                                 std::optional<QRect> area)
     : stackingGuard_(std::move(stackingGuard))
     , screen_(screen)
+    , area_(area)
     , surface_(std::make_unique<OverlaySurface>())
     , fill_([this](FadingFill::Argb shown) { surface_->setFill(shown); })
 {
@@ -105,7 +107,7 @@ QWindow* QtOverlayWindow::window() const
 
 void QtOverlayWindow::followScreen()
 {
-    surface_->setGeometry(screen_->geometry());
+    surface_->setGeometry(area_.value_or(screen_->geometry()));
 }
 
 void QtOverlayWindow::screenGone()

@@ -5,8 +5,10 @@
 #include "platform/OverlayWindow.h"
 
 #include <QPointer>
+#include <QRect>
 
 #include <memory>
+#include <optional>
 
 class QScreen;
 class QWindow;
@@ -17,7 +19,7 @@ class OverlaySurface;
 class X11StackingGuard;
 
 // A frameless, translucent, override-redirect window over the whole of one screen, following
-// its geometry. It paints its fill with alpha = fill alpha × alpha value itself, so the result
+// its geometry, or over an area of the screen's monitor that the display server gave. It paints its fill with alpha = fill alpha × alpha value itself, so the result
 // does not depend on how a compositor treats window opacity; without a compositor X11 shows
 // translucent windows opaque. Fades of the alpha value and of the fill run independently and
 // cost nothing once finished. When its screen goes away the window hides and stays hidden.
@@ -25,7 +27,7 @@ class QtOverlayWindow final : public OverlayWindow {
 public:
     // `stackingGuard` (may be null) keeps the window on top while shown; the windows of one
     // display share one guard.
-    QtOverlayWindow(QScreen* screen, std::shared_ptr<X11StackingGuard> stackingGuard);
+    QtOverlayWindow(QScreen* screen, std::shared_ptr<X11StackingGuard> stackingGuard, std::optional<QRect> area = {});
     ~QtOverlayWindow() override;
 
     QtOverlayWindow(const QtOverlayWindow&) = delete;
@@ -51,6 +53,7 @@ private:
 
     std::shared_ptr<X11StackingGuard> stackingGuard_;
     QPointer<QScreen> screen_;
+    std::optional<QRect> area_;
     std::unique_ptr<OverlaySurface> surface_;
     bool guarded_ = false;
     // Last, so its fades stop before the surface they paint goes away.
