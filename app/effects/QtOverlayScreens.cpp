@@ -7,7 +7,6 @@
 #include <QGuiApplication>
 #include <QScreen>
 
-
 namespace lunaveil {
 
 QtOverlayScreens::QtOverlayScreens(std::function<std::vector<QWindow*>()> windowsAbove)

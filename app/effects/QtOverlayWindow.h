@@ -19,9 +19,9 @@ class OverlaySurface;
 class X11StackingGuard;
 
 // A frameless, translucent, override-redirect window over the whole of one screen, following
-// its geometry, or over an area of the screen's monitor that the display server gave. It paints its fill with alpha = fill alpha × alpha value itself, so the result
-// does not depend on how a compositor treats window opacity; without a compositor X11 shows
-// translucent windows opaque. Fades of the alpha value and of the fill run independently and
+// its geometry, or over the area of a monitor the display server gave. It paints its fill with
+// alpha = fill alpha × alpha value itself, so the result does not depend on how a compositor
+// treats window opacity; without a compositor X11 shows translucent windows opaque. Fades of the alpha value and of the fill run independently and
 // cost nothing once finished. When its screen goes away the window hides and stays hidden.
 class QtOverlayWindow final : public OverlayWindow {
 public:

@@ -1,8 +1,7 @@
 #include "platform/x11/SystemTrayColours.h"
 
+#include "platform/x11/QtXcbConnection.h"
 #include "platform/x11/XcbReply.h"
-
-#include <QGuiApplication>
 
 #include <algorithm>
 #include <string>
@@ -41,8 +40,7 @@ std::optional<QColor> trayForegroundOf(std::span<const std::uint32_t> colours)
 
 std::optional<QColor> systemTrayForeground()
 {
-    const auto* x11 = qGuiApp != nullptr ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    xcb_connection_t* connection = x11 != nullptr ? x11->connection() : nullptr;
+    xcb_connection_t* connection = qtXcbConnection();
     if (connection == nullptr)
         return std::nullopt;
     // The tray of the screen Qt's windows are on: _NET_SYSTEM_TRAY_S<n>.

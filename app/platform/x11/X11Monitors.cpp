@@ -1,5 +1,6 @@
 #include "platform/x11/X11Monitors.h"
 
+#include "platform/x11/QtXcbConnection.h"
 #include "platform/x11/XcbReply.h"
 
 #include <QCoreApplication>
@@ -11,19 +12,10 @@
 #include <xcb/randr.h>
 
 namespace lunaveil {
-namespace {
-
-xcb_connection_t* qtConnection()
-{
-    const auto* x11 = qGuiApp != nullptr ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    return x11 != nullptr ? x11->connection() : nullptr;
-}
-
-}  // namespace
 
 std::unique_ptr<X11Monitors> X11Monitors::create()
 {
-    xcb_connection_t* c = qtConnection();
+    xcb_connection_t* c = qtXcbConnection();
     if (c == nullptr)
         return nullptr;
     const xcb_query_extension_reply_t* randr = xcb_get_extension_data(c, &xcb_randr_id);
@@ -51,7 +43,7 @@ X11Monitors::~X11Monitors()
 std::vector<QRect> X11Monitors::areas() const
 {
     std::vector<QRect> areas;
-    xcb_connection_t* c = qtConnection();
+    xcb_connection_t* c = qtXcbConnection();
     const auto reply = c != nullptr ? waitFor(xcb_randr_get_monitors_reply, c, xcb_randr_get_monitors(c, root_, 1))
                                     : nullptr;
     if (!reply)

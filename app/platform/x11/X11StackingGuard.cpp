@@ -1,9 +1,9 @@
 #include "platform/x11/X11StackingGuard.h"
 
+#include "platform/x11/QtXcbConnection.h"
 #include "platform/x11/XcbReply.h"
 
 #include <QCoreApplication>
-#include <QGuiApplication>
 #include <QWindow>
 
 #include <algorithm>
@@ -22,12 +22,6 @@ using namespace std::chrono_literals;
 // the server allows; this bounds such a contest to a few raises a second.
 constexpr auto minimumRaiseInterval = 100ms;
 
-xcb_connection_t* qtConnection()
-{
-    const auto* x11 = qGuiApp != nullptr ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    return x11 != nullptr ? x11->connection() : nullptr;
-}
-
 // The root of the X screen `window` is on; none when the window is gone.
 xcb_window_t rootOf(xcb_connection_t* connection, xcb_window_t window)
 {
@@ -39,7 +33,7 @@ xcb_window_t rootOf(xcb_connection_t* connection, xcb_window_t window)
 
 std::shared_ptr<X11StackingGuard> X11StackingGuard::create()
 {
-    if (qtConnection() == nullptr)
+    if (qtXcbConnection() == nullptr)
         return nullptr;
     return std::make_shared<X11StackingGuard>(Passkey{});
 }
@@ -60,7 +54,7 @@ void X11StackingGuard::guard(WId window)
 {
     const auto id = static_cast<std::uint32_t>(window);
     if (windows_.empty()) {
-        xcb_connection_t* c = qtConnection();
+        xcb_connection_t* c = qtXcbConnection();
         root_ = c != nullptr ? rootOf(c, id) : XCB_NONE;
         if (root_ == XCB_NONE)
             return;
@@ -88,7 +82,7 @@ bool X11StackingGuard::isGuarded(std::uint32_t window) const
 // Adds or removes SubstructureNotify in the root window mask Qt's connection already has.
 void X11StackingGuard::watchRoot(bool watch)
 {
-    xcb_connection_t* c = qtConnection();
+    xcb_connection_t* c = qtXcbConnection();
     if (c == nullptr)
         return;
     const auto attributes = waitFor(xcb_get_window_attributes_reply, c, xcb_get_window_attributes(c, root_));
@@ -154,7 +148,7 @@ void X11StackingGuard::scheduleCheck()
 // Lunaveil's own. Windows below that one stay covered by it, whoever's they are.
 void X11StackingGuard::runCheck()
 {
-    xcb_connection_t* c = qtConnection();
+    xcb_connection_t* c = qtXcbConnection();
     if (c == nullptr || windows_.empty())
         return;
     const auto tree = waitFor(xcb_query_tree_reply, c, xcb_query_tree(c, root_));
@@ -190,7 +184,7 @@ void X11StackingGuard::runCheck()
 std::vector<std::uint32_t> X11StackingGuard::rootChildrenAbove() const
 {
     std::vector<std::uint32_t> found;
-    xcb_connection_t* c = qtConnection();
+    xcb_connection_t* c = qtXcbConnection();
     if (!windowsAbove_ || c == nullptr)
         return found;
     for (QWindow* window : windowsAbove_()) {
@@ -219,7 +213,7 @@ std::vector<std::uint32_t> X11StackingGuard::rootChildrenAbove() const
 // and then `raised` on top.
 void X11StackingGuard::restackAbove(std::uint32_t sibling, const std::vector<std::uint32_t>& raised)
 {
-    xcb_connection_t* c = qtConnection();
+    xcb_connection_t* c = qtXcbConnection();
     if (c == nullptr)
         return;
     for (const std::uint32_t window : windows_) {
