@@ -16,19 +16,6 @@ namespace {
 using test::XServer;
 using namespace std::chrono_literals;
 
-// A ramp whose channels differ from each other and from any other seed's.
-GammaRamp distinctRamp(std::size_t size, std::uint16_t seed)
-{
-    GammaRamp ramp;
-    for (std::size_t i = 0; i < size; ++i) {
-        const auto level = static_cast<std::uint16_t>(i * 65535 / (size - 1));
-        ramp.red.push_back(static_cast<std::uint16_t>(level / 2 + seed));
-        ramp.green.push_back(static_cast<std::uint16_t>(level / 3 + seed * 2));
-        ramp.blue.push_back(static_cast<std::uint16_t>(65535 - level / 4 - seed));
-    }
-    return ramp;
-}
-
 // One server through the life of a connection: ramps and refusals, monitors that come and go,
 // and the server's end.
 TEST(RandrCrtcsTest, EachCrtcKeepsItsOwnRampMonitorsAreFollowedAndAVanishedServerIsReportedOnce)
@@ -46,16 +33,18 @@ TEST(RandrCrtcsTest, EachCrtcKeepsItsOwnRampMonitorsAreFollowedAndAVanishedServe
 
     // The dummy server has 16 CRTCs; only the two lit ones are listed, each with a ramp of 256.
     EXPECT_EQ(gamma->getRamp(crtcs[0])->size(), 256u);
-    const GammaRamp first = distinctRamp(256, 11);
-    const GammaRamp second = distinctRamp(256, 900);
+    // Ramps whose channels differ from each other and from the other ramp's.
+    const GammaRamp first = test::calibration(256);
+    GammaRamp second = first;
+    std::swap(second.red, second.blue);
     ASSERT_TRUE(gamma->setRamp(crtcs[0], first));
     ASSERT_TRUE(gamma->setRamp(crtcs[1], second));
     EXPECT_EQ(gamma->getRamp(crtcs[0]), first);
     EXPECT_EQ(gamma->getRamp(crtcs[1]), second);
 
-    GammaRamp unevenChannels = distinctRamp(256, 1);
+    GammaRamp unevenChannels = first;
     unevenChannels.blue.pop_back();
-    for (const GammaRamp& refused : {distinctRamp(255, 1), distinctRamp(1024, 1), unevenChannels, GammaRamp{}})
+    for (const GammaRamp& refused : {test::calibration(255), test::calibration(1024), unevenChannels, GammaRamp{}})
         EXPECT_FALSE(gamma->setRamp(crtcs[0], refused)) << refused.size();
     const CrtcId unknown = std::max(crtcs[0], crtcs[1]) + 100'000;
     EXPECT_FALSE(gamma->setRamp(unknown, first));

@@ -101,23 +101,6 @@ QRect ScreenProbe::geometry(xcb_window_t window) const
     return {position->dst_x, position->dst_y, size->width, size->height};
 }
 
-QRect ScreenProbe::frameGeometry(xcb_window_t window) const
-{
-    for (;;) {
-        const auto tree = waitFor(xcb_query_tree_reply, connection_, xcb_query_tree(connection_, window));
-        if (!tree)
-            return {};
-        if (tree->parent == root_)
-            break;
-        window = tree->parent;
-    }
-    const auto size = waitFor(xcb_get_geometry_reply, connection_, xcb_get_geometry(connection_, window));
-    if (!size)
-        return {};
-    // A root child's position is its border's outer corner.
-    return {size->x, size->y, size->width + 2 * size->border_width, size->height + 2 * size->border_width};
-}
-
 xcb_window_t ScreenProbe::find(const std::function<bool(xcb_window_t, bool inTray)>& matches) const
 {
     return find(root_, false, matches);

@@ -42,8 +42,6 @@ public:
     qint64 pid(xcb_window_t window) const;
     // Where the window is on the screen; empty once it is gone.
     QRect geometry(xcb_window_t window) const;
-    // The same for the window with the window manager's frame around it.
-    QRect frameGeometry(xcb_window_t window) const;
     // The first mapped window, depth first from the root, for which `matches(window, inTray)`
     // holds; inTray tells that it sits in the panel of trayer.
     xcb_window_t find(const std::function<bool(xcb_window_t, bool inTray)>& matches) const;
