@@ -4,7 +4,6 @@
 // prints, one line each, flushed:
 //   ready                        once it owns its name
 //   set ID R0 RN G0 GN B0 BN     each table set: first and last entry of each channel
-//   refused ID                   a call under a stale serial, or a table of the wrong size
 // and takes commands on stdin, one a line:
 //   night ID    Mutter's Night Light writes its own table (it ends at 50000)
 //   monitors    the monitors changed: a new serial, and MonitorsChanged
@@ -18,6 +17,7 @@
 #include <QDBusVirtualObject>
 #include <QSocketNotifier>
 
+#include <algorithm>
 #include <array>
 #include <tuple>
 #include <cstdio>
@@ -129,11 +129,9 @@ private:
             return message.createErrorReply(QStringLiteral("org.freedesktop.DBus.Error.UnknownMethod"), message.member());
         const uint id = in.value(1).toUInt();
         const auto table = tables_.find(id);
-        if (in.value(0).toUInt() != serial_ || table == tables_.end()) {
-            say(QStringLiteral("refused %1").arg(id));
+        if (in.value(0).toUInt() != serial_ || table == tables_.end())
             return message.createErrorReply(QStringLiteral("org.freedesktop.DBus.Error.AccessDenied"),
                                             QStringLiteral("The requested configuration is based on stale information"));
-        }
         if (message.member() == QLatin1String("GetCrtcGamma")) {
             QDBusMessage reply = message.createReply();
             for (const Channel& channel : table->second)
@@ -143,18 +141,14 @@ private:
         std::array<Channel, 3> given;
         for (int i = 0; i < 3; ++i)
             given[i] = qdbus_cast<Channel>(in.value(2 + i));
-        if (given[0].size() != table->second[0].size() || given[1].size() != given[0].size()
-            || given[2].size() != given[0].size() || given[0].isEmpty()) {
-            say(QStringLiteral("refused %1").arg(id));
+        if (given[0].isEmpty() || std::ranges::any_of(given, [&](const Channel& c) { return c.size() != table->second[0].size(); }))
             return message.createErrorReply(QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs"),
                                             QStringLiteral("Invalid gamma length"));
-        }
         table->second = given;
-        say(QStringLiteral("set %1 %2 %3 %4 %5 %6 %7")
-                .arg(id)
-                .arg(given[0].first()).arg(given[0].last())
-                .arg(given[1].first()).arg(given[1].last())
-                .arg(given[2].first()).arg(given[2].last()));
+        QString line = QStringLiteral("set %1").arg(id);
+        for (const Channel& channel : given)
+            line += QStringLiteral(" %1 %2").arg(channel.first()).arg(channel.last());
+        say(line);
         return message.createReply();
     }
 
