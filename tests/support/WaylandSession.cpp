@@ -7,6 +7,8 @@
 #include <QProcess>
 #include <QStringList>
 
+#include <array>
+#include <utility>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,18 +17,19 @@ namespace {
 
 constexpr int timeoutMs = 30'000;
 
+// Each compositor's name to scripts/virtual-desktop, and its desktop's in XDG_CURRENT_DESKTOP.
+constexpr std::array<std::pair<const char*, const char*>, 3> names{{{"sway", "sway"}, {"kwin", "KDE"}, {"mutter", "GNOME"}}};
+
 }  // namespace
 
 WaylandSession::WaylandSession(int outputs, Compositor compositor) : compositor_(compositor)
 {
-    const QString name = compositor == Compositor::KWin     ? QStringLiteral("kwin")
-                         : compositor == Compositor::Mutter ? QStringLiteral("mutter")
-                                                            : QStringLiteral("sway");
     QProcess script;
     script.setProcessChannelMode(QProcess::SeparateChannels);
     script.start(QStringLiteral(LUNAVEIL_VIRTUAL_DESKTOP),
                  {QStringLiteral("wayland-start"), QStringLiteral("--outputs"), QString::number(outputs),
-                  QStringLiteral("--owner"), QString::number(::getpid()), QStringLiteral("--compositor"), name});
+                  QStringLiteral("--owner"), QString::number(::getpid()), QStringLiteral("--compositor"),
+                  QString::fromLatin1(names[static_cast<std::size_t>(compositor)].first)});
     if (!script.waitForFinished(timeoutMs) || script.exitStatus() != QProcess::NormalExit || script.exitCode() != 0) {
         failure_ = "virtual-desktop wayland-start failed: " + script.readAllStandardError().trimmed().toStdString();
         return;
@@ -75,9 +78,7 @@ QProcessEnvironment WaylandSession::environment() const
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("WAYLAND_DISPLAY"), socket_);
     env.insert(QStringLiteral("DISPLAY"), xDisplay_);
-    env.insert(QStringLiteral("XDG_CURRENT_DESKTOP"), compositor_ == Compositor::KWin     ? QStringLiteral("KDE")
-                                                      : compositor_ == Compositor::Mutter ? QStringLiteral("GNOME")
-                                                                                          : QStringLiteral("sway"));
+    env.insert(QStringLiteral("XDG_CURRENT_DESKTOP"), QString::fromLatin1(names[static_cast<std::size_t>(compositor_)].second));
     if (compositor_ == Compositor::Sway)
         env.insert(QStringLiteral("SWAYSOCK"), swaysock_);
     env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), sessionBus_);

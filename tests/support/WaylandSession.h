@@ -29,16 +29,14 @@ public:
 
     bool running() const { return !socket_.isEmpty() && failure_.empty(); }
     const std::string& failure() const { return failure_; }
-    // The compositor's socket as an absolute path, which WAYLAND_DISPLAY may name.
-    const QString& socket() const { return socket_; }
     const QString& xDisplay() const { return xDisplay_; }
     // The unprivileged user sway runs as, which a program in the session runs as too.
     uid_t uid() const { return uid_; }
     gid_t gid() const { return gid_; }
     // The session bus, on which swaybar hosts the tray.
     const QString& sessionBus() const { return sessionBus_; }
-    // What a client of the session sees: WAYLAND_DISPLAY, DISPLAY, XDG_CURRENT_DESKTOP, SWAYSOCK
-    // and the session bus.
+    // What a client of the session sees: WAYLAND_DISPLAY (the socket's absolute path), DISPLAY,
+    // XDG_CURRENT_DESKTOP, SWAYSOCK and the session bus.
     QProcessEnvironment environment() const;
 
     struct Output {

@@ -7,7 +7,6 @@
 // and takes commands on stdin, one a line:
 //   night ID    Mutter's Night Light writes its own table (it ends at 50000)
 //   monitors    the monitors changed: a new serial, and MonitorsChanged
-//   errors      every call from now on is answered with an error
 
 #include <QCoreApplication>
 #include <QDBusArgument>
@@ -95,8 +94,6 @@ public:
         } else if (line == QLatin1String("monitors")) {
             ++serial_;
             bus.send(QDBusMessage::createSignal(objectPath, interfaceName, QStringLiteral("MonitorsChanged")));
-        } else if (line == QLatin1String("errors")) {
-            errors_ = true;
         }
     }
 
@@ -112,8 +109,6 @@ private:
     QDBusMessage answer(const QDBusMessage& message)
     {
         const QList<QVariant> in = message.arguments();
-        if (errors_)
-            return message.createErrorReply(QStringLiteral("org.freedesktop.DBus.Error.Failed"), QStringLiteral("broken"));
         if (message.member() == QLatin1String("GetResources")) {
             QList<Crtc> crtcs;
             for (const auto& [id, table] : tables_)
@@ -123,16 +118,15 @@ private:
                   << QVariant::fromValue(QList<Mode>{{{0, 0, 800, 600, 60.0, 0}}}) << 8192 << 8192;
             return reply;
         }
-        const bool gammaCall = message.member() == QLatin1String("GetCrtcGamma")
-                            || message.member() == QLatin1String("SetCrtcGamma");
-        if (!gammaCall)
+        const bool get = message.member() == QLatin1String("GetCrtcGamma");
+        if (!get && message.member() != QLatin1String("SetCrtcGamma"))
             return message.createErrorReply(QStringLiteral("org.freedesktop.DBus.Error.UnknownMethod"), message.member());
         const uint id = in.value(1).toUInt();
         const auto table = tables_.find(id);
         if (in.value(0).toUInt() != serial_ || table == tables_.end())
             return message.createErrorReply(QStringLiteral("org.freedesktop.DBus.Error.AccessDenied"),
                                             QStringLiteral("The requested configuration is based on stale information"));
-        if (message.member() == QLatin1String("GetCrtcGamma")) {
+        if (get) {
             QDBusMessage reply = message.createReply();
             for (const Channel& channel : table->second)
                 reply << QVariant::fromValue(channel);
@@ -154,7 +148,6 @@ private:
 
     std::map<uint, std::array<Channel, 3>> tables_;
     uint serial_ = 1;
-    bool errors_ = false;
 };
 
 }  // namespace
@@ -179,15 +172,10 @@ int main(int argc, char* argv[])
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
     QObject::connect(&input, &QSocketNotifier::activated, [&] {
         char buffer[256];
-        const ssize_t got = ::read(STDIN_FILENO, buffer, sizeof buffer);
-        if (got <= 0) {
-            input.setEnabled(false);
-            return;
-        }
-        for (const QByteArray& line : QByteArray(buffer, static_cast<int>(got)).split('\n')) {
-            if (!line.isEmpty())
-                config.command(QString::fromUtf8(line), bus);
-        }
+        const ssize_t got = std::max<ssize_t>(::read(STDIN_FILENO, buffer, sizeof buffer), 0);
+        input.setEnabled(got > 0);  // at the end of its input, the server runs on until it is stopped
+        for (const QByteArray& line : QByteArray(buffer, static_cast<int>(got)).split('\n'))
+            config.command(QString::fromUtf8(line), bus);
     });
     say(QStringLiteral("ready"));
     return QCoreApplication::exec();

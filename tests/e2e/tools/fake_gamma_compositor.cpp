@@ -43,9 +43,7 @@ void bindOutput(wl_client* client, void* data, std::uint32_t version, std::uint3
     auto& output = *static_cast<Output*>(data);
     wl_resource* resource = wl_resource_create(client, &wl_output_interface, static_cast<int>(version), id);
     wl_resource_set_implementation(resource, &outputImplementation, &output, nullptr);
-    wl_output_send_geometry(resource, 0, 0, 300, 200, WL_OUTPUT_SUBPIXEL_UNKNOWN, "Lunaveil", "fake",
-                            WL_OUTPUT_TRANSFORM_NORMAL);
-    wl_output_send_mode(resource, WL_OUTPUT_MODE_CURRENT, 800, 600, 60000);
+    // Lunaveil takes an output by its name alone.
     if (version >= WL_OUTPUT_NAME_SINCE_VERSION)
         wl_output_send_name(resource, output.name.c_str());
     if (version >= WL_OUTPUT_DONE_SINCE_VERSION)
@@ -107,11 +105,7 @@ int main(int argc, char* argv[])
     std::list<Output> outputs;  // a list: each output's address is its resources' data
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
-        const std::size_t colon = argument.find(':');
-        if (colon == std::string::npos || colon == 0) {
-            std::fputs("usage: fake-gamma-compositor NAME:SIZE...\n", stderr);
-            return 2;
-        }
+        const std::size_t colon = argument.find(':');  // without one, stoul throws on the name
         outputs.push_back({argument.substr(0, colon), static_cast<std::uint32_t>(std::stoul(argument.substr(colon + 1)))});
     }
     wl_display* display = wl_display_create();

@@ -22,18 +22,10 @@ namespace {
 
 constexpr std::uint32_t leftButton = 0x110;  // BTN_LEFT
 
-struct Globals {
-    wl_seat* seat = nullptr;
-    zwlr_virtual_pointer_manager_v1* pointers = nullptr;
-};
-
 void announce(void* data, wl_registry* registry, std::uint32_t name, const char* interface, std::uint32_t)
 {
-    auto& globals = *static_cast<Globals*>(data);
-    if (std::strcmp(interface, wl_seat_interface.name) == 0 && globals.seat == nullptr)
-        globals.seat = static_cast<wl_seat*>(wl_registry_bind(registry, name, &wl_seat_interface, 1));
-    else if (std::strcmp(interface, zwlr_virtual_pointer_manager_v1_interface.name) == 0)
-        globals.pointers = static_cast<zwlr_virtual_pointer_manager_v1*>(
+    if (std::strcmp(interface, zwlr_virtual_pointer_manager_v1_interface.name) == 0)
+        *static_cast<zwlr_virtual_pointer_manager_v1**>(data) = static_cast<zwlr_virtual_pointer_manager_v1*>(
             wl_registry_bind(registry, name, &zwlr_virtual_pointer_manager_v1_interface, 1));
 }
 
@@ -41,28 +33,25 @@ void withdraw(void*, wl_registry*, std::uint32_t) {}
 
 constexpr wl_registry_listener registryListener{announce, withdraw};
 
-struct Disconnect {
-    void operator()(wl_display* display) const { wl_display_disconnect(display); }
-};
-
 }  // namespace
 
 int main()
 {
-    const std::unique_ptr<wl_display, Disconnect> display(wl_display_connect(nullptr));
+    const std::unique_ptr<wl_display, decltype(&wl_display_disconnect)> display(wl_display_connect(nullptr),
+                                                                              &wl_display_disconnect);
     if (!display) {
         std::fputs("wayland-pointer: no Wayland compositor at $WAYLAND_DISPLAY\n", stderr);
         return 1;
     }
-    Globals globals;
-    wl_registry* registry = wl_display_get_registry(display.get());
-    wl_registry_add_listener(registry, &registryListener, &globals);
+    zwlr_virtual_pointer_manager_v1* pointers = nullptr;
+    wl_registry_add_listener(wl_display_get_registry(display.get()), &registryListener, &pointers);
     wl_display_roundtrip(display.get());
-    if (globals.pointers == nullptr) {
+    if (pointers == nullptr) {
         std::fputs("wayland-pointer: the compositor offers no zwlr_virtual_pointer_manager_v1\n", stderr);
         return 1;
     }
-    zwlr_virtual_pointer_v1* pointer = zwlr_virtual_pointer_manager_v1_create_virtual_pointer(globals.pointers, globals.seat);
+    // On the compositor's own seat.
+    zwlr_virtual_pointer_v1* pointer = zwlr_virtual_pointer_manager_v1_create_virtual_pointer(pointers, nullptr);
     // The seat gains its pointer first; a click in the same breath would find no surface under it.
     wl_display_roundtrip(display.get());
     std::uint32_t time = 1;
