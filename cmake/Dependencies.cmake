@@ -67,8 +67,4 @@ if(BUILD_TESTING)
     # The tests' own compositor with gamma tables.
     pkg_check_modules(WAYLAND_SERVER QUIET IMPORTED_TARGET wayland-server)
     lunaveil_require(WAYLAND_SERVER_FOUND "libwayland-server, for the tests," "libwayland-dev (${without_tests})")
-    # The tests' pointer under KWin: its fake input protocol.
-    find_file(LUNAVEIL_KDE_FAKE_INPUT_XML fake-input.xml PATHS /usr/share/plasma-wayland-protocols NO_DEFAULT_PATH)
-    lunaveil_require(LUNAVEIL_KDE_FAKE_INPUT_XML "KWin's fake input protocol, for the tests,"
-        "plasma-wayland-protocols (${without_tests})")
 endif()

@@ -14,7 +14,10 @@ FakeServer::FakeServer(const QString& program, const QStringList& arguments, QPr
     server_.setProcessEnvironment(environment);
     server_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     server_.start(program, arguments);
-    server_.waitForStarted();
+    ready_ = saw("ready");
+    const auto path = said_.find("ready ");
+    if (path != std::string::npos)
+        socket_ = QString::fromStdString(said_.substr(path + 6, said_.find('\n', path) - path - 6));
 }
 
 FakeServer::~FakeServer()
@@ -24,7 +27,7 @@ FakeServer::~FakeServer()
 
 bool FakeServer::saw(const std::string& text)
 {
-    return spinUntil([&] { return occurrences(text) > 0 || !running(); }) && occurrences(text) > 0;
+    return spinUntil([&] { return occurrences(text) > 0 || server_.state() == QProcess::NotRunning; }) && occurrences(text) > 0;
 }
 
 int FakeServer::occurrences(const std::string& text)
@@ -59,11 +62,6 @@ std::string FakeServer::tableLine(const std::string& display, const GammaRamp& r
 FakeGammaCompositor::FakeGammaCompositor(const QStringList& outputs)
     : FakeServer(QStringLiteral(LUNAVEIL_FAKE_GAMMA_COMPOSITOR), outputs, QProcessEnvironment::systemEnvironment(), true)
 {
-    if (!saw("socket "))
-        return;
-    const std::string& lines = said();
-    const auto path = lines.find("socket ") + 7;
-    socket_ = QString::fromStdString(lines.substr(path, lines.find('\n', path) - path));
 }
 
 FakeDisplayConfig::FakeDisplayConfig(const QStringList& crtcs, const QString& busAddress)
@@ -73,7 +71,6 @@ FakeDisplayConfig::FakeDisplayConfig(const QStringList& crtcs, const QString& bu
           return environment;
       }())
 {
-    ready_ = saw("ready");
 }
 
 }  // namespace lunaveil::test

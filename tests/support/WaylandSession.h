@@ -2,10 +2,8 @@
 // A real Wayland session of the test's own (sway, KWin or Mutter headless, with XWayland),
 // stopped when destroyed.
 
-#include <QJsonArray>
 #include <QProcess>
 #include <QProcessEnvironment>
-#include <QColor>
 #include <QImage>
 #include <QRect>
 #include <QString>
@@ -31,41 +29,37 @@ public:
 
     bool running() const { return !socket_.isEmpty() && failure_.empty(); }
     const std::string& failure() const { return failure_; }
-    // The compositor's socket as an absolute path, which WAYLAND_DISPLAY may name.
-    const QString& socket() const { return socket_; }
     const QString& xDisplay() const { return xDisplay_; }
     // The unprivileged user sway runs as, which a program in the session runs as too.
     uid_t uid() const { return uid_; }
     gid_t gid() const { return gid_; }
     // The session bus, on which swaybar hosts the tray.
     const QString& sessionBus() const { return sessionBus_; }
-    // What a client of the session sees: WAYLAND_DISPLAY, DISPLAY, XDG_CURRENT_DESKTOP, SWAYSOCK
-    // and the session bus.
+    // What a client of the session sees: WAYLAND_DISPLAY (the socket's absolute path), DISPLAY,
+    // XDG_CURRENT_DESKTOP, SWAYSOCK and the session bus.
     QProcessEnvironment environment() const;
 
     struct Output {
         QString name;
         QRect rect;
     };
+    // sway's alone: its outputs;
     std::vector<Output> outputs() const;
-    // sway's alone:
-    // its window tree (swaymsg -t get_tree), every node with its children flattened in;
-    QJsonArray windows() const;
     // runs swaymsg with these arguments; false when sway refused;
     bool swaymsg(const QStringList& arguments) const;
-    // the composited colour at `point` of the output layout, from grim. (A capture of one output
-    // by name can come back stale on sway's headless outputs; the whole layout does not.)
-    std::optional<QRgb> pixel(QPoint point) const;
-    // The whole output layout as grim captures it; null where it cannot.
+    // the whole output layout as grim captures it, null where it cannot;
     QImage screenshot() const;
-    // A left click at (x, y) of the output layout, through the compositor's own way to a pointer.
+    // its composited colour at `point`. (A capture of one output by name can come back stale on
+    // sway's headless outputs; the whole layout does not.)
+    std::optional<QRgb> pixel(QPoint point) const;
+    // a left click at (x, y) of the output layout, through wlroots' virtual pointer.
     bool click(int x, int y) const;
 
 private:
-    QString run(const QString& program, const QStringList& arguments, bool* ok = nullptr) const;
+    QByteArray run(const QString& program, const QStringList& arguments, bool* ok = nullptr) const;
 
     Compositor compositor_;
-    mutable QProcess pointer_;  // the session's one virtual pointer
+    mutable QProcess pointer_;  // sway's one virtual pointer
     QString socket_;
     QString xDisplay_;
     QString swaysock_;

@@ -4,11 +4,9 @@
 // prints, one line each, flushed:
 //   ready                        once it owns its name
 //   set ID R0 RN G0 GN B0 BN     each table set: first and last entry of each channel
-//   refused ID                   a call under a stale serial, or a table of the wrong size
 // and takes commands on stdin, one a line:
 //   night ID    Mutter's Night Light writes its own table (it ends at 50000)
 //   monitors    the monitors changed: a new serial, and MonitorsChanged
-//   errors      every call from now on is answered with an error
 
 #include <QCoreApplication>
 #include <QDBusArgument>
@@ -18,6 +16,7 @@
 #include <QDBusVirtualObject>
 #include <QSocketNotifier>
 
+#include <algorithm>
 #include <array>
 #include <tuple>
 #include <cstdio>
@@ -95,8 +94,6 @@ public:
         } else if (line == QLatin1String("monitors")) {
             ++serial_;
             bus.send(QDBusMessage::createSignal(objectPath, interfaceName, QStringLiteral("MonitorsChanged")));
-        } else if (line == QLatin1String("errors")) {
-            errors_ = true;
         }
     }
 
@@ -112,8 +109,6 @@ private:
     QDBusMessage answer(const QDBusMessage& message)
     {
         const QList<QVariant> in = message.arguments();
-        if (errors_)
-            return message.createErrorReply(QStringLiteral("org.freedesktop.DBus.Error.Failed"), QStringLiteral("broken"));
         if (message.member() == QLatin1String("GetResources")) {
             QList<Crtc> crtcs;
             for (const auto& [id, table] : tables_)
@@ -123,18 +118,15 @@ private:
                   << QVariant::fromValue(QList<Mode>{{{0, 0, 800, 600, 60.0, 0}}}) << 8192 << 8192;
             return reply;
         }
-        const bool gammaCall = message.member() == QLatin1String("GetCrtcGamma")
-                            || message.member() == QLatin1String("SetCrtcGamma");
-        if (!gammaCall)
+        const bool get = message.member() == QLatin1String("GetCrtcGamma");
+        if (!get && message.member() != QLatin1String("SetCrtcGamma"))
             return message.createErrorReply(QStringLiteral("org.freedesktop.DBus.Error.UnknownMethod"), message.member());
         const uint id = in.value(1).toUInt();
         const auto table = tables_.find(id);
-        if (in.value(0).toUInt() != serial_ || table == tables_.end()) {
-            say(QStringLiteral("refused %1").arg(id));
+        if (in.value(0).toUInt() != serial_ || table == tables_.end())
             return message.createErrorReply(QStringLiteral("org.freedesktop.DBus.Error.AccessDenied"),
                                             QStringLiteral("The requested configuration is based on stale information"));
-        }
-        if (message.member() == QLatin1String("GetCrtcGamma")) {
+        if (get) {
             QDBusMessage reply = message.createReply();
             for (const Channel& channel : table->second)
                 reply << QVariant::fromValue(channel);
@@ -143,24 +135,19 @@ private:
         std::array<Channel, 3> given;
         for (int i = 0; i < 3; ++i)
             given[i] = qdbus_cast<Channel>(in.value(2 + i));
-        if (given[0].size() != table->second[0].size() || given[1].size() != given[0].size()
-            || given[2].size() != given[0].size() || given[0].isEmpty()) {
-            say(QStringLiteral("refused %1").arg(id));
+        if (given[0].isEmpty() || std::ranges::any_of(given, [&](const Channel& c) { return c.size() != table->second[0].size(); }))
             return message.createErrorReply(QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs"),
                                             QStringLiteral("Invalid gamma length"));
-        }
         table->second = given;
-        say(QStringLiteral("set %1 %2 %3 %4 %5 %6 %7")
-                .arg(id)
-                .arg(given[0].first()).arg(given[0].last())
-                .arg(given[1].first()).arg(given[1].last())
-                .arg(given[2].first()).arg(given[2].last()));
+        QString line = QStringLiteral("set %1").arg(id);
+        for (const Channel& channel : given)
+            line += QStringLiteral(" %1 %2").arg(channel.first()).arg(channel.last());
+        say(line);
         return message.createReply();
     }
 
     std::map<uint, std::array<Channel, 3>> tables_;
     uint serial_ = 1;
-    bool errors_ = false;
 };
 
 }  // namespace
@@ -185,15 +172,10 @@ int main(int argc, char* argv[])
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
     QObject::connect(&input, &QSocketNotifier::activated, [&] {
         char buffer[256];
-        const ssize_t got = ::read(STDIN_FILENO, buffer, sizeof buffer);
-        if (got <= 0) {
-            input.setEnabled(false);
-            return;
-        }
-        for (const QByteArray& line : QByteArray(buffer, static_cast<int>(got)).split('\n')) {
-            if (!line.isEmpty())
-                config.command(QString::fromUtf8(line), bus);
-        }
+        const ssize_t got = std::max<ssize_t>(::read(STDIN_FILENO, buffer, sizeof buffer), 0);
+        input.setEnabled(got > 0);  // at the end of its input, the server runs on until it is stopped
+        for (const QByteArray& line : QByteArray(buffer, static_cast<int>(got)).split('\n'))
+            config.command(QString::fromUtf8(line), bus);
     });
     say(QStringLiteral("ready"));
     return QCoreApplication::exec();

@@ -1,15 +1,14 @@
-// wayland-pointer: a pointer of the compositor's (wlroots' zwlr_virtual_pointer_v1, or KWin's
-// org_kde_kwin_fake_input) that clicks where it is told, as a person's click would come.
-// Connects to $WAYLAND_DISPLAY and reads lines
-// "X Y WIDTH HEIGHT" from stdin: a left click at (X, Y) of a WIDTH x HEIGHT output layout, each
-// answered "clicked" once the compositor has taken it. The pointer lives as long as the program:
-// a pointer that comes and goes with every click takes XWayland down with it under sway 1.7.
+// wayland-pointer: a virtual pointer of a wlroots compositor's (zwlr_virtual_pointer_v1) that
+// clicks where it is told, as a person's click would come. Connects to $WAYLAND_DISPLAY and reads
+// lines "X Y WIDTH HEIGHT" from stdin: a left click at (X, Y) of a WIDTH x HEIGHT output layout,
+// each answered "clicked" once the compositor has taken it. The pointer lives as long as the
+// program: a pointer that comes and goes with every click takes XWayland down with it under sway 1.7.
 
-#include "fake-input-client-protocol.h"
 #include "wlr-virtual-pointer-unstable-v1-client-protocol.h"
 
 #include <wayland-client.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -18,82 +17,44 @@
 #include <sstream>
 #include <string>
 #include <thread>
-#include <chrono>
 
 namespace {
 
 constexpr std::uint32_t leftButton = 0x110;  // BTN_LEFT
 
-struct Globals {
-    wl_seat* seat = nullptr;
-    zwlr_virtual_pointer_manager_v1* pointers = nullptr;
-    org_kde_kwin_fake_input* fakeInput = nullptr;
-};
-
 void announce(void* data, wl_registry* registry, std::uint32_t name, const char* interface, std::uint32_t)
 {
-    auto& globals = *static_cast<Globals*>(data);
-    if (std::strcmp(interface, wl_seat_interface.name) == 0 && globals.seat == nullptr)
-        globals.seat = static_cast<wl_seat*>(wl_registry_bind(registry, name, &wl_seat_interface, 1));
-    else if (std::strcmp(interface, zwlr_virtual_pointer_manager_v1_interface.name) == 0)
-        globals.pointers = static_cast<zwlr_virtual_pointer_manager_v1*>(
+    if (std::strcmp(interface, zwlr_virtual_pointer_manager_v1_interface.name) == 0)
+        *static_cast<zwlr_virtual_pointer_manager_v1**>(data) = static_cast<zwlr_virtual_pointer_manager_v1*>(
             wl_registry_bind(registry, name, &zwlr_virtual_pointer_manager_v1_interface, 1));
-    else if (std::strcmp(interface, org_kde_kwin_fake_input_interface.name) == 0)
-        globals.fakeInput = static_cast<org_kde_kwin_fake_input*>(
-            wl_registry_bind(registry, name, &org_kde_kwin_fake_input_interface, 4));
 }
 
 void withdraw(void*, wl_registry*, std::uint32_t) {}
 
 constexpr wl_registry_listener registryListener{announce, withdraw};
 
-struct Disconnect {
-    void operator()(wl_display* display) const { wl_display_disconnect(display); }
-};
-
 }  // namespace
 
 int main()
 {
-    const std::unique_ptr<wl_display, Disconnect> display(wl_display_connect(nullptr));
+    const std::unique_ptr<wl_display, decltype(&wl_display_disconnect)> display(wl_display_connect(nullptr),
+                                                                              &wl_display_disconnect);
     if (!display) {
         std::fputs("wayland-pointer: no Wayland compositor at $WAYLAND_DISPLAY\n", stderr);
         return 1;
     }
-    Globals globals;
-    wl_registry* registry = wl_display_get_registry(display.get());
-    wl_registry_add_listener(registry, &registryListener, &globals);
+    zwlr_virtual_pointer_manager_v1* pointers = nullptr;
+    wl_registry_add_listener(wl_display_get_registry(display.get()), &registryListener, &pointers);
     wl_display_roundtrip(display.get());
-    if (globals.pointers == nullptr && globals.fakeInput == nullptr) {
-        std::fputs("wayland-pointer: the compositor offers no zwlr_virtual_pointer_manager_v1 or "
-                   "org_kde_kwin_fake_input\n", stderr);
+    if (pointers == nullptr) {
+        std::fputs("wayland-pointer: the compositor offers no zwlr_virtual_pointer_manager_v1\n", stderr);
         return 1;
     }
-    zwlr_virtual_pointer_v1* pointer = nullptr;
-    if (globals.pointers != nullptr)
-        pointer = zwlr_virtual_pointer_manager_v1_create_virtual_pointer(globals.pointers, globals.seat);
-    else
-        org_kde_kwin_fake_input_authenticate(globals.fakeInput, "wayland-pointer", "Lunaveil's tests click");
+    // On the compositor's own seat.
+    zwlr_virtual_pointer_v1* pointer = zwlr_virtual_pointer_manager_v1_create_virtual_pointer(pointers, nullptr);
     // The seat gains its pointer first; a click in the same breath would find no surface under it.
     wl_display_roundtrip(display.get());
     std::uint32_t time = 1;
-    const auto moveTo = [&](std::uint32_t x, std::uint32_t y, std::uint32_t width, std::uint32_t height) {
-        if (pointer != nullptr) {
-            zwlr_virtual_pointer_v1_motion_absolute(pointer, time++, x, y, width, height);
-            zwlr_virtual_pointer_v1_frame(pointer);
-        } else {
-            org_kde_kwin_fake_input_pointer_motion_absolute(globals.fakeInput, wl_fixed_from_int(static_cast<int>(x)),
-                                                            wl_fixed_from_int(static_cast<int>(y)));
-        }
-    };
-    const auto button = [&](wl_pointer_button_state state) {
-        if (pointer != nullptr) {
-            zwlr_virtual_pointer_v1_button(pointer, time++, leftButton, state);
-            zwlr_virtual_pointer_v1_frame(pointer);
-        } else {
-            org_kde_kwin_fake_input_button(globals.fakeInput, leftButton, state);
-        }
-    };
     for (std::string line; std::getline(std::cin, line);) {
         std::istringstream words(line);
         std::uint32_t x = 0, y = 0, width = 0, height = 0;
@@ -103,12 +64,15 @@ int main()
         }
         // The pointer enters the surface, and XWayland passes that on to its window, before it presses.
         for (const std::uint32_t step : {x == 0 ? 1u : x - 1, x}) {
-            moveTo(step, y, width, height);
+            zwlr_virtual_pointer_v1_motion_absolute(pointer, time++, step, y, width, height);
+            zwlr_virtual_pointer_v1_frame(pointer);
             wl_display_roundtrip(display.get());
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }
-        button(WL_POINTER_BUTTON_STATE_PRESSED);
-        button(WL_POINTER_BUTTON_STATE_RELEASED);
+        for (const auto state : {WL_POINTER_BUTTON_STATE_PRESSED, WL_POINTER_BUTTON_STATE_RELEASED}) {
+            zwlr_virtual_pointer_v1_button(pointer, time++, leftButton, state);
+            zwlr_virtual_pointer_v1_frame(pointer);
+        }
         // The round trip returns once the compositor has handled every request before it.
         if (wl_display_roundtrip(display.get()) < 0) {
             std::fputs("wayland-pointer: the compositor closed the connection\n", stderr);
@@ -116,15 +80,6 @@ int main()
         }
         std::cout << "clicked" << std::endl;
     }
-    if (pointer != nullptr) {
-        zwlr_virtual_pointer_v1_destroy(pointer);
-        zwlr_virtual_pointer_manager_v1_destroy(globals.pointers);
-    }
-    if (globals.fakeInput != nullptr)
-        org_kde_kwin_fake_input_destroy(globals.fakeInput);
-    if (globals.seat != nullptr)
-        wl_seat_destroy(globals.seat);
-    wl_registry_destroy(registry);
-    wl_display_flush(display.get());
+    // The compositor drops the pointer with the connection.
     return 0;
 }
