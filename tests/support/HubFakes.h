@@ -44,7 +44,7 @@ public:
     {
         started = {colour, 0, trueColor};
     }
-    void showPopover() override { ++popovers; }
+    void showPopover() override {}
     void changeBackgroundCustomColor(const Colour& colour) override { customColour = colour; }
     void setSelectedBackgroundColor(const Colour& colour) override { selected = colour; }
     void setLightMonitorNowCheckBox(bool on) override { tintSwitch = on; }
@@ -62,7 +62,6 @@ public:
     std::optional<bool> invertSwitch, loginSwitch, trueColorsSwitch, scheduleSwitch;
     std::optional<double> alphaSlider;
     bool tintSwitch = false;
-    int popovers = 0;
     std::vector<std::string> notices;
     SunFollowing sunFollowing;
 };
@@ -109,15 +108,12 @@ private:
     std::optional<std::string> problem_;
 };
 
-class FakeAlert final : public MessageAlert {
-public:
+struct FakeAlert final : MessageAlert {
     void runModal() override {}
 };
 
-class FakeGreetingsWindow final : public GreetingsWindow {
-public:
-    void showServiceWindow() override { shown = true; }
-    bool shown = false;
+struct FakeGreetingsWindow final : GreetingsWindow {
+    void showServiceWindow() override {}
 };
 
 class FakeColourPanel final : public ColourPanel {
