@@ -12,8 +12,7 @@
 
 namespace lunaveil::testing {
 
-class HubFixture : public ::testing::Test {
-protected:
+struct HubFixture : ::testing::Test {
     HubServices services()
     {
         HubServices s;

@@ -19,8 +19,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-class Dimmer : public ::testing::Test {
-protected:
+struct Dimmer : ::testing::Test {
     // Every window shown at full alpha (in `fill` at `alpha` when given), or every one hidden at alpha 0.
     bool windowsShown(bool shown, std::optional<Colour> fill = {}, double alpha = 0) const
     {
@@ -229,8 +228,7 @@ TEST_F(Dimmer, WhereThePlatformOffersOnePresentationOrNoneTheTintUsesWhatThereIs
 }
 
 // A compositor's gamma that says when a table is lost, as wlroots' gamma control does.
-class TellingGamma final : public DisplayGamma {
-public:
+struct TellingGamma final : DisplayGamma {
     std::vector<GammaOutput> outputs() override { return {{7, 256}}; }
     std::vector<std::optional<GammaRamp>> readRamps(std::span<const DisplayId> displays) override
     {

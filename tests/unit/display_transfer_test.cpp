@@ -17,8 +17,7 @@ using namespace lunaveil;
 namespace {
 
 // Two displays of different ramp sizes; tests add more.
-class DisplayTransferTest : public testing::Test {
-protected:
+struct DisplayTransferTest : testing::Test {
     GammaJournal journal() const { return GammaJournal(folder, "0"); }
 
     // What True Colors does: one call per online display.

@@ -14,8 +14,7 @@ using namespace lunaveil::testing;
 
 namespace {
 
-class Hub : public HubFixture {
-protected:
+struct Hub : HubFixture {
     // Plays events in order: a schedule tick inside ('i') or outside ('o') the interval, or the user
     // switching the tint on ('+') or off ('-') or the schedule on ('s') or off ('x'). Gives the tint
     // after each event: on ('1') or off ('0'), or '?' where the tint switch shows otherwise.

@@ -34,7 +34,7 @@ TEST(Ticker, TicksAtTheStartLooksAgainWhenTheClockIsSetAndNeverAfterAStop)
 {
     TimePoint now = DateTimeMonitor::dateFromComponents(23, 0);
     FakeWakeUp* wakeUp = nullptr;  // owned by the monitor
-    DateTimeMonitor monitor([&now] { return now; }, std::unique_ptr<FakeWakeUp>(wakeUp = new FakeWakeUp));
+    DateTimeMonitor monitor([&now] { return now; }, HubFixture::own(wakeUp));
     int during = 0, outside = 0;
     monitor.onDuringInterval = [&during] { ++during; };
     monitor.onOutsideInterval = [&outside] { ++outside; };
@@ -114,14 +114,8 @@ TimePoint localTime(int year, int month, int day, int hour, int minute)
     return std::chrono::system_clock::from_time_t(std::mktime(&local));
 }
 
-class ScheduledDays : public HubFixture {
-protected:
-    // Runs the rest of the test in `zone`; the previous one comes back afterwards.
-    void setZone(const char* zone)
-    {
-        ::setenv("TZ", zone, 1);
-        ::tzset();
-    }
+// The test sets its zones in TZ; the previous one comes back afterwards.
+struct ScheduledDays : HubFixture {
     void TearDown() override
     {
         hub.reset();
@@ -160,8 +154,8 @@ protected:
         }
     }
 
-    const char* const zoneBefore_ = std::getenv("TZ");
-    const std::optional<std::string> previousZone_ = zoneBefore_ ? std::optional<std::string>(zoneBefore_) : std::nullopt;
+    const std::optional<std::string> previousZone_ =
+        std::getenv("TZ") ? std::optional<std::string>(std::getenv("TZ")) : std::nullopt;
     TimePoint now_;
     FakeWakeUp* wakeUp_ = nullptr;
 };
@@ -175,7 +169,8 @@ TEST_F(ScheduledDays, TheTintFollowsTheLocalClockAcrossMidnightAndBothClockChang
         Coordinates place;                                   // the zone's city
     } zones[] = {{"Europe/Berlin", 3, 29, 10, 25, {52.52, 13.405}}, {"America/New_York", 3, 8, 11, 1, {40.7128, -74.006}}};
     for (const auto& zone : zones) {
-        setZone(zone.name);
+        ::setenv("TZ", zone.name, 1);
+        ::tzset();
         for (const bool followsSun : {false, true}) {
             for (const auto& [month, day] :
                  {std::pair{zone.springMonth, zone.springDay}, std::pair{zone.autumnMonth, zone.autumnDay}}) {

@@ -31,8 +31,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class SettingsFile : public testing::Test {
-protected:
+struct SettingsFile : testing::Test {
     fs::path file() const { return fs::path(dir_.path().toStdString()) / "lunaveil" / "com.quorvex.Lunaveil.json"; }
     SettingsDataAccess open() const { return SettingsDataAccess(file()); }
     // The last count the settings_writer helper stored.
