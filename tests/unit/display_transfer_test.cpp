@@ -179,7 +179,6 @@ TEST(RuntimeFolder, IsUsedOnlyWhenItIsOursAndPrivate)
         {OpenToGroup, Ours, Kind::Named, "tmp/lunaveil-runtime-"},
         {Absent, Another, Kind::Private, "tmp/lunaveil-runtime-"},
         {OpenToAll, Link, Kind::Private, "tmp/lunaveil-runtime-"},
-        {Absent, OpenToAll, Kind::Private, "tmp/lunaveil-runtime-"},
     };
     const QTemporaryDir dir;
     int number = 0;

@@ -119,9 +119,8 @@ TEST_F(SettingsFile, EveryKeyHasItsDefaultRoundTripsAndReadsForeignValuesSafely)
                  "\"}, \"BACKGROUND_COLOR_TRUE_STORE_KEY\": {\"data\": \"" + data + "\"}}");
         return open();
     };
-    const std::pair<double, Colour> outOfRange[] = {{150, Colour::rgb(1e308, 0.5, 0)}, {-0.5, Colour::rgb(1, -0.1, 0)},
-                                                   {1e308, Colour::grey(2)}, {100.5, Colour::rgb(1, 0, 0, 1.5)}};
-    for (const auto& [alpha, colour] : outOfRange) {
+    for (const auto& [alpha, colour] : {std::pair{150.0, Colour::rgb(1e308, 0.5, 0)}, {-0.5, Colour::grey(2)},
+                                        {100.5, Colour::rgb(1, 0, 0, 1.5)}}) {
         const SettingsDataAccess odd = stored(alpha, colour);
         EXPECT_EQ(std::tuple(odd.getBackgroundAlpha(), odd.getBackgroundColor(), odd.getBackgroundTrueColor()),
                   std::tuple(Constants::DEFAULT_BACKGROUND_ALPHA_VALUE, Constants::DEFAULT_DIM_BACKGROUND_COLOR,
