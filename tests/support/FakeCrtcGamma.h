@@ -13,8 +13,7 @@
 
 namespace lunaveil {
 
-class FakeCrtcGamma : public CrtcGamma {
-public:
+struct FakeCrtcGamma : CrtcGamma {
     // A recognisable calibration per CRTC, so a restore can be told from the straight ramp.
     static GammaRamp calibration(CrtcId crtc, std::size_t size)
     {

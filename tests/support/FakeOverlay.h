@@ -17,25 +17,21 @@ struct FakeWindowState {
     std::optional<Colour> fill;
 };
 
-class FakeOverlayWindow final : public OverlayWindow {
-public:
-    explicit FakeOverlayWindow(std::shared_ptr<FakeWindowState> state) : state_(std::move(state)) {}
-    void show() override { state_->shown = true; }
-    void close() override { state_->shown = false; }
-    void setAlphaValue(double alpha) override { state_->alpha = alpha; }
-    void setBackgroundColor(const Colour& fill) override { state_->fill = fill; }
+struct FakeOverlayWindow final : OverlayWindow {
+    explicit FakeOverlayWindow(std::shared_ptr<FakeWindowState> shared) : state(std::move(shared)) {}
+    void show() override { state->shown = true; }
+    void close() override { state->shown = false; }
+    void setAlphaValue(double alpha) override { state->alpha = alpha; }
+    void setBackgroundColor(const Colour& fill) override { state->fill = fill; }
     void animateTo(double alpha, std::optional<Colour> fill, std::chrono::milliseconds) override
     {
-        state_->alpha = alpha;
-        state_->fill = fill ? fill : state_->fill;
+        state->alpha = alpha;
+        state->fill = fill ? fill : state->fill;
     }
-
-private:
-    std::shared_ptr<FakeWindowState> state_;
+    const std::shared_ptr<FakeWindowState> state;
 };
 
-class FakeOverlayScreens final : public OverlayScreens {
-public:
+struct FakeOverlayScreens final : OverlayScreens {
     explicit FakeOverlayScreens(std::optional<int> screens) : count(screens) {}
     std::optional<int> screenCount() const override { return count; }
     std::vector<std::unique_ptr<OverlayWindow>> createWindows() override
@@ -50,8 +46,7 @@ public:
     std::optional<int> count;
 };
 
-class FakeCompositor final : public Compositor {
-public:
+struct FakeCompositor final : Compositor {
     bool isActive() const override { return active; }
     void set(bool on)
     {
@@ -62,8 +57,7 @@ public:
 };
 
 // Timers on a clock that only moves when a test advances it.
-class FakeScheduler final : public Scheduler {
-public:
+struct FakeScheduler final : Scheduler {
     std::unique_ptr<Timer> schedule(std::chrono::milliseconds interval, bool repeats,
                                     std::function<void()> action) override
     {

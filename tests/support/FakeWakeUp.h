@@ -7,8 +7,7 @@
 
 namespace lunaveil::testing {
 
-class FakeWakeUp final : public WakeUp {
-public:
+struct FakeWakeUp final : WakeUp {
     void at(TimePoint when) override { deadline = when; }
     void cancel() override { deadline.reset(); }
 

@@ -16,8 +16,7 @@ struct Tint {
     bool trueColor = false;
 };
 
-class FakeDimmer final : public BackgroundDimmer {
-public:
+struct FakeDimmer final : BackgroundDimmer {
     bool serviceIsRunning() const override { return running; }
     void startService(const Colour& colour, double alpha, bool trueColor) override
     {
@@ -37,14 +36,13 @@ public:
 };
 
 // What the popover shows, as the hub last set it or the user clicked it.
-class FakePresenter final : public Presenter {
-public:
+struct FakePresenter final : Presenter {
     void startService(const Colour& colour, double, bool, TimePoint, TimePoint, bool, bool, bool,
                       bool trueColor) override
     {
         started = {colour, 0, trueColor};
     }
-    void showPopover() override { ++popovers; }
+    void showPopover() override {}
     void changeBackgroundCustomColor(const Colour& colour) override { customColour = colour; }
     void setSelectedBackgroundColor(const Colour& colour) override { selected = colour; }
     void setLightMonitorNowCheckBox(bool on) override { tintSwitch = on; }
@@ -62,13 +60,11 @@ public:
     std::optional<bool> invertSwitch, loginSwitch, trueColorsSwitch, scheduleSwitch;
     std::optional<double> alphaSlider;
     bool tintSwitch = false;
-    int popovers = 0;
     std::vector<std::string> notices;
     SunFollowing sunFollowing;
 };
 
-class FakeScheduleMonitor final : public ScheduleMonitor {
-public:
+struct FakeScheduleMonitor final : ScheduleMonitor {
     void startTimer(TimePoint, TimePoint) override { running = true; following.reset(); }
     void startTimerFollowingSun(const Coordinates& place) override { running = true; following = place; }
     void stopTimer() override { running = false; }
@@ -88,40 +84,30 @@ struct ScreenState {
     bool inverted = false;
 };
 
-class FakeScreenControl final : public ScreenControl {
-public:
-    explicit FakeScreenControl(ScreenState& state) : state_(state) {}
-    void setBrightnessLevel(float level) override { state_.brightness = level; }
-    void restoreBrightness() override { state_.brightness.reset(); ++state_.restores; }
-    void setContrast(bool inverted) override { state_.inverted = inverted; }
-
-private:
-    ScreenState& state_;
+struct FakeScreenControl final : ScreenControl {
+    explicit FakeScreenControl(ScreenState& shared) : state(shared) {}
+    void setBrightnessLevel(float level) override { state.brightness = level; }
+    void restoreBrightness() override { state.brightness.reset(); ++state.restores; }
+    void setContrast(bool inverted) override { state.inverted = inverted; }
+    ScreenState& state;
 };
 
 // Answers every change with `problem` (nothing: done).
-class FakeLoginItem final : public LoginItem {
-public:
-    explicit FakeLoginItem(std::optional<std::string> problem) : problem_(std::move(problem)) {}
-    std::optional<std::string> startAtLogin(bool) override { return problem_; }
-
-private:
-    std::optional<std::string> problem_;
+struct FakeLoginItem final : LoginItem {
+    explicit FakeLoginItem(std::optional<std::string> answer) : problem(std::move(answer)) {}
+    std::optional<std::string> startAtLogin(bool) override { return problem; }
+    std::optional<std::string> problem;
 };
 
-class FakeAlert final : public MessageAlert {
-public:
+struct FakeAlert final : MessageAlert {
     void runModal() override {}
 };
 
-class FakeGreetingsWindow final : public GreetingsWindow {
-public:
-    void showServiceWindow() override { shown = true; }
-    bool shown = false;
+struct FakeGreetingsWindow final : GreetingsWindow {
+    void showServiceWindow() override {}
 };
 
-class FakeColourPanel final : public ColourPanel {
-public:
+struct FakeColourPanel final : ColourPanel {
     void setColor(const Colour& colour) override { shown = colour; }
     Colour color() const override { return shown; }
     void makeKeyAndOrderFront() override {}

