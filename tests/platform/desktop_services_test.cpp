@@ -60,14 +60,6 @@ protected:
         QDBusConnection::disconnectFromBus(QStringLiteral("service"));
     }
     QDBusConnection client() { return QDBusConnection::connectToBus(bus.address(), QStringLiteral("client")); }
-    // Offers objects (path, object) under serviceName on the bus.
-    void offer(const char* serviceName, const std::vector<std::pair<const char*, QObject*>>& objects)
-    {
-        QDBusConnection service = QDBusConnection::connectToBus(bus.address(), QStringLiteral("service"));
-        for (const auto& [path, object] : objects)
-            ASSERT_TRUE(service.registerObject(QString::fromLatin1(path), object, QDBusConnection::ExportAllContents));
-        ASSERT_TRUE(service.registerService(QString::fromLatin1(serviceName)));
-    }
 
     test::PrivateBus bus;
 };
@@ -104,9 +96,7 @@ class FakeGeoClueLocation : public QObject {
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.GeoClue2.Location")
     Q_PROPERTY(double Latitude MEMBER latitude)
     Q_PROPERTY(double Longitude MEMBER longitude)
-public:
-    double latitude = -33.87;
-    double longitude = 151.21;
+    double latitude = -33.87, longitude = 151.21;
 };
 
 class FakeGeoClueClient : public QObject {
@@ -124,7 +114,6 @@ public Q_SLOTS:
             Q_EMIT LocationUpdated(QDBusObjectPath(QStringLiteral("/")),
                                    QDBusObjectPath(QStringLiteral("/org/freedesktop/GeoClue2/Location/1")));
     }
-    void Stop() {}
 Q_SIGNALS:
     void LocationUpdated(const QDBusObjectPath& previous, const QDBusObjectPath& current);
 };
@@ -146,10 +135,13 @@ TEST_F(SessionBusTest, NotificationsAndGeoClueReachTheirServersAsLunaveilAndThei
     FakeGeoClueManager manager;
     FakeGeoClueClient geoClient;
     FakeGeoClueLocation location;
-    offer("org.freedesktop.Notifications", {{"/org/freedesktop/Notifications", &server}});
-    offer("org.freedesktop.GeoClue2", {{"/org/freedesktop/GeoClue2/Manager", &manager},
-                                       {"/org/freedesktop/GeoClue2/Client/1", &geoClient},
-                                       {"/org/freedesktop/GeoClue2/Location/1", &location}});
+    QDBusConnection service = QDBusConnection::connectToBus(bus.address(), QStringLiteral("service"));
+    for (const auto& [path, object] : std::vector<std::pair<const char*, QObject*>>{
+             {"/org/freedesktop/Notifications", &server}, {"/org/freedesktop/GeoClue2/Manager", &manager},
+             {"/org/freedesktop/GeoClue2/Client/1", &geoClient}, {"/org/freedesktop/GeoClue2/Location/1", &location}})
+        ASSERT_TRUE(service.registerObject(QString::fromLatin1(path), object, QDBusConnection::ExportAllContents));
+    ASSERT_TRUE(service.registerService(QStringLiteral("org.freedesktop.Notifications")) &&
+                service.registerService(QStringLiteral("org.freedesktop.GeoClue2")));
     EXPECT_TRUE(sendDesktopNotification(client(), QStringLiteral("Damaged"), QStringLiteral("Kept as /tmp/s.json.1")));
     EXPECT_TRUE(test::spinUntil([&] { return !server.told.isEmpty(); }, 5s));
     EXPECT_EQ(server.told, (QStringList{QStringLiteral("Lunaveil"), QStringLiteral("Damaged"),
