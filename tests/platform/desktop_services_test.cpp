@@ -1,10 +1,8 @@
 // What Lunaveil asks of the desktop session: whether the panel is dark (the settings portal, the GTK
-// theme, the tray's colours), where GeoClue says the user is, the notifications it sends, and the
-// compositor watch where there is no X display.
+// theme, the tray's colours), where GeoClue says the user is, and the notifications it sends.
 
 #include "platform/ColourScheme.h"
 #include "platform/GeoClueLocation.h"
-#include "platform/x11/CompositorWatch.h"
 #include "platform/x11/SystemTrayColours.h"
 #include "support/PrivateBus.h"
 #include "support/ServedOnThread.h"
@@ -30,8 +28,7 @@ class FakeSettingsPortal : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Settings")
 public:
-    static constexpr int silent = -1;  // no reply at all: the caller waits for its timeout
-    FakeSettingsPortal(const QString& busAddress, int colourScheme)
+    FakeSettingsPortal(const QString& busAddress, uint colourScheme)
         : colourScheme_(colourScheme),
           served(*this, busAddress, QStringLiteral("org.freedesktop.portal.Desktop"), QStringLiteral("/org/freedesktop/portal/desktop"))
     {
@@ -43,15 +40,11 @@ public Q_SLOTS:
     {
         if (nameSpace != QLatin1String("org.freedesktop.appearance") || key != QLatin1String("color-scheme"))
             sendErrorReply(QStringLiteral("org.freedesktop.portal.Error.NotFound"), key);
-        else if (colourScheme_ == silent)
-            setDelayedReply(true);
-        else
-            return QDBusVariant(QVariant::fromValue(QDBusVariant(QVariant::fromValue(static_cast<uint>(colourScheme_)))));
-        return {};
+        return QDBusVariant(QVariant::fromValue(QDBusVariant(QVariant::fromValue(colourScheme_))));
     }
 
 private:
-    const int colourScheme_;
+    const uint colourScheme_;
 
 public:
     const test::ServedOnThread served;
@@ -67,24 +60,15 @@ protected:
         QDBusConnection::disconnectFromBus(QStringLiteral("service"));
     }
     QDBusConnection client() { return QDBusConnection::connectToBus(bus.address(), QStringLiteral("client")); }
-    // Offers objects (path, object) under serviceName on the bus.
-    void offer(const char* serviceName, const std::vector<std::pair<const char*, QObject*>>& objects)
-    {
-        QDBusConnection service = QDBusConnection::connectToBus(bus.address(), QStringLiteral("service"));
-        for (const auto& [path, object] : objects)
-            ASSERT_TRUE(service.registerObject(QString::fromLatin1(path), object, QDBusConnection::ExportAllContents));
-        ASSERT_TRUE(service.registerService(QString::fromLatin1(serviceName)));
-    }
 
     test::PrivateBus bus;
 };
 
-TEST_F(SessionBusTest, DarkAndLightDecideWhileNoPreferenceOrNoAnswerLeavesItToTheTheme)
+TEST_F(SessionBusTest, DarkAndLightDecideWhileNoPreferenceOrNoPortalLeavesItToTheTheme)
 {
-    EXPECT_EQ(portalPrefersDark(client()), std::nullopt);  // no portal on the bus
-    EXPECT_EQ(portalPrefersDark(QDBusConnection(QStringLiteral("never-connected"))), std::nullopt);
-    for (const auto& [scheme, dark] : std::vector<std::pair<int, std::optional<bool>>>{
-             {1, true}, {2, false}, {0, std::nullopt}, {FakeSettingsPortal::silent, std::nullopt}}) {
+    EXPECT_EQ(portalPrefersDark(client()), std::nullopt);
+    for (const auto& [scheme, dark] :
+         std::vector<std::pair<uint, std::optional<bool>>>{{1, true}, {2, false}, {0, std::nullopt}}) {
         const FakeSettingsPortal portal(bus.address(), scheme);
         ASSERT_TRUE(portal.served.registered);
         EXPECT_EQ(portalPrefersDark(client()), dark) << "colour scheme " << scheme;
@@ -112,9 +96,7 @@ class FakeGeoClueLocation : public QObject {
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.GeoClue2.Location")
     Q_PROPERTY(double Latitude MEMBER latitude)
     Q_PROPERTY(double Longitude MEMBER longitude)
-public:
-    double latitude = -33.87;
-    double longitude = 151.21;
+    double latitude = -33.87, longitude = 151.21;
 };
 
 class FakeGeoClueClient : public QObject {
@@ -132,7 +114,6 @@ public Q_SLOTS:
             Q_EMIT LocationUpdated(QDBusObjectPath(QStringLiteral("/")),
                                    QDBusObjectPath(QStringLiteral("/org/freedesktop/GeoClue2/Location/1")));
     }
-    void Stop() {}
 Q_SIGNALS:
     void LocationUpdated(const QDBusObjectPath& previous, const QDBusObjectPath& current);
 };
@@ -144,32 +125,31 @@ public Q_SLOTS:
     QDBusObjectPath GetClient() { return QDBusObjectPath(QStringLiteral("/org/freedesktop/GeoClue2/Client/1")); }
 };
 
-// Neither server on the bus: nothing is sent, no place found. Then both: the notification reaches
+// No server on the bus: nothing is sent. Then both: the notification reaches
 // the server, and GeoClue gives its place at a city's accuracy once started, both named by
 // Lunaveil's desktop entry, so that the desktop shows its name and icon.
 TEST_F(SessionBusTest, NotificationsAndGeoClueReachTheirServersAsLunaveilAndTheirAbsenceGivesNothing)
 {
     EXPECT_FALSE(sendDesktopNotification(client(), QStringLiteral("s"), QStringLiteral("b"))) << "no server runs";
-    GeoClueLocation absent(client());
-    absent.start();
     FakeNotifications server;
     FakeGeoClueManager manager;
     FakeGeoClueClient geoClient;
     FakeGeoClueLocation location;
-    offer("org.freedesktop.Notifications", {{"/org/freedesktop/Notifications", &server}});
-    offer("org.freedesktop.GeoClue2", {{"/org/freedesktop/GeoClue2/Manager", &manager},
-                                       {"/org/freedesktop/GeoClue2/Client/1", &geoClient},
-                                       {"/org/freedesktop/GeoClue2/Location/1", &location}});
+    QDBusConnection service = QDBusConnection::connectToBus(bus.address(), QStringLiteral("service"));
+    for (const auto& [path, object] : std::vector<std::pair<const char*, QObject*>>{
+             {"/org/freedesktop/Notifications", &server}, {"/org/freedesktop/GeoClue2/Manager", &manager},
+             {"/org/freedesktop/GeoClue2/Client/1", &geoClient}, {"/org/freedesktop/GeoClue2/Location/1", &location}})
+        ASSERT_TRUE(service.registerObject(QString::fromLatin1(path), object, QDBusConnection::ExportAllContents));
+    ASSERT_TRUE(service.registerService(QStringLiteral("org.freedesktop.Notifications")) &&
+                service.registerService(QStringLiteral("org.freedesktop.GeoClue2")));
     EXPECT_TRUE(sendDesktopNotification(client(), QStringLiteral("Damaged"), QStringLiteral("Kept as /tmp/s.json.1")));
     EXPECT_TRUE(test::spinUntil([&] { return !server.told.isEmpty(); }, 5s));
     EXPECT_EQ(server.told, (QStringList{QStringLiteral("Lunaveil"), QStringLiteral("Damaged"),
                                         QStringLiteral("Kept as /tmp/s.json.1"), QStringLiteral("com.quorvex.Lunaveil")}));
 
     GeoClueLocation geoClue(client());
-    EXPECT_FALSE(geoClue.place()) << "nothing asked before the start";
     int changes = 0;
     QObject::connect(&geoClue, &GeoClueLocation::placeChanged, [&] { ++changes; });
-    geoClue.start();
     geoClue.start();
     EXPECT_TRUE(test::spinUntil([&] { return changes > 0; }, 5s));
     EXPECT_EQ(geoClue.place(), (Coordinates{-33.87, 151.21}));
@@ -198,9 +178,9 @@ TEST(GtkThemeTest, ThemeVariableFirstThenTheDesktopSettingsUserFirstAndGtk4First
     };
     EXPECT_FALSE(gtkThemeIsDark(std::nullopt, folders));  // no settings anywhere: light
     write(system, "gtk-3.0", "[Settings]\ngtk-theme-name = \"Arc-Dark\"\n");
-    EXPECT_TRUE(gtkThemeIsDark(std::nullopt, folders));
+    EXPECT_EQ(gtkSettingsThemeName(folders), QStringLiteral("Arc-Dark"));
+    // The user's own file first, and in it only the [Settings] group.
     write(user, "gtk-3.0", "# mine\n[Other]\ngtk-theme-name=Nordic-darker\n[Settings]\ngtk-theme-name=Adwaita\n");
-    EXPECT_EQ(gtkSettingsThemeName(folders), QStringLiteral("Adwaita"));
     EXPECT_FALSE(gtkThemeIsDark(std::nullopt, folders));
     write(user, "gtk-4.0", "[Settings]\ngtk-application-prefer-dark-theme=1\ngtk-theme-name=Yaru-dark\n");
     EXPECT_EQ(gtkSettingsThemeName(folders), QStringLiteral("Yaru-dark"));
@@ -208,15 +188,6 @@ TEST(GtkThemeTest, ThemeVariableFirstThenTheDesktopSettingsUserFirstAndGtk4First
     EXPECT_FALSE(gtkThemeIsDark(QStringLiteral("Light"), folders));
     EXPECT_TRUE(gtkThemeIsDark(QStringLiteral("Adwaita:DARK"), folders));
     EXPECT_TRUE(gtkThemeIsDark(QString(), folders));
-}
-
-TEST(CompositorWatchWithoutDisplayTest, ReportsNoCompositorAndNeverChanges)
-{
-    EXPECT_FALSE(CompositorWatch("not a display").isActive());
-    CompositorWatch watch(":65000");  // X11 display numbers stop well below it
-    watch.onChanged = [] { ADD_FAILURE() << "a change without a display"; };
-    test::spinFor(100ms);
-    EXPECT_FALSE(watch.isActive());
 }
 
 }  // namespace

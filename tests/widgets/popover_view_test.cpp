@@ -1,13 +1,19 @@
-// The popover's view controller and its presenter: what the controls show, what each user action
-// leaves the hub holding, and that updates from the hub fire nothing.
+// The popover's view controller: what the controls show, what each user action leaves the hub
+// holding, and that updates from the hub fire nothing; the tray item that opens it, where it opens,
+// and the tray's menu; its colour tables and images. The icon's look, and that the popover opens by
+// itself where no tray runs, are proved end to end.
 
+#include "effects/TransferFormula.h"
 #include "schedule/SunTimes.h"
+#include "settings/Constants.h"
 #include "ui/LocationDialog.h"
 #include "ui/OptionsMenu.h"
 #include "ui/PopoverColourTables.h"
 #include "ui/PopoverViewController.h"
 #include "ui/PopoverViewPresenter.h"
+#include "ui/PopupSystem.h"
 #include "ui/QtColour.h"
+#include "ui/Resources.h"
 #include "ui/RoundedViewCheckGroup.h"
 
 #include <QAccessible>
@@ -21,6 +27,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 namespace lunaveil {
@@ -110,30 +117,31 @@ protected:
     Hub hub;
 };
 
-TEST_F(PopoverViewTest, FirstOpeningShowsTheLastHandedOverStateAndUpdatesFireNothing)
+TEST_F(PopoverViewTest, FirstOpeningShowsTheHandedOverStateAndUpdatesFireNothing)
 {
-    controller.initiate(Colour::redColor(), 10.0, true, at(6, 0), at(6, 30), false, false, false, true);
     controller.initiate(tint[2], 40.0, false, at(22, 0), at(7, 0), true, false, true, false);
-    // Before the view is built, only the tint switch's update is kept.
-    controller.setLightMonitorNowCheckBox(true);
-    controller.setInverseColorsEnabled(false);
-    controller.setSelectedBackgroundColor(tint[5]);
-    EXPECT_FALSE(controller.isViewLoaded());
+    controller.setLightMonitorNowCheckBox(true);  // before the view is built: kept for it
     controller.view()->show();
     EXPECT_FALSE(outlet("scheduleCheckboxOutlet")->isChecked() || start()->isEnabled() || stop()->isEnabled());
     EXPECT_EQ(std::pair(start()->time(), stop()->time()), std::pair(QTime(22, 0), QTime(7, 0)));
     EXPECT_TRUE(outlet("startAtLoginCheckboxOutlet")->isChecked() && outlet("lunaveilCheckboxOutlet")->isChecked());
     EXPECT_TRUE(outlet("inverseColorsCheckboxOutlet")->isChecked() && !outlet("trueColorsCheckboxOutlet")->isChecked());
     EXPECT_TRUE(outlet<QSlider>("alphaSlideviewOutlet")->value() == 40 && swatches()[2]->isSelected());
+    EXPECT_EQ(swatches()[1]->backgroundColour(), toQColor(Colour::orangeColor())) << "drawn in its display colour";
 
-    // The presenter's test sees the other updates of a built view.
     controller.setLightMonitorNowCheckBox(false);
-    controller.setSelectedBackgroundColor(tint[5]);
-    controller.changeBackgroundCustomColor(Colour::greenColor());
     controller.setSchedule(true, at(21, 0), at(6, 0));
-    EXPECT_TRUE(!outlet("lunaveilCheckboxOutlet")->isChecked() && swatches()[5]->isSelected());
-    EXPECT_EQ(swatches().back()->backgroundColour(), toQColor(Colour::greenColor()));
+    EXPECT_FALSE(outlet("lunaveilCheckboxOutlet")->isChecked());
     EXPECT_TRUE(start()->isEnabled() && start()->time() == QTime(21, 0));
+    // Swatches match exactly, colour space too: a preset's components in device RGB are a custom
+    // colour, shown on the custom swatch, which still stands for its own table colour.
+    const Rgb components = tint[3].toRgb();
+    const Colour device = Colour::rgb(components.red, components.green, components.blue, 1.0, ColourSpace::DeviceRGB);
+    controller.setSelectedBackgroundColor(device);
+    EXPECT_TRUE(!swatches()[3]->isSelected() && swatches()[7]->isSelected());
+    EXPECT_EQ(std::pair(swatches()[7]->backgroundColour(), swatches()[7]->color), std::pair(toQColor(device), tint[7]));
+    controller.changeBackgroundCustomColor(Colour::greenColor());
+    EXPECT_EQ(swatches()[7]->backgroundColour(), toQColor(Colour::greenColor()));
 
     // Without display gamma its controls are disabled and say why; the reason is asked at each showing.
     int asked = 0;
@@ -146,8 +154,6 @@ TEST_F(PopoverViewTest, FirstOpeningShowsTheLastHandedOverStateAndUpdatesFireNot
     EXPECT_FALSE(trueColors->isEnabled() || outlet("inverseColorsCheckboxOutlet")->isEnabled());
     EXPECT_EQ(trueColors->toolTip(), QStringLiteral("Night Light 2"));
     EXPECT_TRUE(outlet("lunaveilCheckboxOutlet")->isEnabled());
-    controller.setEffectsOffered({.displayGamma = false, .tint = false});
-    EXPECT_FALSE(outlet("lunaveilCheckboxOutlet")->isEnabled());
     controller.setEffectsOffered({});
     EXPECT_TRUE(trueColors->isEnabled() && trueColors->toolTip().isEmpty());
     EXPECT_EQ(hub.calls, 0);
@@ -194,33 +200,28 @@ TEST_F(PopoverViewTest, EachActionMakesOneCallbackThatLeavesTheHubHoldingItsValu
         EXPECT_TRUE(holds()) << what;
     }
 
-    // The pickers follow the locale's clock at each opening.
-    for (const auto& [clock, shown] : {std::pair{QLocale::English, "11:00 PM"}, std::pair{QLocale::German, "23:00"}}) {
-        controller.view()->hide();
-        locale = QLocale(clock, clock == QLocale::English ? QLocale::UnitedStates : QLocale::Germany);
-        controller.view()->show();
-        EXPECT_EQ(start()->text(), QString::fromLatin1(shown));
-    }
+    // The pickers follow the locale's clock at each opening (German's shows in the menu's test).
+    controller.view()->hide();
+    locale = QLocale(QLocale::English, QLocale::UnitedStates);
+    controller.view()->show();
+    EXPECT_EQ(start()->text(), QStringLiteral("11:00 PM"));
 }
 
-// The menu is new at every click: each entry's key fires it once and closes it, other keys do
+// The menu is new at every click: each entry's key fires it once and closes it, another key does
 // nothing (the clicks on it are the desktop test's). Following the sun shows today's times
 // read-only or says why not; the location dialog keeps refused places open and hands the hub the
 // accepted one.
 TEST_F(PopoverViewTest, TheOptionsMenuFiresHelpQuitAndTheSunsEntriesWhichThePickersFollow)
 {
     open();
-    for (const auto& [key, modifiers, requests] : {std::tuple{Qt::Key_H, Qt::NoModifier, std::pair(1, 0)},
-                                                   std::tuple{Qt::Key_Q, Qt::NoModifier, std::pair(1, 1)},
-                                                   std::tuple{Qt::Key_X, Qt::NoModifier, std::pair(1, 1)},
-                                                   std::tuple{Qt::Key_Q, Qt::ControlModifier, std::pair(1, 1)}}) {
+    for (const auto& [key, requests] : {std::pair{Qt::Key_H, std::pair(1, 0)}, std::pair{Qt::Key_Q, std::pair(1, 1)},
+                                        std::pair{Qt::Key_X, std::pair(1, 1)}}) {
         const int before = hub.calls;
         bool closedByIt = false;
-        withMenu([&](OptionsMenu& menu) { QTest::keyClick(&menu, key, modifiers), closedByIt = !menu.isVisible(); });
+        withMenu([&](OptionsMenu& menu) { QTest::keyClick(&menu, key), closedByIt = !menu.isVisible(); });
         EXPECT_EQ(std::pair(hub.help, hub.quit), requests) << key;
         EXPECT_EQ(closedByIt, hub.calls > before) << key;
     }
-    EXPECT_EQ(hub.calls, 2);
 
     const Coordinates berlin{52.52, 13.405};
     controller.setSunFollowing({.followsSun = true, .place = berlin});
@@ -308,44 +309,95 @@ TEST_F(PopoverViewTest, TheKeyboardReachesEveryControlInReadingOrderAndEveryCont
     EXPECT_TRUE(hub.trueColorsHelp == 1 && hub.trueColors && hub.colour == Colour::redColor());
 }
 
-// The presenter passes each action to the hub's handler of the moment, and each update to the view.
-// A tray is taken to run, so nothing opens by itself.
-TEST(PopoverPresenterTest, RelaysActionsToTheHubsHandlersOfTheMomentAndUpdatesToTheView)
+// The tray item and its menu, through the presenter that owns them (whose relays carry the desktop
+// test's clicks to the settings); a tray is taken to run, so nothing opens by itself. The icon's
+// plain clicks are the desktop test's. Of two quick presses the tray reports the second as a double
+// click: a click all the same; only the left button clicks the item. A click outside closes the
+// popover, and only that same click cannot open it again.
+TEST(TrayItemTest, LeftClicksToggleThePopoverTheClosingClickCannotReopenItAndTheMenuSwitchesTheTint)
 {
     PopoverViewPresenter presenter([] { return true; });
     presenter.showPopover();  // before the start: no tray item, nothing built
     EXPECT_FALSE(presenter.popupSystem() || presenter.popoverViewController().isViewLoaded());
     presenter.startService(Colour::redColor(), 25.0, false, systemNow(), systemNow(), false, false, false, false);
-    presenter.showPopover();
-    QWidget& view = *presenter.popoverViewController().view();
-    const auto box = [&](const char* name) { return view.findChild<QCheckBox*>(QString::fromLatin1(name)); };
-    box("inverseColorsCheckboxOutlet")->click();  // no handlers yet: dropped
-    Hub hub;
-    hub.attach(presenter);
-    box("inverseColorsCheckboxOutlet")->click();
-    int replaced = 0;
-    presenter.onLightMonitorNowChanged = [&](bool) { ++replaced; };
-    box("lunaveilCheckboxOutlet")->click();
-    presenter.setInverseColorsEnabled(true);
-    presenter.setTrueColorsCheckBox(true);
-    presenter.setBackgroundAlpha(70.0);
-    EXPECT_TRUE(box("inverseColorsCheckboxOutlet")->isChecked() && box("trueColorsCheckboxOutlet")->isChecked());
-    EXPECT_EQ(view.findChild<QSlider*>()->value(), 70);
-    EXPECT_EQ(std::tuple(hub.calls, hub.inverse, replaced), std::tuple(1, false, 1));
+    PopupSystem& item = *presenter.popupSystem();
+    QWidget& popover = *presenter.popoverViewController().view();
+    const auto open = [&] {
+        EXPECT_EQ(popover.isVisible(), item.isActive());
+        return item.isActive();
+    };
+    const auto pressOutside = [&] { QTest::mousePress(&popover, Qt::LeftButton, {}, QPoint(-40, -40)); };
+    const auto releaseOutside = [&] { QTest::mouseRelease(&popover, Qt::LeftButton, {}, QPoint(-40, -40)); };
+    for (const auto reason : {QSystemTrayIcon::Context, QSystemTrayIcon::MiddleClick, QSystemTrayIcon::DoubleClick})
+        Q_EMIT item.statusItem().activated(reason, std::nullopt);
+    EXPECT_TRUE(open());
+    pressOutside();
+    EXPECT_FALSE(open());
+    // When that press was on the item itself, it reaches the item next: it must not reopen.
+    item.mouseDown();
+    EXPECT_FALSE(open());
+    releaseOutside();
+    item.mouseDown();
+    EXPECT_TRUE(open());
+    // An XEmbed tray never passes the closing click on, so the next press on the item is a click
+    // of its own (as the desktop test's tray has it).
+    pressOutside(), releaseOutside();
+    item.mouseDown();
+    EXPECT_TRUE(open());
 
     // The tray's menu: its first entry switches the tint as the switch does, and says which way.
+    Hub hub;
+    hub.attach(presenter);
     QMenu& menu = presenter.trayMenu();
     Q_EMIT menu.aboutToShow();
     const QString offered = menu.actions().at(0)->text();
     menu.actions().at(0)->trigger();
-    EXPECT_TRUE(replaced == 2 && !box("lunaveilCheckboxOutlet")->isChecked());
+    EXPECT_TRUE(hub.light == true && popover.findChild<QCheckBox*>(QStringLiteral("lunaveilCheckboxOutlet"))->isChecked());
     Q_EMIT menu.aboutToShow();
     EXPECT_NE(menu.actions().at(0)->text(), offered);
     menu.actions().at(2)->trigger();  // after the separator
     menu.actions().at(3)->trigger();
-    EXPECT_EQ(std::pair(hub.help, hub.quit), std::pair(1, 1));
+    EXPECT_EQ(std::tuple(hub.calls, hub.help, hub.quit), std::tuple(3, 1, 1));
     presenter.hidePopover();
-    EXPECT_FALSE(presenter.popupSystem()->isActive() || view.isVisible());
+    EXPECT_FALSE(open());
+}
+
+// Centred under the icon and kept on its screen, or above an icon at the screen's bottom.
+TEST(PopoverPositionTest, CentredUnderTheIconAboveOneAtTheBottomAndKeptOnItsScreen)
+{
+    const struct {
+        QRect icon, screen;
+        QPoint at;
+    } cases[] = {
+        {{1000, 0, 24, 24}, {0, 0, 1280, 1024}, {852, 24}},
+        {{1260, 0, 20, 24}, {0, 0, 1280, 1024}, {960, 24}},     // at the right edge
+        {{600, 960, 24, 24}, {0, 0, 1280, 1000}, {452, 688}},   // a floating bottom panel
+        {{2000, 0, 24, 24}, {1280, 0, 1920, 1080}, {1852, 24}}, // a second screen to the right
+    };
+    for (const auto& [icon, screen, at] : cases)
+        EXPECT_EQ(PopupSystem::popoverPosition(icon, QSize(320, 272), screen), at) << icon.x() << "," << icon.y();
+}
+
+// A row selects by exact equality, so its colours are distinct and its default is among them;
+// each True Colors swatch is a colour the displays' formula can show.
+TEST(PopoverColourTables, RowsHoldDistinctColoursAndTheirDefaultAndTrueColorsShowsEachOfItsOwn)
+{
+    for (const auto& [row, fallback] : {std::pair{tint, Constants::DEFAULT_DIM_BACKGROUND_COLOR},
+                                        std::pair{PopoverColourTables::trueColors(), Constants::DEFAULT_BACKGROUND_TRUE_COLOR}}) {
+        EXPECT_EQ(std::ranges::count(row, fallback), 1);
+        for (const Colour& colour : row)
+            EXPECT_EQ(std::ranges::count(row, colour), 1);
+    }
+    for (const Colour& colour : PopoverColourTables::trueColors())
+        EXPECT_TRUE(trueColorFormula(colour, 100.0));
+}
+
+// Drawn sharp on high-density screens; a missing image gives none rather than a broken one.
+TEST(Images, LoadAtTheScreensPixelDensityAndAMissingOneIsNull)
+{
+    const QPixmap hiDpi = loadImage(QStringLiteral("StatusLightOn"), QSize(16, 16), 2.0);
+    EXPECT_EQ(std::pair(hiDpi.size(), hiDpi.devicePixelRatio()), std::pair(QSize(32, 32), 2.0));
+    EXPECT_TRUE(loadIcon(QStringLiteral("NoSuchImage")).isNull() && loadImage(QStringLiteral("NoSuchImage")).isNull());
 }
 
 }  // namespace
