@@ -746,10 +746,8 @@ public:
     Adopter() { ::prctl(PR_SET_CHILD_SUBREAPER, 1); }
     ~Adopter()
     {
-        for (const pid_t pid : lunaveils()) {
-            ::kill(pid, SIGTERM);
-            ::waitpid(pid, nullptr, 0);
-        }
+        for (const pid_t pid : lunaveils())
+            end(pid);
         ::prctl(PR_SET_CHILD_SUBREAPER, 0);
     }
     Adopter(const Adopter&) = delete;
