@@ -32,7 +32,7 @@ using test::shellQuoted;
 // Relative; what autostart programs refuse or misread ('%', '\\'); control characters; never in
 // UTF-8, a lone continuation byte, cut short, cut short inside, past U+10FFFF, five bytes, an
 // overlong '/' and a surrogate.
-TEST(ExecValue, RefusesPathsNoDesktopEntryCanName)
+TEST(ExecValue, EscapesWhatNeedsItAndRefusesPathsNoDesktopEntryCanName)
 {
     const std::string unnameable[] = {
         "", "lunaveil-launcher", "libexec/lunaveil/lunaveil-launcher", "/opt/100%/l", R"(/opt/back\slash/l)",
@@ -45,6 +45,9 @@ TEST(ExecValue, RefusesPathsNoDesktopEntryCanName)
         EXPECT_FALSE(execPathProblem(path).value_or("").empty());
         EXPECT_FALSE(execValue(path) || autostartEntry(path));
     }
+    // The quoting's escapes, then the string escape over them, as desktop-entry readers undo them.
+    EXPECT_EQ(execValue("/opt/l"), "/opt/l");
+    EXPECT_EQ(execValue(R"(/opt/a "b" `c` $d/l)"), R"("/opt/a \\"b\\" \\`c\\` \\$d/l")");
 }
 
 // Beside the program in libexec, also as /proc/self/exe names it once an upgrade replaced the program.
