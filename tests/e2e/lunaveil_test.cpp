@@ -62,21 +62,6 @@ bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds t
     return test::spinUntil(condition, timeout);
 }
 
-// Runs `program` to its end; its exit status, or -1.
-int run(const QString& program, const QStringList& arguments, const QProcessEnvironment& environment)
-{
-    QProcess process;
-    process.setProcessEnvironment(environment);
-    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process.start(program, arguments);
-    if (!process.waitForFinished(10000)) {
-        process.kill();
-        process.waitForFinished();
-        return -1;
-    }
-    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-}
-
 // The server with its monitors' calibration, a known background under everything, and Lunaveil
 // ready to start on it.
 class OnAnXServer : public testing::Test {
@@ -116,13 +101,9 @@ protected:
             return shown && *shown == ramp(shown->size());
         });
     }
-    bool everyDisplayShows(const TransferFormula& formula) const
-    {
-        return everyDisplayShows([&](std::size_t size) { return rampFromFormula(size, formula); });
-    }
     bool everyDisplayShows(const Colour& colour, double alphaPercent) const
     {
-        return everyDisplayShows(*trueColorFormula(colour, alphaPercent));
+        return everyDisplayShows([&](std::size_t size) { return rampFromFormula(size, *trueColorFormula(colour, alphaPercent)); });
     }
     // Each display shows its calibration with the tint laid over it: calib(v)·(1−a) + c·a per
     // channel, within the ramps' rounding.
@@ -426,7 +407,7 @@ protected:
 
     int xdotool(const QStringList& arguments) const
     {
-        return run(QStringLiteral("xdotool"), arguments, lunaveil_->environment());
+        return lunaveil_->run(QStringLiteral("xdotool"), arguments);
     }
     void click(QPoint at) const
     {
@@ -667,11 +648,10 @@ TEST_F(LunaveilDesktop, TheCommandLineAndTheBusDriveTheTintAndThePopoverShowsIt)
     busctl.start(QStringLiteral("busctl"), {QStringLiteral("--user"), QStringLiteral("monitor"), QStringLiteral("com.quorvex.Lunaveil")});
     ASSERT_TRUE(busctl.waitForStarted());
     const auto setProperty = [&](const char* name, const char* type, const char* value) {
-        return run(QStringLiteral("busctl"),
-                   {QStringLiteral("--user"), QStringLiteral("set-property"), QStringLiteral("com.quorvex.Lunaveil"),
-                    QStringLiteral("/com/quorvex/Lunaveil"), QStringLiteral("com.quorvex.Lunaveil1"), QString::fromLatin1(name),
-                    QString::fromLatin1(type), QString::fromLatin1(value)},
-                   lunaveil_->environment());
+        return lunaveil_->run(QStringLiteral("busctl"),
+                              {QStringLiteral("--user"), QStringLiteral("set-property"), QStringLiteral("com.quorvex.Lunaveil"),
+                               QStringLiteral("/com/quorvex/Lunaveil"), QStringLiteral("com.quorvex.Lunaveil1"),
+                               QString::fromLatin1(name), QString::fromLatin1(type), QString::fromLatin1(value)});
     };
     EXPECT_EQ(setProperty("Opacity", "d", "50"), 0);
     EXPECT_TRUE(waitFor([&] { return everyDisplayShows(Colour::redColor(), 50); })) << "Opacity reached no ramp";
@@ -796,7 +776,7 @@ TEST_F(LunaveilDesktop, StartAtLoginRegistersTheLauncherWhichStartsOneLunaveil)
     ASSERT_FALSE(FileLock::isHeldElsewhere(lock));
     QDBusConnection bus = QDBusConnection::connectToBus(bus_.address(), QStringLiteral("desktop-test"));
     const auto onTheBus = [&] { return bus.interface()->isServiceRegistered(QStringLiteral("com.quorvex.Lunaveil")).value(); };
-    ASSERT_EQ(run(exec, {}, lunaveil_->environment()), 0);
+    ASSERT_EQ(lunaveil_->run(exec, {}), 0);
     ASSERT_TRUE(waitFor([&] { return FileLock::isHeldElsewhere(lock) && onTheBus(); })) << "the launcher started no Lunaveil";
     const auto started = Adopter::lunaveils();
     ASSERT_EQ(started.size(), 1u);
@@ -804,7 +784,7 @@ TEST_F(LunaveilDesktop, StartAtLoginRegistersTheLauncherWhichStartsOneLunaveil)
 
     // Lunaveil runs, so the launcher leaves it at that. Had it started another, that one would
     // be a process of this test's now, running or ended.
-    ASSERT_EQ(run(exec, {}, lunaveil_->environment()), 0);
+    ASSERT_EQ(lunaveil_->run(exec, {}), 0);
     EXPECT_EQ(Adopter::lunaveils().size(), 1u) << "the launcher started a second Lunaveil";
 
     // Started at login, it keeps its popover closed; a start by hand asks the running Lunaveil

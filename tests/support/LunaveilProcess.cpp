@@ -52,11 +52,6 @@ void LunaveilProcess::storeTint(bool trueColor, const Colour& colour, double alp
     stored.setScheduleIsActive(scheduleNow, now - std::chrono::hours(1), now + std::chrono::hours(1));
 }
 
-void LunaveilProcess::setSessionBus(const QString& address)
-{
-    sessionBus_ = address;
-}
-
 bool LunaveilProcess::runAs(uid_t uid, gid_t gid)
 {
     user_ = {uid, gid};
@@ -106,22 +101,18 @@ bool LunaveilProcess::start(const QStringList& arguments, std::vector<int> ignor
     return process_.waitForStarted();
 }
 
-long LunaveilProcess::residentKilobytes() const
+std::string LunaveilProcess::statusField(const std::string& name, const std::string& otherwise) const
 {
     std::ifstream status("/proc/" + std::to_string(process_.processId()) + "/status");
     for (std::string line; std::getline(status, line);)
-        if (line.starts_with("VmRSS:"))
-            return std::stol(line.substr(6));
-    return 0;
+        if (line.starts_with(name))
+            return line.substr(name.size());
+    return otherwise;
 }
 
 bool LunaveilProcess::catches(int signal) const
 {
-    std::ifstream status("/proc/" + std::to_string(process_.processId()) + "/status");
-    for (std::string line; std::getline(status, line);)
-        if (line.starts_with("SigCgt:"))
-            return (std::stoull(line.substr(7), nullptr, 16) >> (signal - 1)) & 1;
-    return false;
+    return (std::stoull(statusField("SigCgt:", "0"), nullptr, 16) >> (signal - 1)) & 1;
 }
 
 void LunaveilProcess::send(int signal) const
@@ -143,14 +134,18 @@ int LunaveilProcess::waitForExit(int milliseconds)
                : -1;
 }
 
-int LunaveilProcess::runOnce(const QStringList& arguments, QString* output) const
+int LunaveilProcess::run(const QString& program, const QStringList& arguments, QString* output) const
 {
     QProcess once;
     once.setChildProcessModifier([user = user_] { becomeUser(user); });
     once.setProcessEnvironment(environment());
     once.setProcessChannelMode(output != nullptr ? QProcess::MergedChannels : QProcess::ForwardedErrorChannel);
-    once.start(program_, arguments);
-    once.waitForFinished(30000);
+    once.start(program, arguments);
+    if (!once.waitForFinished(30000)) {
+        once.kill();
+        once.waitForFinished();
+        return -1;
+    }
     if (output != nullptr)
         *output = QString::fromLocal8Bit(once.readAll());
     return once.exitStatus() == QProcess::NormalExit ? once.exitCode() : -1;

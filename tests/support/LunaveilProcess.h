@@ -29,7 +29,7 @@ public:
     LunaveilProcess(const LunaveilProcess&) = delete;
     LunaveilProcess& operator=(const LunaveilProcess&) = delete;
 
-    void setSessionBus(const QString& address);
+    void setSessionBus(const QString& address) { sessionBus_ = address; }
     // Sets (or, when empty, removes) a variable of the program's environment over the defaults.
     void setVariable(const QString& name, const QString& value) { variables_[name] = value; }
     // Runs the program as this user, its home then the user's; for sessions that refuse root.
@@ -48,7 +48,7 @@ public:
     void captureErrors() { captureErrors_ = true; }
     QString errors() { return QString::fromLocal8Bit(process_.readAllStandardError()); }
     // Its resident memory in kB (VmRSS), or 0 when it cannot be read.
-    long residentKilobytes() const;
+    long residentKilobytes() const { return std::stol(statusField("VmRSS:", "0")); }
 
     // Starts the long-running program with `ignoredSignals` ignored, as nohup would; false when it could not start.
     bool start(const QStringList& arguments = {}, std::vector<int> ignoredSignals = {});
@@ -61,11 +61,17 @@ public:
     int endWith(int signal);
     // Waits for the program to end by itself; the exit status, or -1.
     int waitForExit(int milliseconds = 15000);
-    // Runs a further lunaveil process to its end with `arguments`; its exit status, or -1. With
-    // `output`, what it wrote to stdout and stderr goes there instead.
-    int runOnce(const QStringList& arguments, QString* output = nullptr) const;
+    // Runs `program` (xdotool, busctl, the launcher) in the program's environment to its end, or
+    // for at most 30 s; its exit status, or -1. With `output`, what it wrote to stdout and stderr
+    // goes there instead.
+    int run(const QString& program, const QStringList& arguments, QString* output = nullptr) const;
+    // Runs a further lunaveil process to its end with `arguments`, as run() does.
+    int runOnce(const QStringList& arguments, QString* output = nullptr) const { return run(program_, arguments, output); }
 
 private:
+    // A field of /proc/<pid>/status, or `otherwise` when it cannot be read.
+    std::string statusField(const std::string& name, const std::string& otherwise) const;
+
     QString program_;
     std::string displayName_;
     QString sessionBus_ = QStringLiteral("unix:path=/nonexistent/lunaveil-test-bus");
