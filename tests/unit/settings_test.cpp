@@ -133,7 +133,6 @@ TEST_F(SettingsFile, AWriteGoesThroughLinksOnlyToTheUsersOwnFileAndKeepsOtherCha
     fs::create_directories(dotfiles);
     fs::create_directories(file().parent_path());
     fs::create_symlink(elsewhere, file());
-    open().setBackgroundAlpha(33.0);
     std::ofstream(elsewhere) << "{ damaged";
     EXPECT_EQ(open().getBackgroundAlpha(), Constants::DEFAULT_BACKGROUND_ALPHA_VALUE);
     open().setBackgroundAlpha(44.0);
