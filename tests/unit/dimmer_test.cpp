@@ -119,8 +119,6 @@ TEST_F(Dimmer, TrueColorsHoldsItsFormulaOnTheDisplaysWhateverTheCompositorDoesUn
 
     dimmer.changeBackground(red, 30, false);
     EXPECT_TRUE(plainTint(red, 0.3)) << "plain mode gives the displays back their calibration";
-    compositor.set(false);
-    EXPECT_TRUE(plainTint(red, 0.3)) << "and switches way live as the compositor goes";
     dimmer.changeBackground(Colour::blackColor(), 100, true);
     EXPECT_TRUE(showing(*trueColorFormula(Colour::blackColor(), 100)) && windowsShown(false));
     dimmer.stopService();
