@@ -43,7 +43,6 @@ public:
     bool animationInProgress() const { return overlay_.animationInProgress(); }
     // The plain tint is being shown through the displays' transfer rather than windows.
     bool blendsThroughTransfer() const { return blend_ && blend_->onDisplays(); }
-    std::size_t windowCount() const { return overlay_.windowCount(); }
 
 private:
     // Shows the tint in force the way the platform and the compositor allow now.

@@ -29,7 +29,6 @@ public:
     void hideAtOnce();
     // One hidden window per current screen.
     void rebuildWindows();
-    std::size_t windowCount() const { return windows_.size(); }
     bool animationInProgress() const { return animationInProgress_; }
 
 private:

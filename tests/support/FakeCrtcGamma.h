@@ -60,14 +60,13 @@ struct FakeCrtcGamma : CrtcGamma {
         return ++sets > 0;
     }
 
-    std::string serverMark(bool create) override { return create && mark.empty() ? mark = "fake server" : mark; }
+    std::string serverMark(bool) override { return "fake server"; }
 
     std::vector<CrtcId> online;
     std::map<CrtcId, GammaRamp> ramps;
     std::set<CrtcId> unreadable;
     std::set<CrtcId> refusing;
-    std::string mark;  // cleared, as a server started anew
-    int sets = 0;      // accepted setRamp calls
+    int sets = 0;  // accepted setRamp calls
     std::function<void(CrtcId)> beforeSet;
 };
 

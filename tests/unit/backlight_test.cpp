@@ -8,12 +8,12 @@
 #include "support/PrivateBus.h"
 #include "support/TextFiles.h"
 
-#include <QCoreApplication>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <fstream>
+#include <optional>
 #include <unistd.h>
 
 namespace lunaveil {
@@ -158,23 +158,19 @@ TEST_F(BacklightTest, AFailingLogindWarnsOnceAndWhatMayBeWrittenStillIs)
     }
 }
 
+// Every D-Bus call of these tests goes to a private bus standing in for the system bus, named
+// before any test, and so before QtDBus first connects.
+struct SystemBus : ::testing::Environment {
+    void SetUp() override
+    {
+        bus.emplace();
+        ASSERT_FALSE(bus->address().isEmpty()) << "could not start a private dbus-daemon";
+        qputenv("DBUS_SYSTEM_BUS_ADDRESS", bus->address().toUtf8());
+    }
+    void TearDown() override { bus.reset(); }  // while the application lives
+    std::optional<test::PrivateBus> bus;
+};
+const auto* const systemBus = ::testing::AddGlobalTestEnvironment(new SystemBus);
+
 }  // namespace
 }  // namespace lunaveil
-
-int main(int argc, char* argv[])
-{
-    QCoreApplication application(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    if (GTEST_FLAG_GET(list_tests))
-        return RUN_ALL_TESTS();
-
-    // Every D-Bus call of these tests goes to a private bus standing in for the system bus. The
-    // variable must be set before QtDBus first connects, which is why this is done here.
-    const lunaveil::test::PrivateBus systemBus;
-    if (systemBus.address().isEmpty()) {
-        std::fprintf(stderr, "unit_backlight: could not start a private dbus-daemon\n");
-        return EXIT_FAILURE;
-    }
-    qputenv("DBUS_SYSTEM_BUS_ADDRESS", systemBus.address().toUtf8());
-    return RUN_ALL_TESTS();
-}

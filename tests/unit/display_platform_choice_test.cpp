@@ -30,8 +30,6 @@ TEST(DisplayPlatformChoice, FollowsWhatTheSessionSaysAndWhatItsServersOffer)
         {"sway, Qt on XWayland", "wayland-1", ":1", "sway", "xcb", xwayland, XWayland, "XWayland (sway)", {false, false, true}},
         {"GNOME honours input shapes; its DisplayConfig refused gamma", "wayland-0", ":0", "ubuntu:GNOME", "xcb",
          xwayland, XWayland, "XWayland (ubuntu)", {false, true, true}},
-        {"GNOME with Mutter's gamma, no XWayland", "wayland-0", "", "GNOME", "wayland", waylandAnswers | mutterGamma,
-         Gnome, "Wayland (GNOME)", {true, false, true}},
         {"XWayland found by its outputs, WAYLAND_DISPLAY unset", "", ":1", "", "xcb", xwayland & ~waylandAnswers,
          XWayland, "XWayland", {false, false, true}},
         {"a WAYLAND_DISPLAY that does not answer falls back to X11", "wayland-9", ":0", "", "xcb", x11, X11, "X11",

