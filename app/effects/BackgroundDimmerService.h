@@ -38,12 +38,6 @@ public:
     void stopService() override;
     void closeBackgroundWindows() override;
 
-    // The periodic screen check: a running tint restarts when the number of screens changed.
-
-    bool animationInProgress() const { return overlay_.animationInProgress(); }
-    // The plain tint is being shown through the displays' transfer rather than windows.
-    bool blendsThroughTransfer() const { return blend_ && blend_->onDisplays(); }
-
 private:
     // Shows the tint in force the way the platform and the compositor allow now.
     void present(TintPresentation::Entry entry);

@@ -29,7 +29,6 @@ public:
     void hideAtOnce();
     // One hidden window per current screen.
     void rebuildWindows();
-    bool animationInProgress() const { return animationInProgress_; }
 
 private:
     void startEnterAnimation();
