@@ -8,8 +8,6 @@
 #include "effects/TransferFormula.h"
 #include "platform/FileLock.h"
 #include "platform/x11/RandrCrtcs.h"
-#include "schedule/SunTimes.h"
-#include "schedule/TimeZoneLocation.h"
 #include "support/Calibration.h"
 #include "support/ChildProcess.h"
 #include "support/LunaveilProcess.h"
@@ -686,37 +684,6 @@ TEST_F(LunaveilDesktop, TheCommandLineAndTheBusDriveTheTintAndThePopoverShowsIt)
     EXPECT_TRUE(waitFor([&] { return !lightShows(); }));
     EXPECT_EQ(lunaveil_->runOnce({QStringLiteral("--quit")}), 0);
     EXPECT_EQ(lunaveil_->waitForExit(), 0);
-}
-
-// Sunset to Sunrise in a time zone where the sun has set: the tint is on from the start, the
-// schedule's own times (which say off) notwithstanding.
-TEST_F(LunaveilDesktop, FollowingTheSunTheTintStartsAtLaunchWhereTheSunHasSet)
-{
-    const TimePoint now = systemNow();
-    const auto nightIn = [&](const char* zone) {
-        const QByteArray previous = qgetenv("TZ");
-        qputenv("TZ", zone);
-        ::tzset();
-        const auto place = systemZoneLocation().coordinates;
-        previous.isNull() ? qunsetenv("TZ") : qputenv("TZ", previous);
-        ::tzset();
-        // Away from a boundary, so that the answer holds while the test runs.
-        return place && isNightAt(*place, now) && isNightAt(*place, now + 10min);
-    };
-    const auto zones = {"Europe/Berlin", "Asia/Tokyo", "America/New_York", "Australia/Sydney", "Asia/Kolkata",
-                        "America/Los_Angeles", "Pacific/Auckland", "Africa/Lagos"};
-    const auto night = std::ranges::find_if(zones, nightIn);
-    ASSERT_NE(night, zones.end()) << "no zone where the sun is down";
-
-    lunaveil_->storeTint(true, Colour::redColor(), 35, false);
-    SettingsDataAccess stored = lunaveil_->settings();
-    stored.setScheduleIsActive(true, now + 2h, now + 3h);
-    stored.setScheduleFollowsSun(true);
-    lunaveil_->setVariable(QStringLiteral("TZ"), QString::fromLatin1(*night));
-    startLunaveil();
-    EXPECT_TRUE(waitFor([&] { return everyDisplayShows(Colour::redColor(), 35); })) << *night;
-    EXPECT_EQ(lunaveil_->endWith(SIGTERM), 0);
-    EXPECT_TRUE(displaysCalibrated());
 }
 
 // While it lives, this process adopts what its descendants leave behind, such as the Lunaveil a

@@ -222,45 +222,4 @@ TEST_F(Dimmer, WhereThePlatformOffersOnePresentationOrNoneTheTintUsesWhatThereIs
     ScreenControlService(nullptr).setContrast(true);
 }
 
-// A compositor's gamma that says when a table is lost, as wlroots' gamma control does.
-struct TellingGamma final : DisplayGamma {
-    std::vector<GammaOutput> outputs() override { return {{7, 256}}; }
-    std::vector<std::optional<GammaRamp>> readRamps(std::span<const DisplayId> displays) override
-    {
-        return std::vector<std::optional<GammaRamp>>(displays.size(), held);
-    }
-    bool setRamp(DisplayId, const GammaRamp& ramp) override { held = ramp; return ++sets > 0; }
-    void restore() override { held.reset(); }
-    bool tellsOfLosses() const override { return true; }
-
-    std::optional<GammaRamp> held;
-    int sets = 0;
-};
-
-TEST(DimmerOnAGammaThatTellsOfLosses, NothingWakesWhileTheTintHoldsAndALossBringsItBackAtOnce)
-{
-    TellingGamma gamma;
-    DisplayTransfer transfer{gamma};
-    FakeScheduler clock;
-    BackgroundDimmerService dimmer(nullptr, &transfer, nullptr, clock, [] { return nullptr; });
-    for (const bool trueColor : {true, false}) {
-        dimmer.startService(Colour::orangeColor(), 25, trueColor);
-        clock.advance(1s);  // the blend's fade-in ends
-        EXPECT_EQ(clock.armed(), 0u) << "a timer would wake Lunaveil every second for nothing";
-        if (!trueColor) {
-            EXPECT_EQ(gamma.held, rampFromFormula(256, blendFormula(Colour::orangeColor(), 0.25)))
-                << "told no calibration, the blend goes over the straight ramp";
-        }
-        const int sets = gamma.sets;
-        clock.advance(5s);
-        EXPECT_EQ(gamma.sets, sets);
-        gamma.held.reset();  // another program took the output, and the compositor says so
-        gamma.onOutputsChanged();
-        EXPECT_EQ(gamma.sets, sets + 1);
-        dimmer.stopService();
-        clock.advance(1s);
-        EXPECT_FALSE(gamma.held);
-    }
-}
-
 }  // namespace
