@@ -65,14 +65,11 @@ TEST(TrueColorsOnWayland, ReachesEveryOutputInUseHoldsAgainstMutterAndEveryEndGi
         }
         test::spinUntil([] { return false; }, 2s);
         EXPECT_EQ(gamma.occurrences(orange7), 1) << "a table the compositor holds was sent again";
-        QString errors = process.errors();
-        EXPECT_TRUE(errors.contains(QStringLiteral("display platform Wayland (%1)").arg(QLatin1String(desktop))))
-            << errors.toStdString();
 
         if (ending == 0) {
             compositor.kill();
             EXPECT_EQ(process.waitForExit(), 1);
-            errors += process.errors();
+            const QString errors = process.errors();
             EXPECT_TRUE(errors.contains(QStringLiteral("the display went away; Lunaveil ends"))) << errors.toStdString();
             continue;
         }
