@@ -103,11 +103,10 @@ TEST(LunaveilOnSway, TheIconOpensThePopoverAndTheOverlayTintsEveryOutputAsOutput
     // swaybar puts the tray at the right end of the bar at the bottom of each output.
     const QRect first = outputs.front().rect;
     const QPoint icon = first.bottomRight() - QPoint(12, 12);
-    const auto clickIcon = [&] { return session.click(icon.x(), icon.y()); };
     // The item reaches swaybar through its watcher a moment after the start, and sway 1.7 can
     // lose a new virtual pointer's first click: a few tries.
     for (int tries = 0; tries < 4 && popover().isEmpty(); ++tries) {
-        ASSERT_TRUE(clickIcon());
+        ASSERT_TRUE(session.click(icon.x(), icon.y()));
         test::spinUntil([&] { return !popover().isEmpty(); }, 2s);
     }
     const QRect opened = popover();
@@ -161,18 +160,14 @@ TEST(LunaveilOnSway, TheIconOpensThePopoverAndTheOverlayTintsEveryOutputAsOutput
     ASSERT_TRUE(test::spinUntil([&] { return !added().isEmpty(); })) << "sway made no output";
     const QString addedName = session.outputs().back().name;
     test::spinUntil([] { return false; }, 1500ms);
-    const auto tintedOnAdded = session.pixel(sample(added()));
-    ASSERT_TRUE(tintedOnAdded);
-    tinted.emplace_back(added(), tintedOnAdded);
+    tinted.emplace_back(added(), session.pixel(sample(added())));
     process->send(SIGUSR1);  // the tint fades out...
     ASSERT_TRUE(session.swaymsg(QStringLiteral("output %1 disable").arg(addedName)));  // ...as an output goes
     test::spinUntil([] { return false; }, 1s);
     ASSERT_TRUE(session.swaymsg(QStringLiteral("output %1 enable").arg(addedName)));
     process->send(SIGUSR1);  // ...and in again, over every output
     test::spinUntil([] { return false; }, 1500ms);
-    const auto retinted = session.pixel(sample(added()));
-    EXPECT_TRUE(retinted && test::near(*retinted, *tintedOnAdded, 2))
-        << "the output that came back shows " << std::hex << retinted.value_or(0) << ", not " << *tintedOnAdded;
+    tinted.emplace_back(added(), session.pixel(sample(added())));
 
     EXPECT_EQ(process->endWith(SIGTERM), 0) << "an output gone in the middle of a fade ended Lunaveil";
     for (const auto& [rect, shown] : tinted) {

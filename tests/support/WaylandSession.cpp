@@ -25,7 +25,6 @@ constexpr std::array<std::pair<const char*, const char*>, 3> names{{{"sway", "sw
 WaylandSession::WaylandSession(int outputs, Compositor compositor) : compositor_(compositor)
 {
     QProcess script;
-    script.setProcessChannelMode(QProcess::SeparateChannels);
     script.start(QStringLiteral(LUNAVEIL_VIRTUAL_DESKTOP),
                  {QStringLiteral("wayland-start"), QStringLiteral("--outputs"), QString::number(outputs),
                   QStringLiteral("--owner"), QString::number(::getpid()), QStringLiteral("--compositor"),
