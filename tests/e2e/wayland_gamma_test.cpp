@@ -12,6 +12,9 @@
 #include "support/PrivateBus.h"
 #include "support/SpinEventLoop.h"
 
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusMetaType>
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -25,6 +28,16 @@ namespace {
 using namespace std::chrono_literals;
 using test::FakeServer;
 using test::LunaveilProcess;
+
+// GNOME's own calls to Mutter's DisplayConfig on `bus`, as its settings daemon makes them.
+QDBusMessage callMutter(const QDBusConnection& bus, const char* method, const QList<QVariant>& arguments = {})
+{
+    const QString name = QStringLiteral("org.gnome.Mutter.DisplayConfig");
+    QDBusMessage message = QDBusMessage::createMethodCall(name, QStringLiteral("/org/gnome/Mutter/DisplayConfig"), name,
+                                                          QLatin1String(method));
+    message.setArguments(arguments);
+    return bus.call(message);
+}
 
 TEST(TrueColorsOnWayland, ReachesEveryOutputInUseHoldsAgainstMutterAndEveryEndGivesTheTablesBack)
 {
@@ -59,8 +72,13 @@ TEST(TrueColorsOnWayland, ReachesEveryOutputInUseHoldsAgainstMutterAndEveryEndGi
         EXPECT_TRUE(gamma.saw(orange7) && gamma.saw(orange9)) << gamma.said();
         EXPECT_EQ(gamma.occurrences("set 11"), 0) << "an output that refused got a table";
         if (gnome) {
-            mutter->tell("monitors");
-            mutter->tell("night 9");  // Mutter's Night Light writes over the tint
+            // The monitors change, and GNOME's Night Light writes its own table over the tint.
+            qDBusRegisterMetaType<QList<quint16>>();
+            const QDBusConnection desktop = QDBusConnection::connectToBus(bus.address(), QStringLiteral("gnome"));
+            callMutter(desktop, "ApplyMonitorsConfig");
+            const QVariant serial = callMutter(desktop, "GetResources").arguments().value(0);
+            const QVariant night = QVariant::fromValue(QList<quint16>(1024, 40000));
+            ASSERT_EQ(callMutter(desktop, "SetCrtcGamma", {serial, 9u, night, night, night}).type(), QDBusMessage::ReplyMessage);
             EXPECT_TRUE(test::spinUntil([&] { return mutter->occurrences(orange9) == 2; }, 3s)) << gamma.said();
         }
         test::spinUntil([] { return false; }, 2s);

@@ -3,10 +3,9 @@
 // use, its calibration a straight line to 60000; a SIZE of 0 is a CRTC that drives no monitor. It
 // prints, one line each, flushed:
 //   ready                        once it owns its name
-//   set ID R0 RN G0 GN B0 BN     each table set: first and last entry of each channel
-// and takes commands on stdin, one a line:
-//   night ID    Mutter's Night Light writes its own table (it ends at 50000)
-//   monitors    the monitors changed: a new serial, and MonitorsChanged
+//   set ID R0 RN G0 GN B0 BN     each table set (by Lunaveil, or by the test as GNOME's Night
+//                                Light): first and last entry of each channel
+// Any ApplyMonitorsConfig changes the monitors: a new serial, and MonitorsChanged.
 
 #include <QCoreApplication>
 #include <QDBusArgument>
@@ -14,14 +13,12 @@
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QDBusVirtualObject>
-#include <QSocketNotifier>
 
 #include <algorithm>
 #include <array>
 #include <tuple>
 #include <cstdio>
 #include <map>
-#include <unistd.h>
 
 namespace {
 
@@ -81,20 +78,14 @@ public:
     {
         if (message.interface() != interfaceName)
             return false;
-        bus.send(answer(message));
-        return true;
-    }
-
-    void command(const QString& line, const QDBusConnection& bus)
-    {
-        if (line.startsWith(QLatin1String("night "))) {
-            auto& table = tables_[line.section(QLatin1Char(' '), 1, 1).toUInt()];
-            const int size = static_cast<int>(table[0].size());
-            table = {ramp(size, 50000), ramp(size, 45000), ramp(size, 40000)};
-        } else if (line == QLatin1String("monitors")) {
+        if (message.member() == QLatin1String("ApplyMonitorsConfig")) {
             ++serial_;
             bus.send(QDBusMessage::createSignal(objectPath, interfaceName, QStringLiteral("MonitorsChanged")));
+            bus.send(message.createReply());
+            return true;
         }
+        bus.send(answer(message));
+        return true;
     }
 
 private:
@@ -167,14 +158,6 @@ int main(int argc, char* argv[])
         std::fputs("fake-display-config: cannot take org.gnome.Mutter.DisplayConfig on the session bus\n", stderr);
         return 1;
     }
-    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
-    QObject::connect(&input, &QSocketNotifier::activated, [&] {
-        char buffer[256];
-        const ssize_t got = std::max<ssize_t>(::read(STDIN_FILENO, buffer, sizeof buffer), 0);
-        input.setEnabled(got > 0);  // at the end of its input, the server runs on until it is stopped
-        for (const QByteArray& line : QByteArray(buffer, static_cast<int>(got)).split('\n'))
-            config.command(QString::fromUtf8(line), bus);
-    });
     say(QStringLiteral("ready"));
     return QCoreApplication::exec();
 }
