@@ -29,16 +29,6 @@ using namespace std::chrono_literals;
 using test::FakeServer;
 using test::LunaveilProcess;
 
-// GNOME's own calls to Mutter's DisplayConfig on `bus`, as its settings daemon makes them.
-QDBusMessage callMutter(const QDBusConnection& bus, const char* method, const QList<QVariant>& arguments = {})
-{
-    const QString name = QStringLiteral("org.gnome.Mutter.DisplayConfig");
-    QDBusMessage message = QDBusMessage::createMethodCall(name, QStringLiteral("/org/gnome/Mutter/DisplayConfig"), name,
-                                                          QLatin1String(method));
-    message.setArguments(arguments);
-    return bus.call(message);
-}
-
 TEST(TrueColorsOnWayland, ReachesEveryOutputInUseHoldsAgainstMutterAndEveryEndGivesTheTablesBack)
 {
     const test::PrivateBus bus;
@@ -72,13 +62,21 @@ TEST(TrueColorsOnWayland, ReachesEveryOutputInUseHoldsAgainstMutterAndEveryEndGi
         EXPECT_TRUE(gamma.saw(orange7) && gamma.saw(orange9)) << gamma.said();
         EXPECT_EQ(gamma.occurrences("set 11"), 0) << "an output that refused got a table";
         if (gnome) {
-            // The monitors change, and GNOME's Night Light writes its own table over the tint.
+            // The monitors change, and GNOME's Night Light writes its own table over the tint, both
+            // through DisplayConfig as GNOME's settings daemon calls it.
             qDBusRegisterMetaType<QList<quint16>>();
-            const QDBusConnection desktop = QDBusConnection::connectToBus(bus.address(), QStringLiteral("gnome"));
-            callMutter(desktop, "ApplyMonitorsConfig");
-            const QVariant serial = callMutter(desktop, "GetResources").arguments().value(0);
+            const QString name = QStringLiteral("org.gnome.Mutter.DisplayConfig");
+            const QDBusConnection gnomeBus = QDBusConnection::connectToBus(bus.address(), name);
+            const auto call = [&](const char* method, const QList<QVariant>& arguments = {}) {
+                QDBusMessage message = QDBusMessage::createMethodCall(name, QStringLiteral("/org/gnome/Mutter/DisplayConfig"),
+                                                                      name, QLatin1String(method));
+                message.setArguments(arguments);
+                return gnomeBus.call(message);
+            };
+            call("ApplyMonitorsConfig");
             const QVariant night = QVariant::fromValue(QList<quint16>(1024, 40000));
-            ASSERT_EQ(callMutter(desktop, "SetCrtcGamma", {serial, 9u, night, night, night}).type(), QDBusMessage::ReplyMessage);
+            const QVariant serial = call("GetResources").arguments().value(0);
+            ASSERT_EQ(call("SetCrtcGamma", {serial, 9u, night, night, night}).type(), QDBusMessage::ReplyMessage);
             EXPECT_TRUE(test::spinUntil([&] { return mutter->occurrences(orange9) == 2; }, 3s)) << gamma.said();
         }
         test::spinUntil([] { return false; }, 2s);
