@@ -20,35 +20,31 @@
 #include <cstdio>
 #include <map>
 
-namespace {
-
-// A D-Bus structure of the given fields, in order.
+// A tuple as a D-Bus structure of its fields, in order. Beside QDBusArgument, where Qt D-Bus finds it.
 template <typename... Fields>
-struct Record {
-    std::tuple<Fields...> fields;
-};
-template <typename... Fields>
-QDBusArgument& operator<<(QDBusArgument& out, const Record<Fields...>& record)
+QDBusArgument& operator<<(QDBusArgument& out, const std::tuple<Fields...>& record)
 {
     out.beginStructure();
-    std::apply([&](const auto&... field) { ((out << field), ...); }, record.fields);
+    std::apply([&](const auto&... field) { ((out << field), ...); }, record);
     out.endStructure();
     return out;
 }
 template <typename... Fields>
-const QDBusArgument& operator>>(const QDBusArgument& in, Record<Fields...>& record)
+const QDBusArgument& operator>>(const QDBusArgument& in, std::tuple<Fields...>& record)
 {
     in.beginStructure();
-    std::apply([&](auto&... field) { ((in >> field), ...); }, record.fields);
+    std::apply([&](auto&... field) { ((in >> field), ...); }, record);
     in.endStructure();
     return in;
 }
 
+namespace {
+
 // GetResources' CRTCs (id, winsys id, x, y, width, height, current mode, transform, transforms,
 // properties), outputs and modes (id, winsys id, width, height, frequency, flags).
-using Crtc = Record<uint, qlonglong, int, int, int, int, int, uint, QList<uint>, QVariantMap>;
-using Output = Record<uint, qlonglong, int, QList<uint>, QString, QList<uint>, QList<uint>, QVariantMap>;
-using Mode = Record<uint, qlonglong, uint, uint, double, uint>;
+using Crtc = std::tuple<uint, qlonglong, int, int, int, int, int, uint, QList<uint>, QVariantMap>;
+using Output = std::tuple<uint, qlonglong, int, QList<uint>, QString, QList<uint>, QList<uint>, QVariantMap>;
+using Mode = std::tuple<uint, qlonglong, uint, uint, double, uint>;
 
 using Channel = QList<quint16>;
 
@@ -66,9 +62,11 @@ public:
     explicit DisplayConfig(const QStringList& crtcs)
     {
         for (const QString& crtc : crtcs) {
-            const uint id = crtc.section(QLatin1Char(':'), 0, 0).toUInt();
             const int size = crtc.section(QLatin1Char(':'), 1, 1).toInt();
-            tables_[id] = {ramp(size, 60000), ramp(size, 60000), ramp(size, 60000)};
+            Channel calibration;
+            for (int i = 0; i < size; ++i)
+                calibration.append(static_cast<quint16>(size > 1 ? 60000LL * i / (size - 1) : 0));
+            tables_[crtc.section(QLatin1Char(':'), 0, 0).toUInt()] = {calibration, calibration, calibration};
         }
     }
 
@@ -89,24 +87,16 @@ public:
     }
 
 private:
-    static Channel ramp(int size, int last)
-    {
-        Channel channel;
-        for (int i = 0; i < size; ++i)
-            channel.append(static_cast<quint16>(size > 1 ? static_cast<qint64>(last) * i / (size - 1) : 0));
-        return channel;
-    }
-
     QDBusMessage answer(const QDBusMessage& message)
     {
         const QList<QVariant> in = message.arguments();
         if (message.member() == QLatin1String("GetResources")) {
             QList<Crtc> crtcs;
             for (const auto& [id, table] : tables_)
-                crtcs.append({{id, id, 0, 0, 800, 600, table[0].isEmpty() ? -1 : 0, 0, {0}, {}}});
+                crtcs.append({id, id, 0, 0, 800, 600, table[0].isEmpty() ? -1 : 0, 0, {0}, {}});
             QDBusMessage reply = message.createReply();
             reply << serial_ << QVariant::fromValue(crtcs) << QVariant::fromValue(QList<Output>())
-                  << QVariant::fromValue(QList<Mode>{{{0, 0, 800, 600, 60.0, 0}}}) << 8192 << 8192;
+                  << QVariant::fromValue(QList<Mode>{{0, 0, 800, 600, 60.0, 0}}) << 8192 << 8192;
             return reply;
         }
         const bool get = message.member() == QLatin1String("GetCrtcGamma");  // else SetCrtcGamma: Lunaveil calls no other
