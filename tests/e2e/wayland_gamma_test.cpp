@@ -12,6 +12,9 @@
 #include "support/PrivateBus.h"
 #include "support/SpinEventLoop.h"
 
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusMetaType>
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -59,20 +62,30 @@ TEST(TrueColorsOnWayland, ReachesEveryOutputInUseHoldsAgainstMutterAndEveryEndGi
         EXPECT_TRUE(gamma.saw(orange7) && gamma.saw(orange9)) << gamma.said();
         EXPECT_EQ(gamma.occurrences("set 11"), 0) << "an output that refused got a table";
         if (gnome) {
-            mutter->tell("monitors");
-            mutter->tell("night 9");  // Mutter's Night Light writes over the tint
+            // The monitors change, and GNOME's Night Light writes its own table over the tint, both
+            // through DisplayConfig as GNOME's settings daemon calls it.
+            qDBusRegisterMetaType<QList<quint16>>();
+            const QString name = QStringLiteral("org.gnome.Mutter.DisplayConfig");
+            const QDBusConnection gnomeBus = QDBusConnection::connectToBus(bus.address(), name);
+            const auto call = [&](const char* method, const QList<QVariant>& arguments = {}) {
+                QDBusMessage message = QDBusMessage::createMethodCall(name, QStringLiteral("/org/gnome/Mutter/DisplayConfig"),
+                                                                      name, QLatin1String(method));
+                message.setArguments(arguments);
+                return gnomeBus.call(message);
+            };
+            call("ApplyMonitorsConfig");
+            const QVariant night = QVariant::fromValue(QList<quint16>(1024, 40000));
+            const QVariant serial = call("GetResources").arguments().value(0);
+            ASSERT_EQ(call("SetCrtcGamma", {serial, 9u, night, night, night}).type(), QDBusMessage::ReplyMessage);
             EXPECT_TRUE(test::spinUntil([&] { return mutter->occurrences(orange9) == 2; }, 3s)) << gamma.said();
         }
         test::spinUntil([] { return false; }, 2s);
         EXPECT_EQ(gamma.occurrences(orange7), 1) << "a table the compositor holds was sent again";
-        QString errors = process.errors();
-        EXPECT_TRUE(errors.contains(QStringLiteral("display platform Wayland (%1)").arg(QLatin1String(desktop))))
-            << errors.toStdString();
 
         if (ending == 0) {
             compositor.kill();
             EXPECT_EQ(process.waitForExit(), 1);
-            errors += process.errors();
+            const QString errors = process.errors();
             EXPECT_TRUE(errors.contains(QStringLiteral("the display went away; Lunaveil ends"))) << errors.toStdString();
             continue;
         }

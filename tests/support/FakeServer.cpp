@@ -39,12 +39,6 @@ int FakeServer::occurrences(const std::string& text)
     return count;
 }
 
-void FakeServer::tell(const std::string& command)
-{
-    server_.write((command + '\n').c_str());
-    server_.waitForBytesWritten();
-}
-
 void FakeServer::kill()
 {
     server_.kill();

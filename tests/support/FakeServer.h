@@ -1,7 +1,7 @@
 #pragma once
 // The tests' own stand-ins for display servers that cannot run here with what a test needs
-// (tools/): each says what it was given on its standard output, one line each, and takes
-// commands on its standard input. Stopped when destroyed.
+// (tools/): each says what it was given on its standard output, one line each. Stopped when
+// destroyed.
 
 #include "platform/DisplayGamma.h"
 
@@ -33,7 +33,6 @@ public:
     // How often it has said `text`, counted in what it said until now.
     int occurrences(const std::string& text);
     const std::string& said() const { return said_; }
-    void tell(const std::string& command);
     // The server goes away, as one that crashed.
     void kill();
 

@@ -25,7 +25,6 @@ constexpr std::array<std::pair<const char*, const char*>, 3> names{{{"sway", "sw
 WaylandSession::WaylandSession(int outputs, Compositor compositor) : compositor_(compositor)
 {
     QProcess script;
-    script.setProcessChannelMode(QProcess::SeparateChannels);
     script.start(QStringLiteral(LUNAVEIL_VIRTUAL_DESKTOP),
                  {QStringLiteral("wayland-start"), QStringLiteral("--outputs"), QString::number(outputs),
                   QStringLiteral("--owner"), QString::number(::getpid()), QStringLiteral("--compositor"),
@@ -64,11 +63,8 @@ WaylandSession::WaylandSession(int outputs, Compositor compositor) : compositor_
 
 WaylandSession::~WaylandSession()
 {
-    if (pointer_.state() != QProcess::NotRunning) {
-        pointer_.closeWriteChannel();
-        if (!pointer_.waitForFinished(5000))
-            pointer_.kill();
-    }
+    pointer_.kill();
+    pointer_.waitForFinished();
     if (running())
         run(QStringLiteral(LUNAVEIL_VIRTUAL_DESKTOP), {QStringLiteral("wayland-stop"), state_});
 }
@@ -110,10 +106,10 @@ std::vector<WaylandSession::Output> WaylandSession::outputs() const
     return outputs;
 }
 
-bool WaylandSession::swaymsg(const QStringList& arguments) const
+bool WaylandSession::swaymsg(const QString& command) const
 {
     bool ok = false;
-    run(QStringLiteral("swaymsg"), arguments, &ok);
+    run(QStringLiteral("swaymsg"), {command}, &ok);
     return ok;
 }
 
@@ -137,8 +133,6 @@ bool WaylandSession::click(int x, int y) const
     QRect layout;
     for (const Output& output : outputs())
         layout |= output.rect;
-    if (pointer_.state() != QProcess::Running)
-        return false;
     pointer_.write(QStringLiteral("%1 %2 %3 %4\n").arg(x).arg(y).arg(layout.right() + 1).arg(layout.bottom() + 1).toUtf8());
     while (!pointer_.canReadLine()) {
         if (!pointer_.waitForReadyRead(timeoutMs))

@@ -45,8 +45,8 @@ public:
     };
     // sway's alone: its outputs;
     std::vector<Output> outputs() const;
-    // runs swaymsg with these arguments; false when sway refused;
-    bool swaymsg(const QStringList& arguments) const;
+    // runs the sway command `command` (criteria and all, as one string); false when sway refused;
+    bool swaymsg(const QString& command) const;
     // the whole output layout as grim captures it, null where it cannot;
     QImage screenshot() const;
     // its composited colour at `point`. (A capture of one output by name can come back stale on

@@ -3,10 +3,9 @@
 // use, its calibration a straight line to 60000; a SIZE of 0 is a CRTC that drives no monitor. It
 // prints, one line each, flushed:
 //   ready                        once it owns its name
-//   set ID R0 RN G0 GN B0 BN     each table set: first and last entry of each channel
-// and takes commands on stdin, one a line:
-//   night ID    Mutter's Night Light writes its own table (it ends at 50000)
-//   monitors    the monitors changed: a new serial, and MonitorsChanged
+//   set ID R0 RN G0 GN B0 BN     each table set (by Lunaveil, or by the test as GNOME's Night
+//                                Light): first and last entry of each channel
+// Any ApplyMonitorsConfig changes the monitors: a new serial, and MonitorsChanged.
 
 #include <QCoreApplication>
 #include <QDBusArgument>
@@ -14,44 +13,38 @@
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QDBusVirtualObject>
-#include <QSocketNotifier>
 
 #include <algorithm>
 #include <array>
 #include <tuple>
 #include <cstdio>
 #include <map>
-#include <unistd.h>
 
-namespace {
-
-// A D-Bus structure of the given fields, in order.
+// A tuple as a D-Bus structure of its fields, in order. Beside QDBusArgument, where Qt D-Bus finds it.
 template <typename... Fields>
-struct Record {
-    std::tuple<Fields...> fields;
-};
-template <typename... Fields>
-QDBusArgument& operator<<(QDBusArgument& out, const Record<Fields...>& record)
+QDBusArgument& operator<<(QDBusArgument& out, const std::tuple<Fields...>& record)
 {
     out.beginStructure();
-    std::apply([&](const auto&... field) { ((out << field), ...); }, record.fields);
+    std::apply([&](const auto&... field) { ((out << field), ...); }, record);
     out.endStructure();
     return out;
 }
 template <typename... Fields>
-const QDBusArgument& operator>>(const QDBusArgument& in, Record<Fields...>& record)
+const QDBusArgument& operator>>(const QDBusArgument& in, std::tuple<Fields...>& record)
 {
     in.beginStructure();
-    std::apply([&](auto&... field) { ((in >> field), ...); }, record.fields);
+    std::apply([&](auto&... field) { ((in >> field), ...); }, record);
     in.endStructure();
     return in;
 }
 
+namespace {
+
 // GetResources' CRTCs (id, winsys id, x, y, width, height, current mode, transform, transforms,
 // properties), outputs and modes (id, winsys id, width, height, frequency, flags).
-using Crtc = Record<uint, qlonglong, int, int, int, int, int, uint, QList<uint>, QVariantMap>;
-using Output = Record<uint, qlonglong, int, QList<uint>, QString, QList<uint>, QList<uint>, QVariantMap>;
-using Mode = Record<uint, qlonglong, uint, uint, double, uint>;
+using Crtc = std::tuple<uint, qlonglong, int, int, int, int, int, uint, QList<uint>, QVariantMap>;
+using Output = std::tuple<uint, qlonglong, int, QList<uint>, QString, QList<uint>, QList<uint>, QVariantMap>;
+using Mode = std::tuple<uint, qlonglong, uint, uint, double, uint>;
 
 using Channel = QList<quint16>;
 
@@ -69,9 +62,11 @@ public:
     explicit DisplayConfig(const QStringList& crtcs)
     {
         for (const QString& crtc : crtcs) {
-            const uint id = crtc.section(QLatin1Char(':'), 0, 0).toUInt();
             const int size = crtc.section(QLatin1Char(':'), 1, 1).toInt();
-            tables_[id] = {ramp(size, 60000), ramp(size, 60000), ramp(size, 60000)};
+            Channel calibration;
+            for (int i = 0; i < size; ++i)
+                calibration.append(static_cast<quint16>(size > 1 ? 60000LL * i / (size - 1) : 0));
+            tables_[crtc.section(QLatin1Char(':'), 0, 0).toUInt()] = {calibration, calibration, calibration};
         }
     }
 
@@ -81,46 +76,30 @@ public:
     {
         if (message.interface() != interfaceName)
             return false;
+        if (message.member() == QLatin1String("ApplyMonitorsConfig")) {
+            ++serial_;
+            bus.send(QDBusMessage::createSignal(objectPath, interfaceName, QStringLiteral("MonitorsChanged")));
+            bus.send(message.createReply());
+            return true;
+        }
         bus.send(answer(message));
         return true;
     }
 
-    void command(const QString& line, const QDBusConnection& bus)
-    {
-        if (line.startsWith(QLatin1String("night "))) {
-            auto& table = tables_[line.section(QLatin1Char(' '), 1, 1).toUInt()];
-            const int size = static_cast<int>(table[0].size());
-            table = {ramp(size, 50000), ramp(size, 45000), ramp(size, 40000)};
-        } else if (line == QLatin1String("monitors")) {
-            ++serial_;
-            bus.send(QDBusMessage::createSignal(objectPath, interfaceName, QStringLiteral("MonitorsChanged")));
-        }
-    }
-
 private:
-    static Channel ramp(int size, int last)
-    {
-        Channel channel;
-        for (int i = 0; i < size; ++i)
-            channel.append(static_cast<quint16>(size > 1 ? static_cast<qint64>(last) * i / (size - 1) : 0));
-        return channel;
-    }
-
     QDBusMessage answer(const QDBusMessage& message)
     {
         const QList<QVariant> in = message.arguments();
         if (message.member() == QLatin1String("GetResources")) {
             QList<Crtc> crtcs;
             for (const auto& [id, table] : tables_)
-                crtcs.append({{id, id, 0, 0, 800, 600, table[0].isEmpty() ? -1 : 0, 0, {0}, {}}});
+                crtcs.append({id, id, 0, 0, 800, 600, table[0].isEmpty() ? -1 : 0, 0, {0}, {}});
             QDBusMessage reply = message.createReply();
             reply << serial_ << QVariant::fromValue(crtcs) << QVariant::fromValue(QList<Output>())
-                  << QVariant::fromValue(QList<Mode>{{{0, 0, 800, 600, 60.0, 0}}}) << 8192 << 8192;
+                  << QVariant::fromValue(QList<Mode>{{0, 0, 800, 600, 60.0, 0}}) << 8192 << 8192;
             return reply;
         }
-        const bool get = message.member() == QLatin1String("GetCrtcGamma");
-        if (!get && message.member() != QLatin1String("SetCrtcGamma"))
-            return message.createErrorReply(QStringLiteral("org.freedesktop.DBus.Error.UnknownMethod"), message.member());
+        const bool get = message.member() == QLatin1String("GetCrtcGamma");  // else SetCrtcGamma: Lunaveil calls no other
         const uint id = in.value(1).toUInt();
         const auto table = tables_.find(id);
         if (in.value(0).toUInt() != serial_ || table == tables_.end())
@@ -169,14 +148,6 @@ int main(int argc, char* argv[])
         std::fputs("fake-display-config: cannot take org.gnome.Mutter.DisplayConfig on the session bus\n", stderr);
         return 1;
     }
-    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
-    QObject::connect(&input, &QSocketNotifier::activated, [&] {
-        char buffer[256];
-        const ssize_t got = std::max<ssize_t>(::read(STDIN_FILENO, buffer, sizeof buffer), 0);
-        input.setEnabled(got > 0);  // at the end of its input, the server runs on until it is stopped
-        for (const QByteArray& line : QByteArray(buffer, static_cast<int>(got)).split('\n'))
-            config.command(QString::fromUtf8(line), bus);
-    });
     say(QStringLiteral("ready"));
     return QCoreApplication::exec();
 }

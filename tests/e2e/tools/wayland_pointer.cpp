@@ -58,10 +58,7 @@ int main()
     for (std::string line; std::getline(std::cin, line);) {
         std::istringstream words(line);
         std::uint32_t x = 0, y = 0, width = 0, height = 0;
-        if (!(words >> x >> y >> width >> height) || x >= width || y >= height) {
-            std::cout << "usage: X Y WIDTH HEIGHT (X < WIDTH, Y < HEIGHT)" << std::endl;
-            continue;
-        }
+        words >> x >> y >> width >> height;
         // The pointer enters the surface, and XWayland passes that on to its window, before it presses.
         for (const std::uint32_t step : {x == 0 ? 1u : x - 1, x}) {
             zwlr_virtual_pointer_v1_motion_absolute(pointer, time++, step, y, width, height);
