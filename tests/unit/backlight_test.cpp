@@ -31,10 +31,21 @@ Call call(const QString& name, uint brightness)
 }
 
 struct BacklightTest : ::testing::Test {
+    // Every D-Bus call of these tests goes to a private bus standing in for the system bus, named
+    // before the first test, and so before QtDBus first connects to it.
+    static void SetUpTestSuite()
+    {
+        systemBus.emplace();
+        qputenv("DBUS_SYSTEM_BUS_ADDRESS", systemBus->address().toUtf8());
+    }
+    static void TearDownTestSuite() { systemBus.reset(); }
+    static inline std::optional<test::PrivateBus> systemBus;
+
     // A read-only device is an ordinary 0444 brightness file, as sysfs shows root's files to a user;
     // root (as in CI) would write through it but for the bits binding.
     void SetUp() override
     {
+        ASSERT_FALSE(systemBus->address().isEmpty()) << "could not start a private dbus-daemon";
         std::ofstream(root() / "probe").close();
         fs::permissions(root() / "probe", fs::perms::owner_read);
         const int fd = ::open((root() / "probe").c_str(), O_WRONLY | O_CLOEXEC);
@@ -63,7 +74,7 @@ struct BacklightTest : ::testing::Test {
     fs::path root() const { return fs::path(sysfs.path().toStdString()); }
     fs::path record() const { return root() / "run" / Backlight::recordName; }
 
-    static QString busAddress() { return qEnvironmentVariable("DBUS_SYSTEM_BUS_ADDRESS"); }
+    static QString busAddress() { return systemBus->address(); }
 
     const test::PermissionBitsBind bitsBind;
     QTemporaryDir sysfs;
@@ -157,20 +168,6 @@ TEST_F(BacklightTest, AFailingLogindWarnsOnceAndWhatMayBeWrittenStillIs)
         std::ofstream(direct) << "10\n";  // bright again for the next failure
     }
 }
-
-// Every D-Bus call of these tests goes to a private bus standing in for the system bus, named
-// before any test, and so before QtDBus first connects.
-struct SystemBus : ::testing::Environment {
-    void SetUp() override
-    {
-        bus.emplace();
-        ASSERT_FALSE(bus->address().isEmpty()) << "could not start a private dbus-daemon";
-        qputenv("DBUS_SYSTEM_BUS_ADDRESS", bus->address().toUtf8());
-    }
-    void TearDown() override { bus.reset(); }  // while the application lives
-    std::optional<test::PrivateBus> bus;
-};
-const auto* const systemBus = ::testing::AddGlobalTestEnvironment(new SystemBus);
 
 }  // namespace
 }  // namespace lunaveil
