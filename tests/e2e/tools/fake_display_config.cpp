@@ -99,7 +99,9 @@ private:
                   << QVariant::fromValue(QList<Mode>{{0, 0, 800, 600, 60.0, 0}}) << 8192 << 8192;
             return reply;
         }
-        const bool get = message.member() == QLatin1String("GetCrtcGamma");  // else SetCrtcGamma: Lunaveil calls no other
+        const bool get = message.member() == QLatin1String("GetCrtcGamma");
+        if (!get && message.member() != QLatin1String("SetCrtcGamma"))
+            return message.createErrorReply(QStringLiteral("org.freedesktop.DBus.Error.UnknownMethod"), message.member());
         const uint id = in.value(1).toUInt();
         const auto table = tables_.find(id);
         if (in.value(0).toUInt() != serial_ || table == tables_.end())
