@@ -1,11 +1,9 @@
 // The popover's view controller: what the controls show, what each user action leaves the hub
 // holding, and that updates from the hub fire nothing; the tray item that opens it, where it opens,
-// and the tray's menu; its colour tables and images. The icon's look, and that the popover opens by
+// and the tray's menu. The icon's look, and that the popover opens by
 // itself where no tray runs, are proved end to end.
 
-#include "effects/TransferFormula.h"
 #include "schedule/SunTimes.h"
-#include "settings/Constants.h"
 #include "ui/LocationDialog.h"
 #include "ui/OptionsMenu.h"
 #include "ui/PopoverColourTables.h"
@@ -13,10 +11,8 @@
 #include "ui/PopoverViewPresenter.h"
 #include "ui/PopupSystem.h"
 #include "ui/QtColour.h"
-#include "ui/Resources.h"
 #include "ui/RoundedViewCheckGroup.h"
 
-#include <QAccessible>
 #include <QCheckBox>
 #include <QDateTimeEdit>
 #include <QLabel>
@@ -27,7 +23,6 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <functional>
 
 namespace lunaveil {
@@ -160,8 +155,8 @@ TEST_F(PopoverViewTest, FirstOpeningShowsTheHandedOverStateAndUpdatesFireNothing
 }
 
 // Each action makes one callback; the hub's state after it, not the controls', is what counts. The
-// True Colors help button is pressed in the keyboard's test; the switch, the slider, Invert Colors
-// and Start at login are clicked in the desktop test, which sees what they do.
+// switch, the slider, Invert Colors and Start at login are clicked in the desktop test, which sees
+// what they do.
 TEST_F(PopoverViewTest, EachActionMakesOneCallbackThatLeavesTheHubHoldingItsValue)
 {
     open();
@@ -260,51 +255,6 @@ TEST_F(PopoverViewTest, TheOptionsMenuFiresHelpQuitAndTheSunsEntriesWhichThePick
     EXPECT_EQ(controller.locationDialog(), nullptr);
 }
 
-// Tab walks the popover in reading order, every control named for a screen reader; Space and
-// Return act as a click, the arrows walk the row.
-TEST_F(PopoverViewTest, TheKeyboardReachesEveryControlInReadingOrderAndEveryControlHasAName)
-{
-    const std::vector<std::string> readingOrder{
-        "Lunaveil", "Options", "Red", "Orange", "Yellow", "Green", "Blue", "White", "Black", "Custom Color",
-        "Intensity", "Schedule", "Start of the tint", "End of the tint", "True Colors", "What True Colors does",
-        "Invert Colors", "What Invert Colors does", "Start at login"};
-    open();
-    QWidget* view = controller.view();
-    view->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(view));
-    const auto focused = [&] { return view->focusWidget(); };
-    const auto accessible = [](QWidget* widget) { return QAccessible::queryAccessibleInterface(widget); };
-    outlet("lunaveilCheckboxOutlet")->setFocus(Qt::TabFocusReason);
-    // A time picker takes a Tab for each of its fields, as every Qt time field does.
-    std::vector<std::string> reached;
-    for (int tabs = 0; tabs < 30 && reached.size() < readingOrder.size(); ++tabs) {
-        const std::string name = accessible(focused())->text(QAccessible::Name).toStdString();
-        if (reached.empty() || reached.back() != name)
-            reached.push_back(name);
-        QTest::keyClick(focused(), Qt::Key_Tab);
-    }
-    EXPECT_EQ(reached, readingOrder);
-    EXPECT_TRUE(accessible(swatches()[2])->state().checked && !accessible(swatches()[1])->state().checked);
-
-    // Space chooses Orange; the row the hub then rebuilds keeps the focus there.
-    swatches()[1]->setFocus(Qt::TabFocusReason);
-    QTest::keyClick(focused(), Qt::Key_Space);
-    EXPECT_EQ(hub.colour, tint[1]);
-    controller.setSelectedBackgroundColor(tint[1]);
-    ASSERT_EQ(focused(), swatches()[1]);
-    for (const Qt::Key key : {Qt::Key_Right, Qt::Key_Left, Qt::Key_Left, Qt::Key_Left})
-        QTest::keyClick(focused(), key);
-    EXPECT_EQ(focused(), swatches()[0]) << "the arrows walk the row and stop at its end";
-
-    // Return on a check box and a help button, and a screen reader's press.
-    for (const char* name : {"trueColorsCheckboxOutlet", "trueColorsHelpButton"}) {
-        outlet<QWidget>(name)->setFocus(Qt::TabFocusReason);
-        QTest::keyClick(focused(), Qt::Key_Return);
-    }
-    accessible(swatches()[0])->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
-    EXPECT_TRUE(hub.trueColorsHelp == 1 && hub.trueColors && hub.colour == Colour::redColor());
-}
-
 // The tray item and its menu, through the presenter that owns them (whose relays carry the desktop
 // test's clicks to the settings); a tray is taken to run, so nothing opens by itself. The icon's
 // plain clicks are the desktop test's. Of two quick presses the tray reports the second as a double
@@ -372,28 +322,6 @@ TEST(PopoverPositionTest, CentredUnderTheIconAboveOneAtTheBottomAndKeptOnItsScre
     };
     for (const auto& [icon, screen, at] : cases)
         EXPECT_EQ(PopupSystem::popoverPosition(icon, QSize(320, 272), screen), at) << icon.x() << "," << icon.y();
-}
-
-// A row selects by exact equality, so its colours are distinct and its default is among them;
-// each True Colors swatch is a colour the displays' formula can show.
-TEST(PopoverColourTables, RowsHoldDistinctColoursAndTheirDefaultAndTrueColorsShowsEachOfItsOwn)
-{
-    for (const auto& [row, fallback] : {std::pair{tint, Constants::DEFAULT_DIM_BACKGROUND_COLOR},
-                                        std::pair{PopoverColourTables::trueColors(), Constants::DEFAULT_BACKGROUND_TRUE_COLOR}}) {
-        EXPECT_EQ(std::ranges::count(row, fallback), 1);
-        for (const Colour& colour : row)
-            EXPECT_EQ(std::ranges::count(row, colour), 1);
-    }
-    for (const Colour& colour : PopoverColourTables::trueColors())
-        EXPECT_TRUE(trueColorFormula(colour, 100.0));
-}
-
-// Drawn sharp on high-density screens; a missing image gives none rather than a broken one.
-TEST(Images, LoadAtTheScreensPixelDensityAndAMissingOneIsNull)
-{
-    const QPixmap hiDpi = loadImage(QStringLiteral("StatusLightOn"), QSize(16, 16), 2.0);
-    EXPECT_EQ(std::pair(hiDpi.size(), hiDpi.devicePixelRatio()), std::pair(QSize(32, 32), 2.0));
-    EXPECT_TRUE(loadIcon(QStringLiteral("NoSuchImage")).isNull() && loadImage(QStringLiteral("NoSuchImage")).isNull());
 }
 
 }  // namespace
