@@ -28,15 +28,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <thread>
-#include <sys/prctl.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace lunaveil {
 namespace {
@@ -46,6 +42,7 @@ using test::blend;
 using test::ChildProcess;
 using test::LunaveilProcess;
 using test::near;
+using test::spinUntil;
 using test::XServer;
 namespace fs = std::filesystem;
 
@@ -53,12 +50,6 @@ constexpr QRgb background = qRgb(20, 40, 200);
 constexpr QRgb tint = qRgb(255, 100, 0);
 const Colour tintColour = Colour::rgb(1.0, 100.0 / 255.0, 0.0);
 constexpr double opacity = 0.4;
-
-// Conditions decided outside this process (windows, pixels, ramps, files), looked at every 20 ms.
-bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 10s)
-{
-    return test::spinUntil(condition, timeout);
-}
 
 // The server with its monitors' calibration, a known background under everything, and Lunaveil
 // ready to start on it.
@@ -103,20 +94,12 @@ protected:
     {
         return everyDisplayShows([&](std::size_t size) { return rampFromFormula(size, *trueColorFormula(colour, alphaPercent)); });
     }
-    // Each display shows its calibration with the tint laid over it: calib(v)·(1−a) + c·a per
-    // channel, within the ramps' rounding.
+    // Each display shows its calibration with the tint laid over it (the formula is the unit tests').
     bool displaysBlend() const
     {
-        const Rgb c = tintColour.toRgb();
-        return std::all_of(calibrated_.begin(), calibrated_.end(), [&](const auto& entry) {
-            const auto ramp = gamma_->getRamp(entry.first);
-            const auto blends = [&](std::vector<std::uint16_t> GammaRamp::*channel, double component) {
-                return std::ranges::equal(*ramp.*channel, entry.second.*channel, [&](double shown, double calibrated) {
-                    return std::abs(shown - (calibrated * (1 - opacity) + component * opacity * 65535)) <= 1;
-                });
-            };
-            return ramp && blends(&GammaRamp::red, c.red) && blends(&GammaRamp::green, c.green) &&
-                   blends(&GammaRamp::blue, c.blue);
+        return std::ranges::all_of(calibrated_, [&](const auto& entry) {
+            const auto& [crtc, calibration] = entry;
+            return gamma_->getRamp(crtc) == rampOverCalibration(calibration.size(), calibration, blendFormula(tintColour, opacity));
         });
     }
     bool displaysCalibrated() const
@@ -149,7 +132,7 @@ protected:
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("DISPLAY"), QString::fromStdString(server_->displayName()));
         auto picom = std::make_unique<ChildProcess>(QStringLiteral("picom"), test::picomArguments(), environment);
-        EXPECT_TRUE(waitFor([&] { return screen_->hasCompositor(); })) << "picom did not start (package picom)";
+        EXPECT_TRUE(spinUntil([&] { return screen_->hasCompositor(); })) << "picom did not start (package picom)";
         return picom;
     }
 };
@@ -173,7 +156,7 @@ TEST_F(LunaveilOnX, EveryWayOutGivesTheDisplaysBack)
             for (int ms = 0; ms < 10'000 && !lunaveil_->catches(ending.signal); ++ms)
                 std::this_thread::sleep_for(1ms);
         } else {
-            ASSERT_TRUE(waitFor([&] { return displaysBlend(); }));
+            ASSERT_TRUE(spinUntil([&] { return displaysBlend(); }));
         }
         for (int i = 1; i < ending.times; ++i)
             lunaveil_->send(ending.signal);
@@ -184,25 +167,25 @@ TEST_F(LunaveilOnX, EveryWayOutGivesTheDisplaysBack)
     // Signals whose default action would end it tinted change nothing; SIGUSR1 toggles the tint;
     // a SIGHUP its parent ignores (nohup) stays ignored.
     ASSERT_TRUE(lunaveil_->start({}, {SIGHUP}));
-    ASSERT_TRUE(waitFor([&] { return displaysBlend(); }));
+    ASSERT_TRUE(spinUntil([&] { return displaysBlend(); }));
     for (const int harmless : {SIGPIPE, SIGUSR2, SIGALRM, SIGHUP})
         lunaveil_->send(harmless);
     lunaveil_->send(SIGUSR1);
-    EXPECT_TRUE(waitFor([&] { return displaysCalibrated(); })) << "SIGUSR1 switches the tint off";
+    EXPECT_TRUE(spinUntil([&] { return displaysCalibrated(); })) << "SIGUSR1 switches the tint off";
     lunaveil_->send(SIGUSR1);
-    EXPECT_TRUE(waitFor([&] { return displaysBlend(); })) << "and on again";
+    EXPECT_TRUE(spinUntil([&] { return displaysBlend(); })) << "and on again";
     EXPECT_TRUE(lunaveil_->running());
 
     // Its windows' X connection cut (xkill) while the server lives: it ends as a quit does.
     std::vector<xcb_window_t> windows;
-    ASSERT_TRUE(waitFor([&] { return !(windows = screen_->windowsOf(lunaveil_->pid(), true)).empty(); }));
+    ASSERT_TRUE(spinUntil([&] { return !(windows = screen_->windowsOf(lunaveil_->pid(), true)).empty(); }));
     QProcess::execute(QStringLiteral("xkill"), {QStringLiteral("-display"), QString::fromStdString(server_->displayName()),
                                                  QStringLiteral("-id"), QString::number(windows.front())});
     EXPECT_EQ(lunaveil_->waitForExit(), 0);
     EXPECT_TRUE(displaysCalibrated());
 
     ASSERT_TRUE(lunaveil_->start());
-    ASSERT_TRUE(waitFor([&] { return displaysBlend(); }));
+    ASSERT_TRUE(spinUntil([&] { return displaysBlend(); }));
     lunaveil_->endWith(SIGKILL);
     ASSERT_TRUE(displaysBlend()) << "gamma outlives a killed process";
     EXPECT_EQ(lunaveil_->runOnce({QStringLiteral("--reset")}), 0);
@@ -211,49 +194,22 @@ TEST_F(LunaveilOnX, EveryWayOutGivesTheDisplaysBack)
 
     lunaveil_->storeTint(true, Colour::blueColor(), 40, true);
     ASSERT_TRUE(lunaveil_->start());
-    ASSERT_TRUE(waitFor([&] { return everyDisplayShows(Colour::blueColor(), 40); }));
+    ASSERT_TRUE(spinUntil([&] { return everyDisplayShows(Colour::blueColor(), 40); }));
     lunaveil_->endWith(SIGKILL);
     lunaveil_->storeTint(true, Colour::blueColor(), 40, false);  // no tint at the next start
     ASSERT_TRUE(lunaveil_->start());
-    EXPECT_TRUE(waitFor([&] { return displaysCalibrated(); })) << "the next start restores what the crash left";
+    EXPECT_TRUE(spinUntil([&] { return displaysCalibrated(); })) << "the next start restores what the crash left";
     EXPECT_EQ(lunaveil_->endWith(SIGTERM), 0);
 }
 
-// The journals: one per run where no lock can be taken, each of one server, however its display
-// is named; a server that vanishes ends Lunaveil with a word on why, and its journal is of it.
-TEST_F(LunaveilOnX, JournalsAreOneARunWithoutTheLockEachOfItsOwnServerHoweverTheDisplayIsNamed)
+// A server that ends under a tinting Lunaveil ends it too, with a word on why; its journal is of
+// that server, which --reset knows ended, and one it cannot read it does not call unchanged.
+TEST_F(LunaveilOnX, TheJournalIsOfItsOwnServerAndOutlivesIt)
 {
     const fs::path runtime = lunaveil_->home().toStdString() + "/runtime";
-    fs::create_directory(runtime / "com.quorvex.Lunaveil.lock");  // no lock can be taken there
-    const auto journals = [&] {
-        std::error_code ec;
-        const fs::directory_iterator entries(runtime / "lunaveil", ec);
-        return std::count_if(begin(entries), end(entries),
-                             [](const auto& entry) { return entry.path().filename().string().starts_with("gamma-"); });
-    };
-    LunaveilProcess second(*lunaveil_, server_->displayName());
-    LunaveilProcess third(*lunaveil_, server_->displayName());
-    ASSERT_TRUE(lunaveil_->start());
-    ASSERT_TRUE(waitFor([&] { return displaysBlend() && journals() == 1; }));
-    ASSERT_TRUE(second.start());
-    ASSERT_TRUE(waitFor([&] { return journals() == 2; }));
-    EXPECT_EQ(second.endWith(SIGTERM), 0);
-    EXPECT_EQ(journals(), 1) << "the second run removed the first's journal";
-
-    ASSERT_TRUE(third.start());
-    ASSERT_TRUE(waitFor([&] { return journals() == 2; }));
-    lunaveil_->endWith(SIGKILL);
-    third.endWith(SIGKILL);
-    EXPECT_EQ(lunaveil_->runOnce({QStringLiteral("--reset")}), 0);
-    EXPECT_TRUE(displaysCalibrated()) << "the first run's originals, not the tint the third took for them";
-    EXPECT_EQ(journals(), 0);
-
-    // With the lock: the server ends under a tinting Lunaveil, which ends too and says why; its
-    // journal is of that server, which --reset knows ended.
-    fs::remove(runtime / "com.quorvex.Lunaveil.lock");
     lunaveil_->captureErrors();
     ASSERT_TRUE(lunaveil_->start());
-    ASSERT_TRUE(waitFor([&] { return displaysBlend(); }));
+    ASSERT_TRUE(spinUntil([&] { return displaysBlend(); }));
     gamma_.reset();
     screen_.reset();
     server_->stop();
@@ -269,45 +225,22 @@ TEST_F(LunaveilOnX, JournalsAreOneARunWithoutTheLockEachOfItsOwnServerHoweverThe
     EXPECT_TRUE(output.contains(QStringLiteral("X server that has ended"))) << output.toStdString();
     EXPECT_TRUE(displaysCalibrated()) << "the old server's ramps were put on the new one";
 
-    LunaveilProcess viaSocket(*lunaveil_, "unix" + server_->displayName());
-    ASSERT_TRUE(viaSocket.start());
-    ASSERT_TRUE(waitFor([&] { return displaysBlend(); }));
-    viaSocket.endWith(SIGKILL);
-    EXPECT_EQ(LunaveilProcess(*lunaveil_, server_->displayName() + ".0").runOnce({QStringLiteral("--reset")}), 0);
-    EXPECT_TRUE(displaysCalibrated()) << "unix:N and :N.0 are one display";
-
-    // What it cannot read, --reset does not call unchanged.
     std::ofstream(runtime / "lunaveil" / ("gamma-" + server_->displayName().substr(1) + ".journal")) << "damaged";
     EXPECT_EQ(lunaveil_->runOnce({QStringLiteral("--reset")}, &output), 1);
     EXPECT_FALSE(output.contains(QStringLiteral("no display was left changed"))) << output.toStdString();
 }
 
-TEST_F(LunaveilOnX, WithoutACompositorThePlainTintGoesThroughTheDisplaysAndFollowsOneStarting)
+// Without a compositor an overlay would show as an opaque block, so the tint goes through the
+// displays; once one runs, the overlays blend on every monitor as monitors come, go and move.
+TEST_F(LunaveilOnX, TheTintFollowsTheCompositorAndOverlaysBlendOnEveryMonitorAsMonitorsComeGoAndMoveAndNoLeak)
 {
     ASSERT_TRUE(lunaveil_->start());
-    EXPECT_TRUE(waitFor([&] { return displaysBlend(); })) << "the tint did not go over each display's calibration";
-    // No opaque block: what clients see is the untouched background (gamma acts at scan-out).
-    EXPECT_TRUE(everyMonitorShows(background));
-
-    {
-        const auto picom = startPicom();
-        EXPECT_TRUE(waitFor([&] { return displaysCalibrated() && everyMonitorShows(blend(background, tint, opacity)); }))
-            << "with a compositor the overlays take over";
-    }
-    EXPECT_TRUE(waitFor([&] { return displaysBlend() && everyMonitorShows(background); }))
-        << "the compositor gone, the displays carry the tint again";
-
-    EXPECT_EQ(lunaveil_->endWith(SIGTERM), 0);
-    EXPECT_TRUE(displaysCalibrated());
-}
-
-TEST_F(LunaveilOnX, OverlaysBlendOnEveryMonitorAsMonitorsComeGoAndMoveOnePerPictureAndNoLeak)
-{
-    const auto picom = startPicom();
-    ASSERT_TRUE(lunaveil_->start());
+    EXPECT_TRUE(spinUntil([&] { return displaysBlend(); })) << "the tint did not go over each display's calibration";
+    EXPECT_TRUE(everyMonitorShows(background)) << "gamma acts at scan-out: clients see the untouched background";
+    auto picom = startPicom();
     const QRgb expected = blend(background, tint, opacity);
-    ASSERT_TRUE(waitFor([&] { return everyMonitorShows(expected); }));
-    EXPECT_TRUE(displaysCalibrated()) << "with a compositor the displays keep their own transfer";
+    ASSERT_TRUE(spinUntil([&] { return displaysCalibrated() && everyMonitorShows(expected); }))
+        << "with a compositor the overlays take over, and the displays keep their own transfer";
     monitors_.push_back(monitors_.back().translated(monitors_.back().width(), 0));  // the third, when on
 
     // The overlays are Lunaveil's mapped override-redirect windows; the popover (shown at start,
@@ -322,23 +255,26 @@ TEST_F(LunaveilOnX, OverlaysBlendOnEveryMonitorAsMonitorsComeGoAndMoveOnePerPict
     long memoryAfterWarmUp = 0;
     for (int cycle = 0; cycle < cycles; ++cycle) {
         ASSERT_TRUE(server_->enableMonitor(2));
-        ASSERT_TRUE(waitFor([&] { return overlaysShown(3); })) << "cycle " << cycle << ": " << windows(true) << " shown";
+        ASSERT_TRUE(spinUntil([&] { return overlaysShown(3); })) << "cycle " << cycle << ": " << windows(true) << " shown";
         ASSERT_TRUE(server_->disableMonitor(2));
-        ASSERT_TRUE(waitFor([&] { return overlaysShown(2); })) << "cycle " << cycle << ": " << windows(true) << " shown";
+        ASSERT_TRUE(spinUntil([&] { return overlaysShown(2); })) << "cycle " << cycle << ": " << windows(true) << " shown";
         if (cycle == 2) {
-            ASSERT_TRUE(waitFor(settled)) << windows(false) << " windows after the warm-up";
+            ASSERT_TRUE(spinUntil(settled)) << windows(false) << " windows after the warm-up";
             memoryAfterWarmUp = lunaveil_->residentKilobytes();
         }
     }
-    EXPECT_TRUE(waitFor(settled)) << "X windows leaked: " << windows(false) << " after the cycles";
+    EXPECT_TRUE(spinUntil(settled)) << "X windows leaked: " << windows(false) << " after the cycles";
     // A leaked overlay keeps 3 MB of backing store a cycle; under load the heap alone grows by up to 6 MB.
     EXPECT_LT(lunaveil_->residentKilobytes() - memoryAfterWarmUp, 12288) << "memory grew with every cycle";
 
     // A monitor moved, here to mirror the first, takes its overlay along: one tints the picture once.
     ASSERT_TRUE(server_->mirrorMonitor(1));
-    EXPECT_TRUE(waitFor([&] { return overlaysShown(1); })) << windows(true) << " shown over a mirror";
+    EXPECT_TRUE(spinUntil([&] { return overlaysShown(1); })) << windows(true) << " shown over a mirror";
+    picom.reset();
+    EXPECT_TRUE(spinUntil([&] { return displaysBlend() && everyMonitorShows(background, 1); }))
+        << "the compositor gone, the displays carry the tint again";
     EXPECT_EQ(lunaveil_->endWith(SIGTERM), 0);
-    EXPECT_TRUE(waitFor([&] { return everyMonitorShows(background, 1); })) << "the overlays went with it";
+    EXPECT_TRUE(displaysCalibrated());
 }
 
 // ---- Lunaveil on a whole desktop ----------------------------------------------------------------
@@ -373,18 +309,16 @@ protected:
         const QProcessEnvironment desktop = lunaveil_->environment();
         openbox_ = std::make_unique<ChildProcess>(QStringLiteral("openbox"), QStringList{QStringLiteral("--sm-disable")},
                                                   desktop);
-        if (!waitFor([&] { return screen_->hasWindowManager(); }))
+        if (!spinUntil([&] { return screen_->hasWindowManager(); }))
             return unavailable("openbox did not start (package openbox)");
         picom_ = std::make_unique<ChildProcess>(QStringLiteral("picom"), test::picomArguments(), desktop);
-        if (!waitFor([&] { return screen_->hasCompositor(); }))
+        if (!spinUntil([&] { return screen_->hasCompositor(); }))
             return unavailable("picom did not start (package picom)");
         trayer_ = std::make_unique<ChildProcess>(
             QStringLiteral("trayer"),
-            QStringList{QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"), QStringLiteral("right"),
-                        QStringLiteral("--widthtype"), QStringLiteral("pixel"), QStringLiteral("--width"),
-                        QStringLiteral("120"), QStringLiteral("--height"), QStringLiteral("32")},
+            QStringLiteral("--edge top --align right --widthtype pixel --width 120 --height 32").split(QLatin1Char(' ')),
             desktop);
-        if (!waitFor([&] { return screen_->ownsSelection("_NET_SYSTEM_TRAY_S0"); }))
+        if (!spinUntil([&] { return screen_->ownsSelection("_NET_SYSTEM_TRAY_S0"); }))
             return unavailable("trayer did not start (package trayer)");
         if (xdotool({QStringLiteral("version")}) != 0)
             return unavailable("xdotool does not run (package xdotool)");
@@ -425,17 +359,6 @@ protected:
         });
     }
     bool popoverOpen(pid_t pid) const { return popover(pid) != XCB_NONE; }
-    // The options menu opens by its button, over the popover: a pop-up of Lunaveil's smaller than
-    // the popover and over it (the tint's overlays cover whole monitors).
-    bool optionsMenuOpen(pid_t pid) const
-    {
-        const QRect over = screen_->geometry(popover(pid));
-        return screen_->find([&](xcb_window_t window, bool inTray) {
-            const QRect rect = screen_->geometry(window);
-            return !inTray && screen_->pid(window) == pid && screen_->isOverrideRedirect(window) && rect.intersects(over)
-                && rect.width() * rect.height() < over.width() * over.height();
-        }) != XCB_NONE;
-    }
     xcb_window_t greetings(pid_t pid) const
     {
         return screen_->find([&](xcb_window_t window, bool) {
@@ -454,7 +377,7 @@ protected:
     {
         QRect last;
         int polls = 0;
-        waitFor([&] {
+        spinUntil([&] {
             const QRect now = screen_->geometry(popover(pid));
             polls = !now.isEmpty() && now == last ? polls + 1 : 0;
             last = now;
@@ -479,26 +402,9 @@ protected:
     }
     void clickTrayIcon(pid_t pid) const
     {
-        ASSERT_TRUE(waitFor([&] { return trayIcon(pid) != XCB_NONE; })) << "Lunaveil has no icon in the tray";
+        ASSERT_TRUE(spinUntil([&] { return trayIcon(pid) != XCB_NONE; })) << "Lunaveil has no icon in the tray";
         click(screen_->geometry(trayIcon(pid)).center());
     }
-    // Whether the icon in the tray is drawn white: light pixels and no dark ones but the tray's.
-    bool trayIconIsWhite(pid_t pid) const
-    {
-        const QRect rect = screen_->geometry(trayIcon(pid));
-        int white = 0;
-        for (int y = rect.top(); y <= rect.bottom(); y += 2)
-            for (int x = rect.left(); x <= rect.right(); x += 2)
-                white += qGray(screen_->pixel(x, y).value_or(0)) > 0xe0 ? 1 : 0;
-        return white >= 4;
-    }
-    void quitFromTheOptionsMenu(pid_t pid) const
-    {
-        clickControl(pid, QStringLiteral("menuButtonOutlet"));
-        ASSERT_TRUE(waitFor([&] { return optionsMenuOpen(pid); })) << "the options menu did not open";
-        ASSERT_EQ(xdotool({QStringLiteral("key"), QStringLiteral("q")}), 0);
-    }
-
     test::PrivateBus bus_;
     std::unique_ptr<ChildProcess> openbox_;
     std::unique_ptr<ChildProcess> picom_;
@@ -508,13 +414,9 @@ protected:
 
 TEST_F(LunaveilDesktop, FirstStartGreetsFirstAClickOnGetStartedReachesItThroughThePopoverAndTheIconTogglesIt)
 {
-    // A panel that asks for white icons, as a dark XFCE panel does.
-    std::vector<std::uint32_t> trayColours(12, 0);
-    std::fill_n(trayColours.begin(), 3, 0xffff);
-    screen_->setOnSelectionOwner("_NET_SYSTEM_TRAY_S0", "_NET_SYSTEM_TRAY_COLORS", trayColours);
     const pid_t pid = startLunaveil();
-    ASSERT_TRUE(waitFor([&] { return greetingsShown(pid); })) << "no greetings window";
-    EXPECT_FALSE(waitFor([&] { return popoverOpen(pid); }, 1s)) << "the popover opened over the greetings";
+    ASSERT_TRUE(spinUntil([&] { return greetingsShown(pid); })) << "no greetings window";
+    EXPECT_FALSE(spinUntil([&] { return popoverOpen(pid); }, 1s)) << "the popover opened over the greetings";
     EXPECT_TRUE(screen_->hasProperty(greetings(pid), "_NET_WM_ICON")) << "the greetings window has no icon";
     EXPECT_TRUE(lunaveil_->settings().getFirstTimeOpened()) << "the greeting is not remembered";
 
@@ -523,18 +425,17 @@ TEST_F(LunaveilDesktop, FirstStartGreetsFirstAClickOnGetStartedReachesItThroughT
     // for follows.
     const QRect greeted = screen_->geometry(greetings(pid));
     clickTrayIcon(pid);
-    ASSERT_TRUE(waitFor([&] { return popoverOpen(pid); })) << "a click on the icon did not open the popover";
+    ASSERT_TRUE(spinUntil([&] { return popoverOpen(pid); })) << "a click on the icon did not open the popover";
     click(greeted.bottomRight() - QPoint(28 + 24, 20 + 10));
-    EXPECT_TRUE(waitFor([&] { return !greetingsShown(pid); })) << "the click that closed the popover missed Get Started";
-    ASSERT_TRUE(waitFor([&] { return popoverOpen(pid); })) << "the popover did not follow the greetings";
+    EXPECT_TRUE(spinUntil([&] { return !greetingsShown(pid); })) << "the click that closed the popover missed Get Started";
+    ASSERT_TRUE(spinUntil([&] { return popoverOpen(pid); })) << "the popover did not follow the greetings";
 
     clickTrayIcon(pid);
-    EXPECT_TRUE(waitFor([&] { return !popoverOpen(pid); })) << "a click on the icon left the popover open";
+    EXPECT_TRUE(spinUntil([&] { return !popoverOpen(pid); })) << "a click on the icon left the popover open";
     clickTrayIcon(pid);
-    EXPECT_TRUE(waitFor([&] { return popoverOpen(pid); })) << "the next click on the icon did not open it again";
+    EXPECT_TRUE(spinUntil([&] { return popoverOpen(pid); })) << "the next click on the icon did not open it again";
     clickTrayIcon(pid);
-    EXPECT_TRUE(waitFor([&] { return !popoverOpen(pid); })) << "a third click did not close it";
-    EXPECT_TRUE(waitFor([&] { return trayIconIsWhite(pid); })) << "the icon does not follow the tray's colours";
+    EXPECT_TRUE(spinUntil([&] { return !popoverOpen(pid); })) << "a third click did not close it";
     EXPECT_EQ(lunaveil_->endWith(SIGTERM), 0);
 }
 
@@ -542,9 +443,9 @@ TEST_F(LunaveilDesktop, TheSwitchBlendsTheTintOverEveryWindowClicksGoThroughAndT
 {
     lunaveil_->storeTint(false, tintColour, 40, false);
     const pid_t pid = startLunaveil();
-    ASSERT_TRUE(waitFor([&] { return popoverOpen(pid); })) << "the popover did not open by itself";
+    ASSERT_TRUE(spinUntil([&] { return popoverOpen(pid); })) << "the popover did not open by itself";
 
-    ASSERT_TRUE(waitFor([&] { return everyMonitorShows(background); }));
+    ASSERT_TRUE(spinUntil([&] { return everyMonitorShows(background); }));
     // Between the slider and the schedule: the popover's own background.
     const QPoint inPopover = restingPopover(pid).topLeft() + QPoint(200, 145);
     const auto popoverPixel = screen_->pixel(inPopover.x(), inPopover.y());
@@ -552,19 +453,11 @@ TEST_F(LunaveilDesktop, TheSwitchBlendsTheTintOverEveryWindowClicksGoThroughAndT
 
     clickCheckBox(pid, QStringLiteral("lunaveilCheckboxOutlet"));
     const QRgb tinted = blend(background, tint, 0.40);
-    EXPECT_TRUE(waitFor([&] { return everyMonitorShows(tinted); })) << "the switch tinted nothing";
+    EXPECT_TRUE(spinUntil([&] { return everyMonitorShows(tinted); })) << "the switch tinted nothing";
     const auto popoverTinted = screen_->pixel(inPopover.x(), inPopover.y());
     EXPECT_TRUE(popoverTinted && near(*popoverTinted, *popoverPixel))
         << "the tint covers the popover";
     EXPECT_TRUE(displaysCalibrated()) << "a blended tint leaves the ramps alone";
-
-    // A click on the slider's groove right of its handle moves the handle up.
-    const QRect slider = layout_.rect(QStringLiteral("alphaSlideviewOutlet"));
-    clickControl(pid, QStringLiteral("alphaSlideviewOutlet"), QPoint(slider.width() - 4, slider.height() / 2));
-    ASSERT_TRUE(waitFor([&] { return lunaveil_->settings().getBackgroundAlpha() > 40; }))
-        << "the slider stored no stronger tint";
-    const QRgb stronger = blend(background, tint, lunaveil_->settings().getBackgroundAlpha() / 100);
-    EXPECT_TRUE(waitFor([&] { return everyMonitorShows(stronger); })) << "not at the stored strength";
 
     // A window another program maps now, which openbox raises and focuses, goes under the tint all
     // the same, and a click on it goes through the tint to it.
@@ -572,24 +465,23 @@ TEST_F(LunaveilDesktop, TheSwitchBlendsTheTintOverEveryWindowClicksGoThroughAndT
     QProcess xev;
     xev.setProcessEnvironment(lunaveil_->environment());
     // Line by line: into a pipe, xev would keep its reports in its buffer.
-    xev.start(QStringLiteral("stdbuf"), {QStringLiteral("-oL"), QStringLiteral("xev"), QStringLiteral("-event"), QStringLiteral("button"),
-                                         QStringLiteral("-geometry"),
-                                         QStringLiteral("200x200+%1+%2").arg(second.left() + 100).arg(second.bottom() - 300)});
+    xev.start(QStringLiteral("stdbuf"), QStringLiteral("-oL xev -event button -geometry 200x200+%1+%2")
+                                            .arg(second.left() + 100).arg(second.bottom() - 300).split(QLatin1Char(' ')));
     QRect target;
-    ASSERT_TRUE(waitFor([&] {
+    ASSERT_TRUE(spinUntil([&] {
         target = screen_->geometry(screen_->find([&](xcb_window_t window, bool) { return screen_->title(window) == QStringLiteral("Event Tester"); }));
         return !target.isEmpty();
     })) << "xev shows no window (package x11-utils)";
     const QPoint inTarget = target.center() + QPoint(20, 20);  // clear of xev's own inner window
-    EXPECT_TRUE(waitFor([&] {
+    EXPECT_TRUE(spinUntil([&] {
         const auto shown = screen_->pixel(inTarget.x(), inTarget.y());
-        return shown && near(*shown, blend(qRgb(255, 255, 255), tint, lunaveil_->settings().getBackgroundAlpha() / 100));
+        return shown && near(*shown, blend(qRgb(255, 255, 255), tint, 0.40));
     })) << "a window mapped later stands above the tint";
     clickTrayIcon(pid);  // the open popover would take the click, as a pop-up does
-    ASSERT_TRUE(waitFor([&] { return !popoverOpen(pid); }));
+    ASSERT_TRUE(spinUntil([&] { return !popoverOpen(pid); }));
     click(inTarget);
     QByteArray reported;
-    EXPECT_TRUE(waitFor([&] {
+    EXPECT_TRUE(spinUntil([&] {
         xev.waitForReadyRead(50);
         reported += xev.readAllStandardOutput();
         return reported.contains("ButtonRelease");
@@ -597,26 +489,20 @@ TEST_F(LunaveilDesktop, TheSwitchBlendsTheTintOverEveryWindowClicksGoThroughAndT
     xev.kill();
     xev.waitForFinished();
 
-    // True Colors, on while the tint runs, takes the tint to the ramps, which hold against another
-    // program's change and reach a monitor plugged in.
+    // True Colors, on while the tint runs, takes the tint to the ramps.
     clickTrayIcon(pid);
-    ASSERT_TRUE(waitFor([&] { return popoverOpen(pid); }));
+    ASSERT_TRUE(spinUntil([&] { return popoverOpen(pid); }));
     clickCheckBox(pid, QStringLiteral("trueColorsCheckboxOutlet"));
     const auto trueColors = [&] {
         return everyDisplayShows(lunaveil_->settings().getBackgroundTrueColor(), lunaveil_->settings().getBackgroundAlpha());
     };
-    ASSERT_TRUE(waitFor(trueColors)) << "True Colors did not tint through the ramps";
-    ASSERT_TRUE(gamma_->setRamp(calibrated_.begin()->first, calibrated_.begin()->second));
-    ASSERT_TRUE(server_->enableMonitor(2));
-    EXPECT_TRUE(waitFor([&] { return test::crtcIds(*gamma_).size() == 3 && trueColors(); }))
-        << "another program's change stayed, or the new monitor is not tinted";
+    EXPECT_TRUE(spinUntil(trueColors)) << "True Colors did not tint through the ramps";
 
     clickCheckBox(pid, QStringLiteral("inverseColorsCheckboxOutlet"));
-    EXPECT_TRUE(waitFor([&] {
+    EXPECT_TRUE(spinUntil([&] {
         return everyDisplayShows([](std::size_t size) { return rampFromTable(size, invertedTable, invertedTable, invertedTable); });
     })) << "Invert Colors did not reach the ramps";
-    quitFromTheOptionsMenu(pid);
-    EXPECT_EQ(lunaveil_->waitForExit(), 0);
+    EXPECT_EQ(lunaveil_->endWith(SIGTERM), 0);
     EXPECT_TRUE(displaysCalibrated()) << "the displays did not get their own ramps back";
 }
 
@@ -629,43 +515,31 @@ TEST_F(LunaveilDesktop, TheCommandLineAndTheBusDriveTheTintAndThePopoverShowsIt)
     EXPECT_EQ(lunaveil_->runOnce({QStringLiteral("--status")}, &said), 1);
     EXPECT_TRUE(said.contains(QStringLiteral("not running"))) << said.toStdString();
     const pid_t pid = startLunaveil();
-    ASSERT_TRUE(waitFor([&] { return popoverOpen(pid); })) << "the popover did not open by itself";
-    const QRect light = layout_.rect(QStringLiteral("lunaveilStatusLightViewOutlet"));
-    const auto lightShows = [&] {
-        const QPoint at = restingPopover(pid).topLeft() + light.center();
-        const QRgb shown = screen_->pixel(at.x(), at.y()).value_or(0);
-        return qGreen(shown) > qRed(shown) + 60;
-    };
-    ASSERT_FALSE(lightShows());
-
+    ASSERT_TRUE(spinUntil([&] { return popoverOpen(pid); })) << "the popover did not open by itself";
     EXPECT_EQ(lunaveil_->runOnce({QStringLiteral("--toggle")}), 0);
-    EXPECT_TRUE(waitFor([&] { return everyDisplayShows(Colour::redColor(), 30); })) << "--toggle tinted nothing";
-    EXPECT_TRUE(waitFor(lightShows)) << "the popover's status light does not show the tint";
+    EXPECT_TRUE(spinUntil([&] { return everyDisplayShows(Colour::redColor(), 30); })) << "--toggle tinted nothing";
 
     QProcess busctl;
     busctl.setProcessEnvironment(lunaveil_->environment());
     busctl.start(QStringLiteral("busctl"), {QStringLiteral("--user"), QStringLiteral("monitor"), QStringLiteral("com.quorvex.Lunaveil")});
     ASSERT_TRUE(busctl.waitForStarted());
     const auto setProperty = [&](const char* name, const char* type, const char* value) {
+        const QString command = QStringLiteral("--user set-property com.quorvex.Lunaveil /com/quorvex/Lunaveil com.quorvex.Lunaveil1 %1 %2 %3");
         return lunaveil_->run(QStringLiteral("busctl"),
-                              {QStringLiteral("--user"), QStringLiteral("set-property"), QStringLiteral("com.quorvex.Lunaveil"),
-                               QStringLiteral("/com/quorvex/Lunaveil"), QStringLiteral("com.quorvex.Lunaveil1"),
-                               QString::fromLatin1(name), QString::fromLatin1(type), QString::fromLatin1(value)});
+                              command.arg(QLatin1String(name), QLatin1String(type), QLatin1String(value)).split(QLatin1Char(' ')));
     };
     EXPECT_EQ(setProperty("Opacity", "d", "50"), 0);
-    EXPECT_TRUE(waitFor([&] { return everyDisplayShows(Colour::redColor(), 50); })) << "Opacity reached no ramp";
-    EXPECT_NE(setProperty("ScheduleStart", "s", "25:99"), 0) << "an impossible time was taken";
+    EXPECT_TRUE(spinUntil([&] { return everyDisplayShows(Colour::redColor(), 50); })) << "Opacity reached no ramp";
     EXPECT_NE(setProperty("Opacity", "s", "half"), 0) << "a text was taken for the opacity";
-    EXPECT_EQ(lunaveil_->settings().getBackgroundAlpha(), 50.0);
 
     // The slider in the popover: the bus hears of it.
     const QRect slider = layout_.rect(QStringLiteral("alphaSlideviewOutlet"));
     clickControl(pid, QStringLiteral("alphaSlideviewOutlet"), QPoint(4, slider.height() / 2));
-    EXPECT_TRUE(waitFor([&] { return lunaveil_->settings().getBackgroundAlpha() < 50; }));
+    EXPECT_TRUE(spinUntil([&] { return lunaveil_->settings().getBackgroundAlpha() < 50; }));
     // By the slider's own value: the monitor may have come up too late for the bus's own change.
     const QByteArray slid = "DOUBLE " + QByteArray::number(lunaveil_->settings().getBackgroundAlpha()) + ";";
     QByteArray heard;
-    EXPECT_TRUE(waitFor([&] {
+    EXPECT_TRUE(spinUntil([&] {
         busctl.waitForReadyRead(50);
         heard += busctl.readAllStandardOutput();
         return heard.contains("PropertiesChanged") && heard.contains(slid);
@@ -680,59 +554,20 @@ TEST_F(LunaveilDesktop, TheCommandLineAndTheBusDriveTheTintAndThePopoverShowsIt)
     EXPECT_EQ(status.value(QStringLiteral("Colour")).toArray().size(), 3);
 
     EXPECT_EQ(lunaveil_->runOnce({QStringLiteral("--off")}), 0);
-    EXPECT_TRUE(waitFor([&] { return displaysCalibrated(); })) << "--off left the ramps changed";
-    EXPECT_TRUE(waitFor([&] { return !lightShows(); }));
+    EXPECT_TRUE(spinUntil([&] { return displaysCalibrated(); })) << "--off left the ramps changed";
     EXPECT_EQ(lunaveil_->runOnce({QStringLiteral("--quit")}), 0);
     EXPECT_EQ(lunaveil_->waitForExit(), 0);
 }
 
-// While it lives, this process adopts what its descendants leave behind, such as the Lunaveil a
-// launcher starts in a session of its own, so that the test can count them (running, or ended
-// and not yet reaped) and end them at the end.
-class Adopter {
-public:
-    Adopter() { ::prctl(PR_SET_CHILD_SUBREAPER, 1); }
-    ~Adopter()
-    {
-        for (const pid_t pid : lunaveils())
-            end(pid);
-        ::prctl(PR_SET_CHILD_SUBREAPER, 0);
-    }
-    Adopter(const Adopter&) = delete;
-    Adopter& operator=(const Adopter&) = delete;
-
-    static std::vector<pid_t> lunaveils()
-    {
-        QProcess pgrep;
-        pgrep.start(QStringLiteral("pgrep"), {QStringLiteral("-x"), QStringLiteral("-P"), QString::number(::getpid()),
-                                              QStringLiteral("lunaveil")});
-        pgrep.waitForFinished();
-        std::vector<pid_t> found;
-        for (const QByteArray& pid : pgrep.readAllStandardOutput().split('\n'))
-            if (!pid.isEmpty())
-                found.push_back(static_cast<pid_t>(pid.toInt()));
-        return found;
-    }
-    // Ends `pid` with SIGTERM and reaps it; its exit status, or -1.
-    static int end(pid_t pid)
-    {
-        int status = 0;
-        ::kill(pid, SIGTERM);
-        ::waitpid(pid, &status, 0);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-};
-
 TEST_F(LunaveilDesktop, StartAtLoginRegistersTheLauncherWhichStartsOneLunaveil)
 {
-    const Adopter adopter;
     lunaveil_->storeTint(false, Colour::orangeColor(), 25, false);
     const pid_t first = startLunaveil();
-    ASSERT_TRUE(waitFor([&] { return popoverOpen(first); })) << "the popover did not open by itself";
+    ASSERT_TRUE(spinUntil([&] { return popoverOpen(first); })) << "the popover did not open by itself";
 
     clickCheckBox(first, QStringLiteral("startAtLoginCheckboxOutlet"));
     const fs::path entry = lunaveil_->home().toStdString() + "/config/autostart/com.quorvex.LunaveilLauncher.desktop";
-    ASSERT_TRUE(waitFor([&] { return fs::exists(entry); })) << "no autostart entry";
+    ASSERT_TRUE(spinUntil([&] { return fs::exists(entry); })) << "no autostart entry";
     EXPECT_TRUE(lunaveil_->settings().getStartAtLogin());
     const QString exec = QSettings(QString::fromStdString(entry), QSettings::IniFormat).value(QStringLiteral("Desktop Entry/Exec")).toString();
     std::error_code ec;
@@ -743,27 +578,23 @@ TEST_F(LunaveilDesktop, StartAtLoginRegistersTheLauncherWhichStartsOneLunaveil)
     const fs::path lock = lunaveil_->home().toStdString() + "/runtime/com.quorvex.Lunaveil.lock";
     ASSERT_FALSE(FileLock::isHeldElsewhere(lock));
     QDBusConnection bus = QDBusConnection::connectToBus(bus_.address(), QStringLiteral("desktop-test"));
-    const auto onTheBus = [&] { return bus.interface()->isServiceRegistered(QStringLiteral("com.quorvex.Lunaveil")).value(); };
+    // The Lunaveil the launcher started, by its name on the bus; it leads a session of its own,
+    // and so outlives the test but for the X server's end.
+    const auto onTheBus = [&] { return static_cast<pid_t>(bus.interface()->servicePid(QStringLiteral("com.quorvex.Lunaveil")).value()); };
     ASSERT_EQ(lunaveil_->run(exec, {}), 0);
-    ASSERT_TRUE(waitFor([&] { return FileLock::isHeldElsewhere(lock) && onTheBus(); })) << "the launcher started no Lunaveil";
-    const auto started = Adopter::lunaveils();
-    ASSERT_EQ(started.size(), 1u);
-    const pid_t running = started.front();
-
-    // Lunaveil runs, so the launcher leaves it at that. Had it started another, that one would
-    // be a process of this test's now, running or ended.
-    ASSERT_EQ(lunaveil_->run(exec, {}), 0);
-    EXPECT_EQ(Adopter::lunaveils().size(), 1u) << "the launcher started a second Lunaveil";
+    pid_t running = 0;
+    ASSERT_TRUE(spinUntil([&] { return FileLock::isHeldElsewhere(lock) && (running = onTheBus()) > 0; }))
+        << "the launcher started no Lunaveil";
 
     // Started at login, it keeps its popover closed; a start by hand asks the running Lunaveil
     // to open it, and ends.
-    EXPECT_TRUE(waitFor([&] { return trayIcon(running) != XCB_NONE; })) << "Lunaveil has no icon in the tray";
-    EXPECT_FALSE(waitFor([&] { return popoverOpen(running); }, 1s)) << "the popover opened at login";
+    EXPECT_TRUE(spinUntil([&] { return trayIcon(running) != XCB_NONE; })) << "Lunaveil has no icon in the tray";
+    EXPECT_FALSE(spinUntil([&] { return popoverOpen(running); }, 1s)) << "the popover opened at login";
     EXPECT_EQ(lunaveil_->runOnce({}), 0);
-    EXPECT_TRUE(waitFor([&] { return popoverOpen(running); })) << "the running Lunaveil did not open its popover";
-    EXPECT_EQ(Adopter::lunaveils().size(), 1u);
+    EXPECT_TRUE(spinUntil([&] { return popoverOpen(running); })) << "the running Lunaveil did not open its popover";
 
-    EXPECT_EQ(Adopter::end(running), 0) << "Lunaveil ends with status 0 on SIGTERM";
+    ::kill(running, SIGTERM);
+    EXPECT_TRUE(spinUntil([&] { return !FileLock::isHeldElsewhere(lock); }));
     QDBusConnection::disconnectFromBus(QStringLiteral("desktop-test"));
 }
 

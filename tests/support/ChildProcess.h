@@ -19,13 +19,9 @@ public:
         process_.start(program, arguments);
         process_.waitForStarted(5000);
     }
-    ~ChildProcess() { stop(); }
-
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
-
-    bool running() const { return process_.state() == QProcess::Running; }
-    void stop()
+    ~ChildProcess()
     {
         if (process_.state() == QProcess::NotRunning)
             return;

@@ -20,14 +20,9 @@ void becomeUser(const std::optional<std::pair<uid_t, gid_t>>& user)
 }  // namespace
 
 LunaveilProcess::LunaveilProcess(QString program, const std::string& displayName)
-    : program_(std::move(program)), displayName_(displayName), home_(std::make_shared<const QTemporaryDir>())
+    : program_(std::move(program)), displayName_(displayName)
 {
     ::mkdir((home() + QStringLiteral("/runtime")).toLocal8Bit().constData(), 0700);
-}
-
-LunaveilProcess::LunaveilProcess(const LunaveilProcess& sibling, const std::string& displayName)
-    : program_(sibling.program_), displayName_(displayName), sessionBus_(sibling.sessionBus_), home_(sibling.home_)
-{
 }
 
 LunaveilProcess::~LunaveilProcess()

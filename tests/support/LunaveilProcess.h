@@ -13,7 +13,6 @@
 #include <optional>
 #include <sys/types.h>
 #include <utility>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -23,8 +22,6 @@ class LunaveilProcess {
 public:
     // `program` is the built lunaveil; it runs on `displayName` with no session bus unless one is given.
     LunaveilProcess(QString program, const std::string& displayName);
-    // A further lunaveil with the same home, settings and runtime folder as `sibling`, on `displayName`.
-    LunaveilProcess(const LunaveilProcess& sibling, const std::string& displayName);
     ~LunaveilProcess();
     LunaveilProcess(const LunaveilProcess&) = delete;
     LunaveilProcess& operator=(const LunaveilProcess&) = delete;
@@ -36,7 +33,7 @@ public:
     // False when the home could not be handed over.
     bool runAs(uid_t uid, gid_t gid);
     QProcessEnvironment environment() const;
-    QString home() const { return home_->path(); }
+    QString home() const { return home_.path(); }
     std::filesystem::path settingsFile() const;
     // The settings store the program reads at start, to prepare or inspect.
     SettingsDataAccess settings() const { return SettingsDataAccess(settingsFile()); }
@@ -75,7 +72,7 @@ private:
     QString program_;
     std::string displayName_;
     QString sessionBus_ = QStringLiteral("unix:path=/nonexistent/lunaveil-test-bus");
-    std::shared_ptr<const QTemporaryDir> home_;
+    const QTemporaryDir home_;
     QProcess process_;
     bool captureErrors_ = false;
     std::map<QString, QString> variables_;

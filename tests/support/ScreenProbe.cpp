@@ -33,14 +33,6 @@ std::optional<QRgb> ScreenProbe::pixel(int x, int y) const
     return qRgb(bgrx[2], bgrx[1], bgrx[0]);
 }
 
-void ScreenProbe::setOnSelectionOwner(const std::string& selection, const std::string& name,
-                                      const std::vector<std::uint32_t>& values) const
-{
-    xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, selectionOwner(selection), atom(name), XCB_ATOM_CARDINAL, 32,
-                        static_cast<std::uint32_t>(values.size()), values.data());
-    waitFor(xcb_get_input_focus_reply, connection_, xcb_get_input_focus(connection_));
-}
-
 bool ScreenProbe::isOverrideRedirect(WId window) const
 {
     const auto attributes = waitFor(xcb_get_window_attributes_reply, connection_,

@@ -48,9 +48,6 @@ public:
     // Maps a plain override-redirect window of `colour` over the rectangle, as a known background
     // beneath everything mapped later; it lives as long as this probe.
     void paintBackground(int x, int y, int width, int height, QRgb colour) const;
-    // Sets a CARDINAL property on the owner of a selection, as a panel sets its tray's colours.
-    void setOnSelectionOwner(const std::string& selection, const std::string& property,
-                             const std::vector<std::uint32_t>& values) const;
 
 private:
     xcb_atom_t atom(const std::string& name) const;
