@@ -1,8 +1,8 @@
 // Lunaveil in real Wayland sessions. On sway (headless, two outputs) its icon in swaybar opens the
 // popover beside it; its layer-shell overlay blends over every output, also one added or taken
-// away while it runs, and lets every click through; `--reset` finds no display gamma to reset;
-// and with Qt's Wayland plugin its windows float. On KWin and Mutter the overlay covers
-// the output, and the display gamma is the desktop's own Night Light's, which Lunaveil says.
+// away while it runs, and lets every click through; `--reset` finds no display gamma to reset.
+// On KWin and Mutter the overlay covers the output, and the display gamma is the desktop's own
+// Night Light's, which Lunaveil says.
 
 #include "support/LunaveilProcess.h"
 #include "support/ScreenProbe.h"
@@ -27,36 +27,30 @@ using namespace std::chrono_literals;
 using test::LunaveilProcess;
 using test::WaylandSession;
 
-// Starts a Lunaveil in `session`, run by the session's user, with Qt on `qtPlatform` ("": Lunaveil's
-// own choice). Returns once it has said which display platform it runs on; `said` holds all it said.
-bool start(const WaylandSession& session, LunaveilProcess& process, const char* qtPlatform,
-           const QStringList& arguments, QString& said)
-{
-    for (const QString& name : {QStringLiteral("WAYLAND_DISPLAY"), QStringLiteral("XDG_CURRENT_DESKTOP")})
-        process.setVariable(name, session.environment().value(name));
-    process.setVariable(QStringLiteral("QT_QPA_PLATFORM"), QString::fromLatin1(qtPlatform));
-    // What the compositor does with the layer-shell overlay, which nothing on KWin can take a picture of.
-    process.setVariable(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("lunaveil.overlay.debug=true"));
-    process.setSessionBus(session.sessionBus());  // swaybar hosts the tray there
-    process.captureErrors();
-    if (!process.runAs(session.uid(), session.gid()) || !process.start(arguments))
-        return false;
-    test::spinUntil([&] {
-        said += process.errors();
-        return said.contains(QStringLiteral("display platform")) || !process.running();
-    });
-    // The lines on what the platform cannot do follow at once.
-    test::spinUntil([] { return false; }, 300ms);
-    said += process.errors();
-    return true;
-}
-
-// The same with a red tint stored, on or resting, as at login, where the popover does not open.
+// Starts a Lunaveil in `session` with a red tint stored, on or resting, as at login, where the
+// popover does not open: run by the session's user, with Qt on `qtPlatform` ("": Lunaveil's own
+// choice). Returns once it has said which display platform it runs on; `said` holds all it said.
 std::unique_ptr<LunaveilProcess> startTinting(const WaylandSession& session, const char* qtPlatform, bool now, QString& said)
 {
     auto process = std::make_unique<LunaveilProcess>(QStringLiteral(LUNAVEIL_PROGRAM), session.xDisplay().toStdString());
     process->storeTint(false, Colour::redColor(), 40, now);
-    return start(session, *process, qtPlatform, {QStringLiteral("-psn_0_0")}, said) ? std::move(process) : nullptr;
+    for (const QString& name : {QStringLiteral("WAYLAND_DISPLAY"), QStringLiteral("XDG_CURRENT_DESKTOP")})
+        process->setVariable(name, session.environment().value(name));
+    process->setVariable(QStringLiteral("QT_QPA_PLATFORM"), QString::fromLatin1(qtPlatform));
+    // What the compositor does with the layer-shell overlay, which nothing on KWin can take a picture of.
+    process->setVariable(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("lunaveil.overlay.debug=true"));
+    process->setSessionBus(session.sessionBus());  // swaybar hosts the tray there
+    process->captureErrors();
+    if (!process->runAs(session.uid(), session.gid()) || !process->start({QStringLiteral("-psn_0_0")}))
+        return nullptr;
+    test::spinUntil([&] {
+        said += process->errors();
+        return said.contains(QStringLiteral("display platform")) || !process->running();
+    });
+    // The lines on what the platform cannot do follow at once.
+    test::spinUntil([] { return false; }, 300ms);
+    said += process->errors();
+    return process;
 }
 
 // Where the tint is looked at: inside the window under it, away from the middle, where the
@@ -79,8 +73,7 @@ TEST(LunaveilOnSway, TheIconOpensThePopoverAndTheOverlayTintsEveryOutputAsOutput
         auto& target = targets.emplace_back(std::make_unique<QProcess>());
         target->setProcessEnvironment(session.environment());
         // Line by line: into a pipe, xev would keep its reports in its buffer.
-        target->start(QStringLiteral("stdbuf"), {QStringLiteral("-oL"), QStringLiteral("xev"), QStringLiteral("-event"),
-                                                 QStringLiteral("button")});
+        target->start(QStringLiteral("stdbuf"), QStringLiteral("-oL xev -event button").split(QLatin1Char(' ')));
         // sway refuses the move until the window is there.
         ASSERT_TRUE(test::spinUntil([&] {
             return session.swaymsg(QStringLiteral("[pid=%1] move container to output %2").arg(target->processId()).arg(output.name));
@@ -118,20 +111,6 @@ TEST(LunaveilOnSway, TheIconOpensThePopoverAndTheOverlayTintsEveryOutputAsOutput
     // A click in another window closes it, as any pop-up closes.
     ASSERT_TRUE(session.click(first.left() + 150, first.top() + 150));
     EXPECT_TRUE(test::spinUntil([&] { return popover().isEmpty(); })) << "a click elsewhere left the popover open";
-    // Closed, the icon is offered by name: swaybar draws the symbolic icon's grey, which its black
-    // bar does not swallow as it would the black icon. Above and left of the pointer's tip, whose
-    // arrow is white and grey: the crescent's body.
-    const auto showsSymbolicGrey = [&] {
-        const QImage shot = session.screenshot();
-        int grey = 0, light = 0;
-        for (int y = icon.y() - 12; y < icon.y() - 2; ++y)
-            for (int x = icon.x() - 10; x < icon.x() - 2; ++x) {
-                grey += test::near(shot.pixel(x, y), qRgb(0x8c, 0x8c, 0x8c), 12);
-                light += qGray(shot.pixel(x, y)) > 0xc0;
-            }
-        return grey >= 8 && light == 0;
-    };
-    EXPECT_TRUE(test::spinUntil(showsSymbolicGrey, 3s)) << "swaybar does not show the symbolic icon";
 
     process->send(SIGUSR1);  // the tint comes on
     test::spinUntil([] { return false; }, 1500ms);  // and its fade has come and gone
@@ -180,21 +159,6 @@ TEST(LunaveilOnSway, TheIconOpensThePopoverAndTheOverlayTintsEveryOutputAsOutput
     EXPECT_TRUE(reset.contains(QStringLiteral("offers no display gamma to reset"))) << reset.toStdString();
     for (const auto& target : targets)
         target->kill();
-
-    // With Qt's Wayland plugin, on a first run (the popover and the welcome window show) and with a
-    // DISPLAY that does not answer: no window of Lunaveil's tiles.
-    LunaveilProcess native(QStringLiteral(LUNAVEIL_PROGRAM), ":99");
-    said.clear();
-    ASSERT_TRUE(start(session, native, "wayland", {}, said));
-    EXPECT_TRUE(said.contains(QStringLiteral("DISPLAY=:99 does not answer"))) << said.toStdString();
-    // swaymsg fails where no window matches the criteria.
-    const auto matches = [&](const char* state) {
-        return session.swaymsg(QStringLiteral("[pid=%1 %2] nop").arg(native.pid()).arg(QLatin1String(state)));
-    };
-    ASSERT_TRUE(test::spinUntil([&] { return matches("floating"); })) << "the welcome window never came";
-    test::spinUntil([] { return false; }, 1500ms);
-    EXPECT_FALSE(matches("tiling")) << "a window of Lunaveil's tiles";
-    EXPECT_EQ(native.endWith(SIGTERM), 0);
 }
 
 // KWin and Mutter, one output each: the tint is an overlay of the output's size, and the display
