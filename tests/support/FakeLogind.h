@@ -5,7 +5,6 @@
 
 #include <QDBusContext>
 #include <QDBusError>
-#include <QHash>
 #include <QList>
 
 #include <mutex>

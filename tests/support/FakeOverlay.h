@@ -65,8 +65,6 @@ struct FakeScheduler final : Scheduler {
         armed_.push_back(timer.get());
         return timer;
     }
-    // The timers that would wake Lunaveil.
-    std::size_t armed() const { return armed_.size(); }
 
     // Moves the clock forward, firing every due timer in time order.
     void advance(std::chrono::milliseconds by)

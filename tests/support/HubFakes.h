@@ -3,7 +3,7 @@
 
 #include "shell/HubServices.h"
 
-#include <memory>
+#include <utility>
 #include <optional>
 #include <string>
 #include <vector>
