@@ -507,8 +507,8 @@ TEST_F(LunaveilDesktop, TheSwitchBlendsTheTintOverEveryWindowClicksGoThroughAndT
 }
 
 // Lunaveil from a terminal and a script: the command line and the bus interface switch and set
-// the tint as the popover would, the popover shows it, and the bus hears of the popover's changes.
-TEST_F(LunaveilDesktop, TheCommandLineAndTheBusDriveTheTintAndThePopoverShowsIt)
+// the tint as the popover would, and the bus hears of the popover's changes.
+TEST_F(LunaveilDesktop, TheCommandLineAndTheBusDriveTheTintAndHearOfThePopover)
 {
     lunaveil_->storeTint(true, Colour::redColor(), 30, false);
     QString said;

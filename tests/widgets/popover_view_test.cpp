@@ -1,7 +1,6 @@
 // The popover's view controller: what the controls show, what each user action leaves the hub
 // holding, and that updates from the hub fire nothing; the tray item that opens it, where it opens,
-// and the tray's menu. The icon's look, and that the popover opens by
-// itself where no tray runs, are proved end to end.
+// and the tray's menu. That the popover opens by itself where no tray runs is proved end to end.
 
 #include "schedule/SunTimes.h"
 #include "ui/LocationDialog.h"
