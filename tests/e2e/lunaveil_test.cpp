@@ -580,10 +580,10 @@ TEST_F(LunaveilDesktop, StartAtLoginRegistersTheLauncherWhichStartsOneLunaveil)
     QDBusConnection bus = QDBusConnection::connectToBus(bus_.address(), QStringLiteral("desktop-test"));
     // The Lunaveil the launcher started, by its name on the bus; it leads a session of its own,
     // and so outlives the test but for the X server's end.
-    const auto onTheBus = [&] { return static_cast<pid_t>(bus.interface()->servicePid(QStringLiteral("com.quorvex.Lunaveil")).value()); };
+    const auto busOwner = [&] { return static_cast<pid_t>(bus.interface()->servicePid(QStringLiteral("com.quorvex.Lunaveil")).value()); };
     ASSERT_EQ(lunaveil_->run(exec, {}), 0);
     pid_t running = 0;
-    ASSERT_TRUE(spinUntil([&] { return FileLock::isHeldElsewhere(lock) && (running = onTheBus()) > 0; }))
+    ASSERT_TRUE(spinUntil([&] { return FileLock::isHeldElsewhere(lock) && (running = busOwner()) > 0; }))
         << "the launcher started no Lunaveil";
 
     // Started at login, it keeps its popover closed; a start by hand asks the running Lunaveil
